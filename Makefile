@@ -1,0 +1,46 @@
+# Everything starts here: `make run` and `make test` on a fresh Debian 12.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+JOBS       ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps build run test test-asan bench fuzz demo clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+# Until the main window exists, run shows the analyser measuring a demo
+# recording that the project generates itself.
+demo: build
+	@$(BUILD)/bin/quorvel-synth $(BUILD)/demo.wav --rate 96000 --seconds 8 --distance 10 \
+	    --shot 500:182.3 --shot 2100:185.9 --miss 3700 --shot 5200:179.4 --shot 6890:188.0
+
+run: demo
+	@echo "Demo recording $(BUILD)/demo.wav, settings $(BUILD)/bin/settings.ini:"
+	@$(BUILD)/bin/quorvel-analyze $(BUILD)/demo.wav
+
+test: build
+	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-asan: deps
+	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_BENCH=OFF >/dev/null
+	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+	@ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+bench: build
+	@$(BUILD)/bin/quorvel-bench
+
+fuzz: deps
+	@CXX=clang++ CC=clang cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@scripts/run-fuzzers $(FUZZ_BUILD)/bin $(FUZZ_SECONDS)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -1,0 +1,37 @@
+// The program's clocks, injectable so that tests and the analyser decide
+// what time it is. NowMs only matters by differences (the 900 ms hold-off,
+// the scope sweep); NowDays is the wall-clock date and time of a shot.
+#pragma once
+
+namespace quorvel {
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    // Milliseconds from a monotonic counter. The origin is the first call, so
+    // values stored rounded into 32 bits stay far below 2^31 for weeks.
+    virtual double NowMs() = 0;
+    // Local date and time as days since 30 December 1899, fraction = time of day.
+    virtual double NowDays() = 0;
+};
+
+class SteadyClock final : public Clock {
+public:
+    SteadyClock();
+    double NowMs() override;
+    double NowDays() override;
+
+private:
+    long long originNs_;
+};
+
+// A clock that says what it is told.
+class FakeClock final : public Clock {
+public:
+    double NowMs() override { return ms; }
+    double NowDays() override { return days; }
+    double ms = 0;
+    double days = 0;
+};
+
+}  // namespace quorvel

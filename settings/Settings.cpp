@@ -1,0 +1,141 @@
+#include "Settings.h"
+
+#include "NumberText.h"
+
+#include <unistd.h>
+
+namespace quorvel {
+
+namespace {
+double Number(const IniDocument& file, const char* section, const char* key)
+{
+    return ParseLeadingNumber(file.Read(section, key));
+}
+}  // namespace
+
+double SampleTimeMsFor(std::int32_t frequency) { return 1.0 / frequency * 1000; }
+
+LoadedSettings LoadSettingsFrom(const IniDocument& file)
+{
+    LoadedSettings out;
+    Settings& s = out.record;
+    SettingsPanel& panel = out.panel;
+
+    s.datafilename = file.Read("hardware", "datafilename");
+    s.VelocityMin = Number(file, "speed", "VelocityMin");
+    s.VelocityMax = Number(file, "speed", "VelocityMax");
+    s.distance = Number(file, "speed", "distance");
+    s.pelletmass = Number(file, "speed", "pelletmass");
+    s.RetainedVelocity = Number(file, "speed", "RetainedVelocity");
+    s.offset = Number(file, "calibration", "offset");
+    s.MuzzleVolume = RoundToInt16(Number(file, "calibration", "MuzzleVolume"));
+    s.ImpactVolume = RoundToInt16(Number(file, "calibration", "ImpactVolume"));
+    s.MicVolume = RoundToInt16(Number(file, "calibration", "MicVolume"));
+
+    for (std::size_t i = 0; i < kSwitchKeys.size(); ++i) {
+        panel.switches.on[i] = RoundToInt16(Number(file, "calibration", kSwitchKeys[i])) != 0;
+    }
+
+    s.frequency = RoundToInt32(Number(file, "hardware", "frequency"));
+    s.deviceNum = RoundToInt16(Number(file, "hardware", "deviceNum"));
+    out.SampleTimeMs = SampleTimeMsFor(s.frequency);
+
+    s.units = RoundToInt16(Number(file, "calibration", "units"));
+    panel.imperial = s.units != 0;
+    out.units = SetUnitLabels(s.units);
+
+    panel.txtInfo[PanelField::PelletMass] = GeneralNumber(s.pelletmass);
+    panel.txtInfo[PanelField::RetainedVelocity] = GeneralNumber(s.RetainedVelocity);
+    panel.txtInfo[PanelField::VelocityMin] = GeneralNumber(s.VelocityMin);
+    panel.txtInfo[PanelField::VelocityMax] = GeneralNumber(s.VelocityMax);
+    panel.txtInfo[PanelField::MicDistance] = GeneralNumber(s.distance / 2);
+    panel.txtInfo[PanelField::MuzzleVolume] = GeneralNumber(s.MuzzleVolume);
+    panel.txtInfo[PanelField::ImpactVolume] = GeneralNumber(s.ImpactVolume);
+    panel.txtInfo[PanelField::Distance] = GeneralNumber(s.distance);
+    panel.txtInfo[PanelField::Offset] = GeneralNumber(s.offset);
+
+    panel.rateText = GeneralNumber(s.frequency);
+    panel.devicePosition = s.deviceNum;
+    return out;
+}
+
+SettingsLoadResult LoadSettings(const std::string& path)
+{
+    SettingsLoadResult result;
+    std::string error;
+    const auto file = LoadIniFile(path, &error);
+    if (!file) {
+        if (::access(path.c_str(), F_OK) == 0) {
+            result.message = "Cannot read the settings: " + error + kLineBreak + "Can't continue";
+        } else {
+            result.message = path + " not found !!!" + kLineBreak + "Can't continue";
+        }
+        return result;
+    }
+    result.loaded = LoadSettingsFrom(*file);
+    result.ok = true;
+    return result;
+}
+
+void TakePanelIntoRecord(const SettingsPanel& panel, Settings& s)
+{
+    s.distance = ParseLeadingNumber(panel.txtInfo[PanelField::Distance]);
+    s.pelletmass = ParseLeadingNumber(panel.txtInfo[PanelField::PelletMass]);
+    s.RetainedVelocity = ParseLeadingNumber(panel.txtInfo[PanelField::RetainedVelocity]);
+    s.frequency = RoundToInt32(ParseLeadingNumber(panel.rateText));
+    s.deviceNum = RoundToInt16(panel.devicePosition);
+    s.VelocityMin = ParseLeadingNumber(panel.txtInfo[PanelField::VelocityMin]);
+    s.VelocityMax = ParseLeadingNumber(panel.txtInfo[PanelField::VelocityMax]);
+    s.MuzzleVolume = RoundToInt16(ParseLeadingNumber(panel.txtInfo[PanelField::MuzzleVolume]));
+    s.ImpactVolume = RoundToInt16(ParseLeadingNumber(panel.txtInfo[PanelField::ImpactVolume]));
+    s.MicVolume = RoundToInt16(panel.volumePosition);
+    s.offset = ParseLeadingNumber(panel.txtInfo[PanelField::Offset]);
+}
+
+void WriteSettingsTo(IniDocument& file, const Settings& s, const SettingsPanel& panel)
+{
+    const auto integer = [](long long v) { return std::to_string(v); };
+    file.Write("speed", "VelocityMin", GeneralNumber(s.VelocityMin));
+    file.Write("speed", "VelocityMax", GeneralNumber(s.VelocityMax));
+    file.Write("speed", "distance", GeneralNumber(s.distance));
+    file.Write("speed", "pelletmass", GeneralNumber(s.pelletmass));
+    file.Write("calibration", "MuzzleVolume", integer(s.MuzzleVolume));
+    file.Write("calibration", "ImpactVolume", integer(s.ImpactVolume));
+    file.Write("calibration", "MicVolume", integer(s.MicVolume));
+    file.Write("calibration", "offset", GeneralNumber(s.offset));
+    file.Write("speed", "RetainedVelocity", GeneralNumber(s.RetainedVelocity));
+    file.Write("hardware", "frequency", integer(s.frequency));
+    file.Write("hardware", "deviceNum", integer(s.deviceNum));
+    for (std::size_t i = 0; i < kSwitchKeys.size(); ++i) {
+        file.Write("calibration", kSwitchKeys[i], panel.switches.on[i] ? "1" : "0");
+    }
+    file.Write("calibration", "units", panel.imperial ? "1" : "0");
+}
+
+std::string SaveSettings(const std::string& path, const SettingsPanel& panel, Settings& record)
+{
+    TakePanelIntoRecord(panel, record);
+    IniDocument file;
+    std::string error;
+    if (auto existing = LoadIniFile(path, &error)) {
+        file = std::move(*existing);
+    } else if (::access(path.c_str(), F_OK) == 0) {
+        // It is there but cannot be read: writing would throw away the lines
+        // we could not see.
+        return "Cannot save the settings: " + error;
+    }
+    WriteSettingsTo(file, record, panel);
+    const std::string failure = SaveIniFile(path, file);
+    if (!failure.empty()) return "Cannot save the settings to " + path + ": " + failure;
+    return {};
+}
+
+bool ApplySampleRateText(const std::string& text, Settings& record)
+{
+    const double value = ParseLeadingNumber(text);
+    if (value <= 1000) return false;
+    record.frequency = RoundToInt32(value);
+    return true;
+}
+
+}  // namespace quorvel

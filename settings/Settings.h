@@ -1,0 +1,114 @@
+// The settings record, the panel values it is shown in, and settings.ini.
+// Load fills both record and panel from the file; save takes the panel's
+// texts back into the record and writes them, so what is saved is what the
+// shooter saw. The panel here is a plain value: the main window binds its
+// controls to it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "IniFile.h"
+#include "Units.h"
+
+namespace quorvel {
+
+struct Settings {
+    double VelocityMin = 0;
+    double VelocityMax = 0;
+    double distance = 0;
+    double pelletmass = 0;
+    double RetainedVelocity = 0;
+    double offset = 0;
+    std::int16_t MuzzleVolume = 0;
+    std::int16_t ImpactVolume = 0;
+    std::int16_t MicVolume = 0;
+    std::int16_t deviceNum = 0;
+    std::int16_t units = 0;
+    std::int32_t frequency = 0;
+    std::string datafilename;
+};
+
+// Indexes of the nine settings fields txtInfo(0) to txtInfo(8).
+namespace PanelField {
+enum : std::size_t {
+    Distance = 0,
+    PelletMass = 1,
+    RetainedVelocity = 2,
+    ImpactVolume = 3,
+    VelocityMin = 4,
+    VelocityMax = 5,
+    MicDistance = 6,  // shows half the distance; never read back
+    MuzzleVolume = 7,
+    Offset = 8,
+};
+}
+
+// The six on/off switches, in file order: chkFreeze(0..2), chkAutosave,
+// chkSaveExt, chkSaveWaveform.
+enum class Switch : std::size_t {
+    FreezeIfDetected = 0,
+    FreezeIfNoImpact = 1,
+    FreezeIfMaxExceeded = 2,
+    AutoSave = 3,
+    SaveExtended = 4,
+    SaveWaveform = 5,
+};
+inline constexpr std::array<const char*, 6> kSwitchKeys = {
+    "FreezeIFdetected", "freezeIFnoimpact", "freezeIFmaxexceed", "AutoSaveBasic", "AutoSaveExtended", "AutoSaveWaveForm",
+};
+
+struct Switches {
+    std::array<bool, 6> on{};
+    bool operator[](Switch s) const { return on[static_cast<std::size_t>(s)]; }
+    bool& operator[](Switch s) { return on[static_cast<std::size_t>(s)]; }
+};
+
+struct SettingsPanel {
+    std::array<std::string, 9> txtInfo;
+    Switches switches;
+    bool imperial = false;    // optUnits(1) selected
+    std::string rateText;     // the text of cmbFreq
+    int devicePosition = -1;  // selected entry of DevicesBox, -1 for none
+    int volumePosition = 0;   // scrVolume
+};
+
+struct LoadedSettings {
+    Settings record;
+    SettingsPanel panel;
+    UnitLabels units;
+    double SampleTimeMs = 0;
+};
+
+struct SettingsLoadResult {
+    bool ok = false;
+    std::string message;  // why loading failed, ready for a message box
+    LoadedSettings loaded;
+};
+
+// The break between the lines of a message; a carriage return on the old
+// platform, a newline here.
+inline constexpr const char* kLineBreak = "\n";
+
+// Reads settings.ini. A missing file gives the "<path> not found !!!" message;
+// a missing key or non-number gives 0, check states other than 0 tick their box.
+SettingsLoadResult LoadSettings(const std::string& path);
+LoadedSettings LoadSettingsFrom(const IniDocument& file);
+
+// Takes the panel into the record and writes the 18 values into the file at
+// `path` (created if missing), keeping every other line. Returns an empty
+// string on success, else a message naming the file and the reason; the file
+// on disk is then unchanged.
+std::string SaveSettings(const std::string& path, const SettingsPanel& panel, Settings& record);
+void TakePanelIntoRecord(const SettingsPanel& panel, Settings& record);
+void WriteSettingsTo(IniDocument& file, const Settings& record, const SettingsPanel& panel);
+
+// Applies a sample-rate text as the rate list does: a number above 1000 becomes
+// `frequency` (half to even); anything else leaves it. Returns whether it was taken.
+bool ApplySampleRateText(const std::string& text, Settings& record);
+
+// Milliseconds per sample; infinite for a rate of 0 until a rate is chosen.
+double SampleTimeMsFor(std::int32_t frequency);
+
+}  // namespace quorvel

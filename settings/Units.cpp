@@ -1,0 +1,56 @@
+#include "Units.h"
+
+#include <cmath>
+
+#include "NumberText.h"
+#include "Settings.h"
+
+namespace quorvel {
+
+UnitLabels SetUnitLabels(std::int16_t units)
+{
+    if (units != 0) return {" fps ", " feet ", " grain ", " fpe ", "0000"};
+    return {" m/s ", " m ", " g ", " J ", "000.0"};
+}
+
+std::string_view TrimUnit(std::string_view unit)
+{
+    while (!unit.empty() && unit.front() == ' ') unit.remove_prefix(1);
+    while (!unit.empty() && unit.back() == ' ') unit.remove_suffix(1);
+    return unit;
+}
+
+bool IsMetric(const UnitLabels& labels)
+{
+    const std::string_view d = TrimUnit(labels.DistanceUnit);
+    return d == "m" || d == "M";
+}
+
+void ConvertUnits(Settings& s, SettingsPanel& panel, UnitSystem to)
+{
+    const bool imperial = to == UnitSystem::Imperial;
+    s.units = imperial ? 1 : 0;
+    panel.imperial = imperial;
+    const auto convert = [imperial](double& value, double factor) {
+        value = imperial ? value * factor : value / factor;
+    };
+    convert(s.distance, FeetPerMetre);
+    panel.txtInfo[PanelField::Distance] = FormatPattern(s.distance, "0.0");
+    convert(s.VelocityMin, FeetPerMetre);
+    panel.txtInfo[PanelField::VelocityMin] = FormatPattern(s.VelocityMin, "0");
+    convert(s.VelocityMax, FeetPerMetre);
+    panel.txtInfo[PanelField::VelocityMax] = FormatPattern(s.VelocityMax, "0");
+    convert(s.pelletmass, GrainsPerGram);
+    panel.txtInfo[PanelField::PelletMass] = FormatPattern(s.pelletmass, imperial ? "0.0" : "0.0000");
+    convert(s.offset, FeetPerMetre);
+    panel.txtInfo[PanelField::Offset] = FormatPattern(s.offset, "0.0");
+    panel.txtInfo[PanelField::MicDistance] = GeneralNumber(s.distance / 2);
+}
+
+double MuzzleEnergy(double v, double m, bool metric)
+{
+    if (metric) return std::pow(v, 2) * 0.5 * m / 1000;
+    return std::pow(v, 2) * m / 450240;
+}
+
+}  // namespace quorvel

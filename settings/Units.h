@@ -1,0 +1,46 @@
+// Metric and imperial units. Values are held in whichever system is chosen;
+// a change of system converts the stored values in place. The unit strings
+// carry one blank either side because they are appended to numbers as they
+// are ("200.0 m/s ").
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace quorvel {
+
+struct Settings;
+struct SettingsPanel;
+
+enum class UnitSystem : std::int16_t { Metric = 0, Imperial = 1 };
+
+inline constexpr double FeetPerMetre = 3.2808;
+inline constexpr double GrainsPerGram = 15.432;
+
+struct UnitLabels {
+    std::string_view SpeedUnit;
+    std::string_view DistanceUnit;
+    std::string_view MassUnit;
+    std::string_view EnergyUnit;
+    std::string_view SpeedFormat;  // display pattern of measured velocities
+};
+
+// Imperial when `units` is not 0, else metric.
+UnitLabels SetUnitLabels(std::int16_t units);
+
+// A unit string without its surrounding blanks, as a label shows it alone.
+std::string_view TrimUnit(std::string_view unit);
+
+// Whether these labels describe the metric system (the distance unit is "m").
+bool IsMetric(const UnitLabels& labels);
+
+// Switches the stored values to the other system and rewrites the affected
+// panel fields with their display patterns; the record keeps the unrounded
+// values, so switching back at once restores them. Sets `units`.
+void ConvertUnits(Settings& settings, SettingsPanel& panel, UnitSystem to);
+
+// Muzzle energy in joules (m/s, grams) or foot-pounds (fps, grains),
+// evaluated left to right in double precision.
+double MuzzleEnergy(double muzzleVelocity, double pelletMass, bool metric);
+
+}  // namespace quorvel
