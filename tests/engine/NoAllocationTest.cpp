@@ -1,0 +1,116 @@
+// Recording must not allocate: this binary counts every operator new while
+// the engine records a few hundred blocks with shots, misses and pending
+// actions in them. It has its own executable because it replaces the global
+// allocator.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "CaptureEngine.h"
+#include "FakeRecordingDevice.h"
+#include "ShotDetector.h"
+#include "ShotSynth.h"
+
+namespace {
+std::atomic<bool> counting{false};
+std::atomic<long> allocations{0};
+}  // namespace
+
+void* operator new(std::size_t size)
+{
+    if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+using namespace quorvel;
+
+namespace {
+
+class NoWake final : public HandOverWaker {
+public:
+    void Wake() noexcept override {}
+};
+
+// What the main window does with each block, minus the drawing.
+class Owner final : public BlockConsumer {
+public:
+    Owner(ShotDetector& detector, const MeasureContext& context) : detector_(detector), context_(context) {}
+    bool OnBlock(const SampleArray& ring, int block) override
+    {
+        const BlockOutcome o = detector_.OnBlock(ring, block, context_);
+        if (o.event == BlockEvent::Shot) ++shots;
+        if (o.event == BlockEvent::NoImpact) ++misses;
+        if (o.autosave) ++autosaves;
+        labelChars += o.labels.accuracy.View().size() + o.missText.View().size();
+        return false;
+    }
+    int shots = 0;
+    int misses = 0;
+    int autosaves = 0;
+    std::size_t labelChars = 0;
+
+private:
+    ShotDetector& detector_;
+    const MeasureContext& context_;
+};
+
+}  // namespace
+
+TEST(Recording, AllocatesNothingBetweenStartAndStop)
+{
+    synth::Recording r;
+    r.length = 300L * kBlockSize;
+    for (int k = 0; k < 60; ++k) {
+        r.shots.push_back({40000 + k * 140000L, k % 7 == 3 ? 0 : 4000 + 37 * k, 0.8, 0.45});
+    }
+    const std::vector<std::uint8_t> sound = synth::SynthesizeEightBit(r);
+
+    Settings s;
+    s.distance = 10;
+    s.VelocityMin = 50;
+    s.VelocityMax = 400;
+    s.RetainedVelocity = 90;
+    s.MuzzleVolume = 60;
+    s.ImpactVolume = 30;
+    s.frequency = 96000;
+    Switches switches;
+    switches[Switch::AutoSave] = true;
+    const double T = 1.0 / 96000 * 1000;
+    const MeasureContext context{s, T, " m/s ", switches};
+
+    FakeClock clock;
+    FakeRecordingDevice device;
+    NoWake waker;
+    CaptureEngine engine(device, waker);
+    ShotDetector detector(clock);
+    detector.SetWindow(CalcTriggerWindow(s.distance, s.VelocityMin, s.VelocityMax, T));
+    Owner owner(detector, context);
+
+    allocations = 0;
+    counting = true;
+    ASSERT_EQ(engine.DoStart(0, 96000), 0);
+    detector.ResetForStart();
+    for (long k = 0; k < 300; ++k) {
+        clock.ms = 10000 + (k + 1) * 300.0;
+        device.Deliver(std::span<const std::uint8_t>(sound.data() + k * kBlockSize, kBlockSize));
+        while (engine.HandOver(owner)) {
+        }
+    }
+    engine.DoStop();
+    engine.UnrollRing();
+    counting = false;
+
+    EXPECT_EQ(allocations.load(), 0);
+    EXPECT_GE(owner.shots, 45) << "the recording must really have had shots in it";
+    EXPECT_GE(owner.misses, 5);
+    EXPECT_GE(owner.autosaves, 40);
+    EXPECT_GT(owner.labelChars, 0u);
+}
