@@ -1,0 +1,18 @@
+// Arbitrary bytes as a recording: the reader either rejects them with a
+// reason or hands the analyser samples it measures without fault.
+#include <cstdint>
+#include <cstdlib>
+#include <sstream>
+#include <vector>
+
+#include "Analyzer.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::vector<unsigned char> bytes(data, data + size);
+    std::ostringstream out;
+    std::ostringstream err;
+    const bool live = size > 0 && (data[size - 1] & 1) != 0;
+    if (!quorvel::AnalyzeBytes("fuzz.wav", bytes, live, out, err) && err.str().empty()) std::abort();
+    return 0;
+}
