@@ -8,13 +8,15 @@ namespace quorvel {
 class Clock {
 public:
     virtual ~Clock() = default;
-    // Milliseconds from a monotonic counter. The origin is the first call, so
-    // values stored rounded into 32 bits stay far below 2^31 for weeks.
+    // Milliseconds from a monotonic counter; only differences matter. Values
+    // are stored rounded into 32 bits, so they must stay below 2^31 (24 days).
     virtual double NowMs() = 0;
     // Local date and time as days since 30 December 1899, fraction = time of day.
     virtual double NowDays() = 0;
 };
 
+// Starts at 10 s when created rather than at 0, so a hold-off measured from
+// "never" (0) cannot swallow a muzzle report in the program's first second.
 class SteadyClock final : public Clock {
 public:
     SteadyClock();

@@ -1,13 +1,14 @@
 #include "IniFile.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <filesystem>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quorvel {
@@ -128,7 +129,10 @@ void IniDocument::Write(std::string_view section, std::string_view key, std::str
 {
     if (const auto hit = FindKey(section, key)) {
         std::string& content = lines_[hit->line].content;
-        content.resize(hit->valueStart);
+        // Keep the blanks a person put after the '='.
+        std::size_t keep = hit->valueStart;
+        while (keep < content.size() && (content[keep] == ' ' || content[keep] == '\t')) ++keep;
+        content.resize(keep);
         content += value;
         return;
     }
@@ -160,26 +164,52 @@ std::string IniDocument::Text() const
 
 std::optional<IniDocument> LoadIniFile(const std::string& path, std::string* error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        if (error) *error = path + ": " + std::strerror(errno);
+    const auto fail = [&](const std::string& reason) {
+        if (error) *error = path + ": " + reason;
         return std::nullopt;
+    };
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return fail(std::strerror(errno));
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return fail("not a file");
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        if (error) *error = path + ": read error";
-        return std::nullopt;
+    std::string text;
+    std::array<char, 4096> buffer{};
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            const std::string reason = std::strerror(errno);
+            ::close(fd);
+            return fail(reason);
+        }
+        text.append(buffer.data(), static_cast<std::size_t>(n));
     }
-    return IniDocument(text.str());
+    ::close(fd);
+    return IniDocument(text);
 }
 
-std::string SaveIniFile(const std::string& path, const IniDocument& document)
+std::string SaveIniFile(const std::string& requestedPath, const IniDocument& document)
 {
+    // Write through a link to the file it names, and keep the file's mode.
+    std::error_code ec;
+    std::string path = requestedPath;
+    if (std::filesystem::is_symlink(requestedPath, ec)) {
+        const auto target = std::filesystem::weakly_canonical(requestedPath, ec);
+        if (!ec) path = target.string();
+    }
+    mode_t mode = 0644;
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) mode = existing.st_mode & 07777;
+
     const std::string text = document.Text();
     const std::string temp = path + ".tmp";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
     if (fd < 0) return "cannot write " + temp + ": " + std::strerror(errno);
+    ::fchmod(fd, mode);
     std::size_t written = 0;
     while (written < text.size()) {
         const ssize_t n = ::write(fd, text.data() + written, text.size() - written);

@@ -26,9 +26,10 @@ bool IsMetric(const UnitLabels& labels)
     return d == "m" || d == "M";
 }
 
-void ConvertUnits(Settings& s, SettingsPanel& panel, UnitSystem to)
+UnitLabels ConvertUnits(Settings& s, SettingsPanel& panel, UnitSystem to)
 {
     const bool imperial = to == UnitSystem::Imperial;
+    if ((s.units != 0) == imperial) return SetUnitLabels(s.units);
     s.units = imperial ? 1 : 0;
     panel.imperial = imperial;
     const auto convert = [imperial](double& value, double factor) {
@@ -45,6 +46,7 @@ void ConvertUnits(Settings& s, SettingsPanel& panel, UnitSystem to)
     convert(s.offset, FeetPerMetre);
     panel.txtInfo[PanelField::Offset] = FormatPattern(s.offset, "0.0");
     panel.txtInfo[PanelField::MicDistance] = GeneralNumber(s.distance / 2);
+    return SetUnitLabels(s.units);
 }
 
 double MuzzleEnergy(double v, double m, bool metric)

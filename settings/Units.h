@@ -36,8 +36,10 @@ bool IsMetric(const UnitLabels& labels);
 
 // Switches the stored values to the other system and rewrites the affected
 // panel fields with their display patterns; the record keeps the unrounded
-// values, so switching back at once restores them. Sets `units`.
-void ConvertUnits(Settings& settings, SettingsPanel& panel, UnitSystem to);
+// values, so switching back at once restores them. Sets `units` and returns
+// the labels of the new system; asking for the system already in force
+// changes nothing.
+UnitLabels ConvertUnits(Settings& settings, SettingsPanel& panel, UnitSystem to);
 
 // Muzzle energy in joules (m/s, grams) or foot-pounds (fps, grains),
 // evaluated left to right in double precision.

@@ -1,6 +1,7 @@
 #include "Analyzer.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <span>
 #include <sstream>
@@ -127,14 +128,33 @@ public:
             clock_.ms = 10000 + static_cast<double>(k + 1) * kBlockSize / rate * 1000;
             const std::size_t begin = k * kBlockSize;
             const std::size_t count = std::min<std::size_t>(kBlockSize, samples.size() - begin);
-            device_.Deliver(std::span<const std::uint8_t>(samples.data() + begin, count));
-            while (engine_.HandOver(*this)) {
-            }
+            Deliver(std::span<const std::uint8_t>(samples.data() + begin, count));
+        }
+        // A recording goes on after the file ends: a muzzle report still
+        // waiting for its impact runs out its window in silence and is
+        // reported as a miss rather than lost.
+        static const std::array<std::uint8_t, kBlockSize> silence = [] {
+            std::array<std::uint8_t, kBlockSize> s{};
+            s.fill(kSilence);
+            return s;
+        }();
+        const long long extra = setup_.window.end / kBlockSize + 2;
+        for (long long k = 0; k < extra && detector_.State().MuzzleArmed; ++k) {
+            ++fileBlock_;
+            clock_.ms = 10000 + static_cast<double>(fileBlock_ + 1) * kBlockSize / rate * 1000;
+            Deliver(silence);
         }
         engine_.DoStop();
     }
 
 private:
+    void Deliver(std::span<const std::uint8_t> block)
+    {
+        device_.Deliver(block);
+        while (engine_.HandOver(*this)) {
+        }
+    }
+
     long long FileIndex(std::int32_t ringIndex, int currentBlock) const
     {
         // The ring slot of that index was last filled `back` blocks ago.
@@ -242,6 +262,15 @@ void Analyze(const LoadedSettings& loaded, const std::string& name, const AudioS
     }
 }
 
+// Messages stay on one line whatever a file name or a library put in them.
+std::string OneLine(std::string text)
+{
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    }
+    return text;
+}
+
 constexpr const char* kUsage =
     "usage: quorvel-analyze [--settings PATH] [--mode live|analysis] [--dump-settings] FILE...";
 
@@ -288,9 +317,7 @@ int RunAnalyzer(const std::vector<std::string>& args, const std::string& default
 
     const SettingsLoadResult settings = LoadSettings(settingsPath);
     if (!settings.ok) {
-        std::string message = settings.message;
-        std::replace(message.begin(), message.end(), '\n', ' ');
-        err << "quorvel-analyze: " << message << '\n';
+        err << OneLine("quorvel-analyze: " + settings.message) << '\n';
         return 2;
     }
     if (dump) {
@@ -306,7 +333,7 @@ int RunAnalyzer(const std::vector<std::string>& args, const std::string& default
         std::string error;
         const auto audio = ReadAudioFile(name, &error);
         if (!audio) {
-            err << "quorvel-analyze: " << name << ": " << error << '\n';
+            err << OneLine("quorvel-analyze: " + name + ": " + error) << '\n';
             status = 2;
             continue;
         }
@@ -322,7 +349,7 @@ bool AnalyzeBytes(const std::string& name, const std::vector<unsigned char>& byt
     std::string error;
     const auto audio = ReadAudioBytes(std::span<const std::uint8_t>(bytes.data(), bytes.size()), &error);
     if (!audio) {
-        err << "quorvel-analyze: " << name << ": " << error << '\n';
+        err << OneLine("quorvel-analyze: " + name + ": " + error) << '\n';
         return false;
     }
     IniDocument defaults(

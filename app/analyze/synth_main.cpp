@@ -2,6 +2,7 @@
 // trying the analyser without a gun.
 //   quorvel-synth OUT.wav [--rate R] [--seconds S] [--kind wav8|wav16|wav24|float|flac] [--channels N]
 //                 [--shot MUZZLE_MS:VELOCITY] ... [--miss MUZZLE_MS] ... [--distance D]
+#include <cmath>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -24,6 +25,10 @@ int main(int argc, char** argv)
     int channels = 1;
     struct Pending { double ms; double velocity; };
     std::vector<Pending> pending;
+    if ((argc - 2) % 2 != 0) {
+        std::cerr << "quorvel-synth: option " << argv[argc - 1] << " needs a value\n";
+        return 2;
+    }
     for (int i = 2; i + 1 < argc; i += 2) {
         const std::string key = argv[i];
         const std::string value = argv[i + 1];
@@ -51,7 +56,7 @@ int main(int argc, char** argv)
     r.length = static_cast<std::int64_t>(seconds * r.sampleRate);
     for (const Pending& p : pending) {
         Shot shot;
-        shot.muzzleSample = static_cast<std::int64_t>(p.ms / 1000 * r.sampleRate);
+        shot.muzzleSample = std::llround(p.ms / 1000 * r.sampleRate);
         shot.impactDelay = p.velocity > 0 ? DelayFor(distance, p.velocity, r.sampleRate) : 0;
         r.shots.push_back(shot);
     }

@@ -194,6 +194,42 @@ TEST(Analyzer, AnalysisModeReportsAMuzzleAloneOrNothing)
                      "{\"file\":\"" + quietFile.string() + "\",\"event\":\"none\"}\n");
 }
 
+TEST(Analyzer, AMuzzleAtTheEndOfAFileIsStillReported)
+{
+    const fs::path settings = Write("settings.ini", kSettings);
+    synth::Recording r;
+    r.length = 115200;  // 1.2 s: the window after a muzzle at 1.19 s runs past the end
+    r.shots.push_back({114240, 0, 0.8, 0.45});
+    const fs::path file = Dir() / "cut-short.wav";
+    ASSERT_EQ(synth::WriteRecording(file.string(), synth::Synthesize(r), 96000, synth::FileKind::Wav8), "");
+    const RunResult live = Analyze({"--settings", settings.string(), file.string()});
+    EXPECT_EQ(live.out, "{\"file\":\"" + file.string() + "\",\"event\":\"miss\",\"reason\":\"no impact\",\"muzzle_sample\":114240}\n");
+    const RunResult analysis = Analyze({"--mode", "analysis", "--settings", settings.string(), file.string()});
+    EXPECT_EQ(analysis.lines.at(0).at("event"), "muzzle only");
+}
+
+TEST(Analyzer, AnImpactOnTheMuzzleSampleIsNeverAShot)
+{
+    // Absurd limits open the window at 0 samples: the muzzle crack itself is
+    // louder than the impact volume. No velocity can come of that.
+    std::string absurd = kSettings;
+    absurd.replace(absurd.find("VelocityMax=400"), 15, "VelocityMax=1e9");
+    const fs::path settings = Write("absurd.ini", absurd);
+    synth::Recording r;
+    r.length = 96000;
+    r.shots.push_back({20000, 4800, 0.8, 0.45});
+    const fs::path file = Dir() / "absurd.wav";
+    ASSERT_EQ(synth::WriteRecording(file.string(), synth::Synthesize(r), 96000, synth::FileKind::Wav8), "");
+    const RunResult live = Analyze({"--settings", settings.string(), file.string()});
+    ASSERT_EQ(live.lines.size(), 1u) << live.out;
+    EXPECT_EQ(live.lines[0].at("event"), "miss");
+    EXPECT_EQ(live.lines[0].at("reason"), "Max. Velocity");
+    EXPECT_EQ(Int(live.lines[0], "muzzle_sample"), 20000);
+    const RunResult analysis = Analyze({"--mode", "analysis", "--settings", settings.string(), file.string()});
+    EXPECT_EQ(analysis.lines.at(0).at("event"), "muzzle only");
+    EXPECT_EQ(live.out.find("inf"), std::string::npos);
+}
+
 TEST(Analyzer, BadFilesAreReportedAndTheOthersStillMeasured)
 {
     const fs::path settings = Write("settings.ini", kSettings);
@@ -226,6 +262,11 @@ TEST(Analyzer, SettingsAndUsageErrors)
     EXPECT_EQ(missing.status, 2);
     EXPECT_EQ(missing.err, "quorvel-analyze: " + (Dir() / "absent.ini").string() + " not found !!! Can't continue\n");
     EXPECT_EQ(missing.out, "");
+
+    const RunResult folder = Analyze({"--settings", Dir().string(), "x.wav"});
+    EXPECT_EQ(folder.status, 2);
+    EXPECT_NE(folder.err.find("not a file"), std::string::npos) << folder.err;
+    EXPECT_EQ(folder.err.find('\n'), folder.err.size() - 1) << "one line";
 
     const RunResult defaultMissing = Analyze({"x.wav"});
     EXPECT_EQ(defaultMissing.status, 2);

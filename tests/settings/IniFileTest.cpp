@@ -39,7 +39,7 @@ TEST(IniWrite, ReplacesInPlaceAndAppendsWhatIsMissing)
     doc.Write("hardware", "frequency", "96000");
     doc.Write("CALIBRATION", "ImpactVolume", "30");
     EXPECT_EQ(doc.Text(),
-              "; keep me\n[speed]\nVelocityMax =500\nunknown=1\ndistance=10\n\n[calibration]\nMuzzleVolume=50\n"
+              "; keep me\n[speed]\nVelocityMax = 500\nunknown=1\ndistance=10\n\n[calibration]\nMuzzleVolume=50\n"
               "ImpactVolume=30\n[hardware]\nfrequency=96000\n");
 }
 
@@ -94,4 +94,16 @@ TEST(IniFile, SaveReplacesTheFileWholeOrNotAtAll)
 
     EXPECT_FALSE(LoadIniFile((dir / "nothing.ini").string(), &error));
     EXPECT_NE(error.find("nothing.ini"), std::string::npos);
+    // A folder is not a settings file, even though it can be opened.
+    EXPECT_FALSE(LoadIniFile((dir / "occupied.ini").string(), &error));
+    EXPECT_NE(error.find("not a file"), std::string::npos) << error;
+
+    // Saving keeps the file's permissions and writes through a link.
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink(file, dir / "link.ini");
+    doc.Write("speed", "distance", "11");
+    EXPECT_EQ(SaveIniFile((dir / "link.ini").string(), doc), "");
+    EXPECT_TRUE(fs::is_symlink(dir / "link.ini"));
+    EXPECT_EQ(Slurp(file), "[speed]\ndistance=11\n");
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
 }

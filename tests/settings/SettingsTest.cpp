@@ -177,7 +177,7 @@ TEST(Units, SwitchingConvertsStoredValuesAndShowsRoundedTexts)
     LoadedSettings l = LoadSettingsFrom(IniDocument(
         "[speed]\ndistance=10\nVelocityMin=200\nVelocityMax=400\npelletmass=1.037\nRetainedVelocity=90\n"
         "[calibration]\noffset=0\nMuzzleVolume=60\nImpactVolume=30\n"));
-    ConvertUnits(l.record, l.panel, UnitSystem::Imperial);
+    EXPECT_EQ(ConvertUnits(l.record, l.panel, UnitSystem::Imperial).SpeedUnit, " fps ");
     auto& t = l.panel.txtInfo;
     EXPECT_EQ(t[PanelField::Distance], "32.8");
     EXPECT_EQ(t[PanelField::VelocityMin], "656");
@@ -186,8 +186,11 @@ TEST(Units, SwitchingConvertsStoredValuesAndShowsRoundedTexts)
     EXPECT_EQ(t[PanelField::Offset], "0.0");
     EXPECT_EQ(t[PanelField::MicDistance], "16.404");
     EXPECT_EQ(l.record.units, 1);
+    ConvertUnits(l.record, l.panel, UnitSystem::Imperial);  // already imperial: nothing changes
+    EXPECT_EQ(t[PanelField::Distance], "32.8");
+    EXPECT_EQ(l.record.distance, 10 * FeetPerMetre);
 
-    ConvertUnits(l.record, l.panel, UnitSystem::Metric);
+    EXPECT_EQ(ConvertUnits(l.record, l.panel, UnitSystem::Metric).DistanceUnit, " m ");
     EXPECT_EQ(t[PanelField::Distance], "10.0");
     EXPECT_EQ(t[PanelField::VelocityMin], "200");
     EXPECT_EQ(t[PanelField::VelocityMax], "400");
