@@ -12,6 +12,7 @@
 #include "FakeRecordingDevice.h"
 #include "ShotDetector.h"
 #include "ShotSynth.h"
+#include "support/TestSettings.h"
 
 namespace {
 std::atomic<bool> counting{false};
@@ -73,14 +74,7 @@ TEST(Recording, AllocatesNothingBetweenStartAndStop)
     }
     const std::vector<std::uint8_t> sound = synth::SynthesizeEightBit(r);
 
-    Settings s;
-    s.distance = 10;
-    s.VelocityMin = 50;
-    s.VelocityMax = 400;
-    s.RetainedVelocity = 90;
-    s.MuzzleVolume = 60;
-    s.ImpactVolume = 30;
-    s.frequency = 96000;
+    const Settings s = testing::TenMetres();
     Switches switches;
     switches[Switch::AutoSave] = true;
     const double T = 1.0 / 96000 * 1000;

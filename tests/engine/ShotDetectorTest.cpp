@@ -5,6 +5,7 @@
 #include "ShotDetector.h"
 #include "ShotSynth.h"
 #include "support/ReferenceScan.h"
+#include "support/TestSettings.h"
 
 using namespace quorvel;
 
@@ -12,20 +13,7 @@ namespace {
 
 constexpr double kT96 = 1.0 / 96000 * 1000;
 
-Settings TenMetres()
-{
-    Settings s;
-    s.distance = 10;
-    s.VelocityMin = 50;
-    s.VelocityMax = 400;
-    s.RetainedVelocity = 90;
-    s.offset = 0;
-    s.pelletmass = 0.547;
-    s.MuzzleVolume = 60;
-    s.ImpactVolume = 30;
-    s.frequency = 96000;
-    return s;
-}
+using testing::TenMetres;
 
 SampleArray Silent()
 {
