@@ -74,7 +74,7 @@ TEST(Recording, AllocatesNothingBetweenStartAndStop)
     }
     const std::vector<std::uint8_t> sound = synth::SynthesizeEightBit(r);
 
-    const Settings s = testing::TenMetres();
+    const Settings s = test_support::TenMetres();
     Switches switches;
     switches[Switch::AutoSave] = true;
     const double T = 1.0 / 96000 * 1000;

@@ -13,7 +13,7 @@ namespace {
 
 constexpr double kT96 = 1.0 / 96000 * 1000;
 
-using testing::TenMetres;
+using test_support::TenMetres;
 
 SampleArray Silent()
 {

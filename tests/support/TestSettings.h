@@ -4,7 +4,7 @@
 
 #include "Settings.h"
 
-namespace quorvel::testing {
+namespace quorvel::test_support {
 
 inline Settings TenMetres()
 {
@@ -21,4 +21,4 @@ inline Settings TenMetres()
     return s;
 }
 
-}  // namespace quorvel::testing
+}  // namespace quorvel::test_support
