@@ -1,0 +1,64 @@
+// quorvel: the main window on the sound server's recording devices.
+#include <csignal>
+#include <filesystem>
+
+#include <QApplication>
+#include <QSocketNotifier>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "AudioInputs.h"
+#include "Clock.h"
+#include "Dialogs.h"
+#include "LiveRecordingDevice.h"
+#include "MainWindow.h"
+#include "Shell.h"
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void OnTerminate(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const auto written = ::write(signalPipe[0], &c, 1);
+}
+
+std::string ProgramFolder()
+{
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string(".") : exe.parent_path().string();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("quorvel");
+
+    quorvel::SteadyClock clock;
+    quorvel::QtDialogs dialogs;
+    quorvel::QtShell shell;
+    const auto inputs = quorvel::MakeQtAudioInputs();
+    const auto device = quorvel::MakeQtRecordingDevice();
+    quorvel::MainWindow window({*device, *inputs, clock, dialogs, shell, ProgramFolder() + "/settings.ini"});
+    QObject::connect(&window, &quorvel::MainWindow::ended, &app, [] { QCoreApplication::exit(0); });
+
+    // SIGTERM and SIGINT take the same orderly way out as "Exit".
+    ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe);
+    QSocketNotifier terminate(signalPipe[1], QSocketNotifier::Read);
+    QObject::connect(&terminate, &QSocketNotifier::activated, &window, [&] {
+        char c = 0;
+        [[maybe_unused]] const auto got = ::read(signalPipe[1], &c, 1);
+        window.DoEnd();
+    });
+    std::signal(SIGTERM, OnTerminate);
+    std::signal(SIGINT, OnTerminate);
+
+    if (!window.Form_Load()) return 1;
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,26 @@
+#include "Dialogs.h"
+
+#include <cstdio>
+
+#include <QMessageBox>
+#include <QString>
+
+namespace quorvel {
+
+std::string MessageLine(const std::string& title, const std::string& text)
+{
+    std::string line = "quorvel: " + title + ": " + text;
+    for (char& c : line) {
+        if (c == '\n' || c == '\r' || c == '\t') c = ' ';
+    }
+    return line;
+}
+
+void QtDialogs::Critical(const std::string& title, const std::string& text)
+{
+    std::fprintf(stderr, "%s\n", MessageLine(title, text).c_str());
+    std::fflush(stderr);
+    QMessageBox::critical(nullptr, QString::fromStdString(title), QString::fromStdString(text));
+}
+
+}  // namespace quorvel

@@ -1,0 +1,56 @@
+// A recording device of the sound server: the engine's device plus what the
+// main window needs besides: which real device each list position means,
+// the count of blocks that arrived with nothing queued, and a report when
+// the device fails while recording.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "FakeRecordingDevice.h"
+#include "RecordingDevice.h"
+
+namespace quorvel {
+
+class LiveRecordingDevice : public RecordingDevice {
+public:
+    // The device identities in list order; Open's device number is a position in it.
+    virtual void UseDevices(std::vector<std::string> ids) = 0;
+    virtual int Overruns() const = 0;
+    // Set by the owner; called on the owner's thread when the device fails or
+    // disappears while recording.
+    std::function<void(const std::string& reason)> onFailure;
+};
+
+// Error codes Open returns besides the sound service's own (1 = cannot open,
+// 2 = input/output error, 4 = fatal).
+inline constexpr int kNoSuchDevice = 11;
+inline constexpr int kFormatNotSupported = 32;
+
+class FakeLiveDevice final : public LiveRecordingDevice {
+public:
+    int Open(int deviceNum, int sampleRate, BlockDoneListener& listener) override
+    {
+        if (deviceNum < 0 || deviceNum >= static_cast<int>(ids.size())) return kNoSuchDevice;
+        return inner.Open(deviceNum, sampleRate, listener);
+    }
+    void Queue(std::span<std::uint8_t> block) override { inner.Queue(block); }
+    void Start() override { inner.Start(); }
+    void Reset() override { inner.Reset(); }
+    void Close() override { inner.Close(); }
+    void UseDevices(std::vector<std::string> list) override { ids = std::move(list); }
+    int Overruns() const override { return inner.overruns; }
+    void Fail(const std::string& reason)
+    {
+        if (onFailure) onFailure(reason);
+    }
+    FakeRecordingDevice inner;
+    std::vector<std::string> ids;
+};
+
+// Records through Qt Multimedia on a thread of its own.
+std::unique_ptr<LiveRecordingDevice> MakeQtRecordingDevice();
+
+}  // namespace quorvel

@@ -1,0 +1,160 @@
+// frmMain: the shooter's first window. It owns the capture engine, the
+// detector, the settings record and panel, and the realtime scope; it loads
+// the settings at start and writes them back at the end. Handlers keep the
+// names of the controls and events they serve (StartButton_Click, ...), so a
+// reader finds each behaviour by the control it belongs to.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <QWidget>
+
+#include "AudioInputs.h"
+#include "CaptureEngine.h"
+#include "Clock.h"
+#include "Dialogs.h"
+#include "LiveRecordingDevice.h"
+#include "ScopeSweep.h"
+#include "ScopeView.h"
+#include "Settings.h"
+#include "Shell.h"
+#include "ShotDetector.h"
+#include "SignalWaker.h"
+
+namespace quorvel {
+
+struct MainServices {
+    LiveRecordingDevice& device;
+    AudioInputs& inputs;
+    Clock& clock;
+    Dialogs& dialogs;
+    Shell& shell;
+    std::string settingsPath;
+};
+
+inline constexpr const char* kContactUrl = "https://quorvel.example/contact";
+inline constexpr const char* kHomeUrl = "https://quorvel.example/";
+
+class MainWindow final : public QWidget, private BlockConsumer {
+    Q_OBJECT
+public:
+    explicit MainWindow(MainServices services);
+    ~MainWindow() override;
+
+    // Start-up. Returns false when the program has to end (no settings file).
+    bool Form_Load();
+    // The one orderly way out: stop, save the settings, end.
+    void DoEnd();
+
+    void StartButton_Click();
+    void cmdSettings_Click();
+    void cmdAnalyze_Click();
+    void cmdTestShot_Click();
+    void DoStart();
+    void DoStop();
+    void signal_Timer();
+    void DrawTimer_Timer();
+    void tmrRemoveTrigLines_Timer();
+    void cmbFreq_Change();
+    void DevicesBox_Change();
+    bool InitDevices();
+    void txtInfo_GotFocus(int index);
+    void txtInfo_LostFocus(int index);
+    void chkAutosave_Click();
+    void optUnits_Click();
+    void lblCredit_Click(int index);
+    void FreezeForAnalysis();
+    void DeviceFailed(const std::string& reason);
+
+    const Settings& Record() const { return record_; }
+    double SampleTimeMs() const { return sampleTimeMs_; }
+    bool PanelOpen() const { return panelOpen_; }
+    const CaptureEngine& Engine() const { return engine_; }
+    const ShotDetector& Detector() const { return detector_; }
+    SettingsPanel PanelFromControls() const;
+
+signals:
+    void ended();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool OnBlock(const SampleArray& ring, int block) override;
+    void ShowOutcome(const BlockOutcome& outcome);
+    void ApplyLoadedSettings(const LoadedSettings& loaded);
+    void ShowUnitLabels();
+    void RefreshDevices();
+    void SetBoxColour(int index, const QColor& colour);
+    void RestoreBoxColour(int index);
+    void LayOutBottom();
+    void BuildControls();
+    void ShowOverruns();
+
+    MainServices services_;
+    Settings record_;
+    UnitLabels units_ = SetUnitLabels(0);
+    double sampleTimeMs_ = 0;
+    std::vector<InputDevice> deviceList_;  // the qualifying devices, in list order
+    ScopeSweep sweep_;
+    double lastBlockMs_ = 0;
+    int handedBlock_ = 0;
+    bool settingsLoading_ = false;
+    bool inFreqChange_ = false;
+    bool inFieldLeave_ = false;
+    bool panelOpen_ = true;  // the window is designed large
+    bool drawBusy_ = false;
+    bool ended_ = false;
+
+    SignalWaker signal_;
+    CaptureEngine engine_;
+    ShotDetector detector_;
+    QTimer DrawTimer;
+    QTimer tmrRemoveTrigLines;
+    QTimer deviceWatchdog_;
+
+    QGroupBox frmVelo;
+    std::array<QLabel, 6> lblData;
+    std::array<QLabel, 6> lblVel;
+    QPushButton StartButton;
+    QPushButton cmdAnalyze;
+    QPushButton cmdTestShot;
+    QPushButton cmdSettings;
+    QPushButton cmdExit;
+    QLabel lblPBUF;
+    QLabel debug2;
+    QLabel lclCalls;
+    std::array<QGroupBox, 5> frmSettings;
+    std::array<QLineEdit, 9> txtInfo;
+    std::array<QLabel, 22> lblInfo;
+    std::array<QRadioButton, 2> optUnits;
+    QComboBox DevicesBox;
+    QComboBox cmbFreq;
+    QScrollBar scrVolume;
+    QLabel lblVolume;
+    QLabel lblErr;
+    std::array<QCheckBox, 3> chkFreeze;
+    QCheckBox chkAutosave;
+    QCheckBox chkSaveExt;
+    QCheckBox chkSaveWaveform;
+    QGroupBox Frame3;
+    std::array<QRadioButton, 2> optWave;
+    ScopeView scope;
+    std::array<QLabel, 2> lblX1;
+    QFrame Line1;
+    std::array<QLabel, 2> lblCredit;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,92 @@
+#include "PanelRules.h"
+
+#include "CaptureRing.h"
+#include "NumberText.h"
+
+namespace quorvel {
+
+namespace {
+double Value(const std::string& text) { return ParseLeadingNumber(text); }
+}  // namespace
+
+FieldLeave LeaveField(std::size_t index, std::array<std::string, 9>& t, Settings& record)
+{
+    FieldLeave after;
+    std::string& text = t[index];
+    switch (index) {
+    case PanelField::Distance:
+        if (Value(text) < 1) text = "1";
+        t[PanelField::MicDistance] = GeneralNumber(Value(text) / 2);
+        after.applySampleRate = true;
+        after.redrawZoom = true;
+        break;
+    case PanelField::PelletMass:
+        if (Value(text) < 0.01) text = "0.01";
+        record.pelletmass = Value(text);
+        break;
+    case PanelField::RetainedVelocity:
+        if (Value(text) > 100) text = "100";
+        if (Value(text) < 1) text = "1";
+        record.RetainedVelocity = Value(text);
+        break;
+    case PanelField::ImpactVolume:
+    case PanelField::MuzzleVolume: {
+        if (Value(text) > 127) text = "127";
+        if (Value(text) < 0) text = "0";
+        const std::int16_t volume = RoundToInt16(Value(text));
+        if (index == PanelField::ImpactVolume) {
+            record.ImpactVolume = volume;
+            after.impactLevelLines = true;
+        } else {
+            record.MuzzleVolume = volume;
+            after.muzzleLevelLines = true;
+        }
+        break;
+    }
+    case PanelField::VelocityMin:
+        if (Value(text) < 1) text = "1";
+        if (Value(text) > Value(t[PanelField::VelocityMax])) text = t[PanelField::VelocityMax];
+        after.applySampleRate = true;
+        after.redrawZoom = true;
+        break;
+    case PanelField::VelocityMax:
+        if (Value(text) < 1) text = "1";
+        if (Value(text) < Value(t[PanelField::VelocityMin])) text = t[PanelField::VelocityMin];
+        after.applySampleRate = true;
+        after.redrawZoom = true;
+        break;
+    case PanelField::Offset:
+        record.offset = Value(text);
+        break;
+    default:
+        break;
+    }
+    return after;
+}
+
+bool DeviceQualifies(std::uint32_t formats) { return (formats & 0x10111u) != 0; }
+bool Offers96k(std::uint32_t formats) { return (formats & 0x10000u) != 0; }
+
+std::vector<std::string> OfferedRates(std::uint32_t formats)
+{
+    std::vector<std::string> rates;
+    if (formats & 0x10000u) rates.emplace_back("96000");
+    if (formats & 0x00100u) rates.emplace_back("44100");
+    if (formats & 0x00010u) rates.emplace_back("22050");
+    return rates;
+}
+
+std::string RateStatusText(std::int32_t frequency, int drawIntervalMs)
+{
+    return std::to_string(frequency) + " Hz 8-bit mono." + kLineBreak + "Draw Timer:" + std::to_string(drawIntervalMs) +
+           " ms" + kLineBreak + std::to_string(kBlockCount) + " x " + std::to_string(kBlockSize) + " fixed " +
+           FormatPattern(1.0 / frequency * kBlockSize * 1000, "0.00") + " ms buffer(s)" + kLineBreak +
+           FormatPattern(1.0 / frequency * 1000, "0.0000") + " ms resolution";
+}
+
+std::string RingDurationText(double sampleTimeMs)
+{
+    return FormatPattern(kBlockSize * sampleTimeMs * kBlockCount, "0") + " ms ->|";
+}
+
+}  // namespace quorvel

@@ -1,0 +1,43 @@
+// The settings panel's rules, free of any toolkit: what leaving a field does
+// to its text and to the record, which sample rates a device offers, and the
+// texts of the rate status and axis labels. The main window only carries
+// them out on its controls.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Settings.h"
+
+namespace quorvel {
+
+// What else has to happen after a field was left.
+struct FieldLeave {
+    bool applySampleRate = false;  // run the rate handler, which re-reads distance and limits
+    bool redrawZoom = false;       // the analysis window's zoom view
+    bool muzzleLevelLines = false; // the analysis window's muzzle level lines
+    bool impactLevelLines = false;
+};
+
+// Applies the limits of field `index` to the panel texts (a replaced text is
+// written as the plain number shown) and takes the values that go straight
+// into the record. Distance and the velocity limits reach the record only
+// through the rate handler.
+FieldLeave LeaveField(std::size_t index, std::array<std::string, 9>& texts, Settings& record);
+
+// A device appears in the list when it records 8-bit mono at any of 11025,
+// 22050, 44100 or 96000 Hz; 11025 itself is never offered.
+bool DeviceQualifies(std::uint32_t formats);
+std::vector<std::string> OfferedRates(std::uint32_t formats);
+bool Offers96k(std::uint32_t formats);
+inline constexpr const char* kNo96kWarning = "96KHz not available\nAccuracy not optimal";
+
+// The four lines of the rate status label lclCalls.
+std::string RateStatusText(std::int32_t frequency, int drawIntervalMs);
+
+// The scope's right-hand axis label: the time the whole ring covers.
+std::string RingDurationText(double sampleTimeMs);
+
+}  // namespace quorvel

@@ -1,0 +1,50 @@
+// The realtime scope: a picture whose x axis is the ring (0 to 144000) and
+// whose y axis is the raw sample value. Traces are drawn into a kept image,
+// the way a picture box with its own memory keeps what was drawn on it; the
+// block separators and the two trigger lines are separate line controls on
+// top of it.
+#pragma once
+
+#include <array>
+
+#include <QImage>
+#include <QWidget>
+
+#include "CaptureRing.h"
+#include "ScopeSweep.h"
+
+namespace quorvel {
+
+class ScopeView final : public QWidget {
+    Q_OBJECT
+public:
+    explicit ScopeView(QWidget* parent = nullptr);
+
+    void Clear();
+    // Erases the old cursor and the new stretch, draws the cursor at the
+    // stretch's end and the trace through every step-th sample.
+    void DrawStretch(const SampleArray& ring, const SweepStretch& stretch);
+    // Redraws one whole block in yellow; block numbers below 1 draw nothing.
+    void DrawBlock(const SampleArray& ring, int block);
+
+    void SetTrigLine(int index, int ringIndex, bool visible);
+    bool TrigLineVisible(int index) const { return trigVisible_[static_cast<std::size_t>(index)]; }
+    int TrigLineX(int index) const { return trigX_[static_cast<std::size_t>(index)]; }
+    std::int32_t Step() const { return ScopeStep(width()); }
+    const QImage& Picture() const { return picture_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    double X(double ringIndex) const;
+    double Y(int sample) const;
+    void Polyline(const SampleArray& ring, int first, int last, QColor colour);
+
+    QImage picture_;
+    std::array<int, 2> trigX_{};
+    std::array<bool, 2> trigVisible_{};
+};
+
+}  // namespace quorvel
