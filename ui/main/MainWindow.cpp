@@ -25,6 +25,11 @@ MainWindow::MainWindow(MainServices services)
     : services_(std::move(services)), engine_(services_.device, signal_), detector_(services_.clock)
 {
     BuildControls();
+    // Members with the window as parent, so tests and tools find them by name.
+    for (QObject* timer : {static_cast<QObject*>(&signal_), static_cast<QObject*>(&DrawTimer),
+                           static_cast<QObject*>(&tmrRemoveTrigLines), static_cast<QObject*>(&deviceWatchdog_)}) {
+        timer->setParent(this);
+    }
     signal_.setObjectName("signal");
     DrawTimer.setObjectName("DrawTimer");
     DrawTimer.setInterval(50);
@@ -332,16 +337,15 @@ void MainWindow::cmdSettings_Click()
 {
     if (!panelOpen_) {
         for (QGroupBox& frame : frmSettings) frame.show();
-        resize(679, 693);
+        setFixedSize(679, 693);
         panelOpen_ = true;
         cmdSettings.setText("  <<  &Settings");
     } else {
         panelOpen_ = false;
         for (QGroupBox& frame : frmSettings) frame.hide();
-        resize(457, 273);
+        setFixedSize(457, 273);
         cmdSettings.setText("&Settings  >>");
     }
-    setFixedSize(size());
     LayOutBottom();
 }
 

@@ -18,9 +18,13 @@ ScopeView::ScopeView(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void ScopeView::resizeEvent(QResizeEvent*)
+void ScopeView::resizeEvent(QResizeEvent*) { EnsurePicture(); }
+
+void ScopeView::EnsurePicture()
 {
+    // A picture exists from the start, shown or not, as a picture box's does.
     const qreal ratio = devicePixelRatioF();
+    if (!picture_.isNull() && picture_.size() == size() * ratio) return;
     picture_ = QImage(size() * ratio, QImage::Format_RGB32);
     picture_.setDevicePixelRatio(ratio);
     picture_.fill(Qt::black);
@@ -28,6 +32,7 @@ void ScopeView::resizeEvent(QResizeEvent*)
 
 void ScopeView::Clear()
 {
+    EnsurePicture();
     picture_.fill(Qt::black);
     update();
 }
@@ -37,6 +42,7 @@ double ScopeView::Y(int sample) const { return sample * (height() - 1) / 255.0; 
 
 void ScopeView::Polyline(const SampleArray& ring, int first, int last, QColor colour)
 {
+    EnsurePicture();
     QPainter p(&picture_);
     p.setPen(colour);
     const int step = Step();
@@ -51,6 +57,7 @@ void ScopeView::Polyline(const SampleArray& ring, int first, int last, QColor co
 void ScopeView::DrawStretch(const SampleArray& ring, const SweepStretch& s)
 {
     const int step = Step();
+    EnsurePicture();
     {
         QPainter p(&picture_);
         p.fillRect(QRectF(X(s.oldCursor), 0, 1, height()), Qt::black);
@@ -69,6 +76,7 @@ void ScopeView::DrawBlock(const SampleArray& ring, int block)
     const int first = BlockStart(block);
     if (first < 0) return;
     const int last = first + kBlockSize - 1;
+    EnsurePicture();
     {
         QPainter p(&picture_);
         p.fillRect(QRectF(X(first), 0, X(last + Step()) - X(first), height()), Qt::black);

@@ -38,6 +38,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void EnsurePicture();
     double X(double ringIndex) const;
     double Y(int sample) const;
     void Polyline(const SampleArray& ring, int first, int last, QColor colour);
