@@ -5,7 +5,7 @@ FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test test-asan bench fuzz demo clean
+.PHONY: all deps build run test test-asan bench fuzz demo screenshots clean
 
 all: build
 
@@ -16,13 +16,13 @@ build: deps
 	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
-# Until the main window exists, run shows the analyser measuring a demo
-# recording that the project generates itself.
+run: build
+	@$(BUILD)/bin/quorvel
+
+# The analyser measuring a recording the project generates itself.
 demo: build
 	@$(BUILD)/bin/quorvel-synth $(BUILD)/demo.wav --rate 96000 --seconds 8 --distance 10 \
 	    --shot 500:182.3 --shot 2100:185.9 --miss 3700 --shot 5200:179.4 --shot 6890:188.0
-
-run: demo
 	@echo "Demo recording $(BUILD)/demo.wav, settings $(BUILD)/bin/settings.ini:"
 	@$(BUILD)/bin/quorvel-analyze $(BUILD)/demo.wav
 

@@ -1,0 +1,184 @@
+// The real sound path: the main window records from the test's own
+// PulseAudio server through Qt Multimedia. Run by with-pulseaudio.
+#include <QtTest>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "MainWindow.h"
+#include "ShotSynth.h"
+
+using namespace quorvel;
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kSettings =
+    "[speed]\nVelocityMin=50\nVelocityMax=400\ndistance=10\npelletmass=0.547\nRetainedVelocity=90\n"
+    "[calibration]\nMuzzleVolume=60\nImpactVolume=30\nunits=0\n[hardware]\nfrequency=96000\ndeviceNum=0\n";
+
+// Streams 16-bit samples into a FIFO microphone at the pace of real time:
+// silence until Shoot(), then the shot, then silence again.
+class PacedWriter {
+public:
+    PacedWriter(const std::string& fifo, int rate, std::vector<std::int16_t> shot)
+        : rate_(rate), shot_(std::move(shot)), thread_([this, fifo] { Run(fifo); })
+    {
+    }
+    ~PacedWriter()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+    void Shoot() { shoot_ = true; }
+    bool Opened() const { return opened_; }
+
+private:
+    void Run(const std::string& fifo)
+    {
+        const int fd = ::open(fifo.c_str(), O_WRONLY);
+        opened_ = fd >= 0;
+        if (fd < 0) return;
+        const int chunk = rate_ / 100;  // 10 ms
+        std::vector<std::int16_t> buffer(static_cast<std::size_t>(chunk));
+        std::size_t played = 0;
+        auto next = std::chrono::steady_clock::now();
+        while (!stop_) {
+            for (std::int16_t& s : buffer) {
+                s = (shoot_ && played < shot_.size()) ? shot_[played++] : 0;
+            }
+            [[maybe_unused]] const auto n = ::write(fd, buffer.data(), buffer.size() * sizeof(std::int16_t));
+            next += std::chrono::milliseconds(10);
+            std::this_thread::sleep_until(next);
+        }
+        ::close(fd);
+    }
+
+    int rate_;
+    std::vector<std::int16_t> shot_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> shoot_{false};
+    std::atomic<bool> opened_{false};
+    std::thread thread_;
+};
+
+struct LiveRig {
+    LiveRig()
+    {
+        dir = fs::temp_directory_path() / ("quorvel-audio-" + std::to_string(::getpid()));
+        fs::create_directories(dir);
+        std::ofstream(dir / "settings.ini") << kSettings;
+        inputs = MakeQtAudioInputs();
+        device = MakeQtRecordingDevice();
+        window = std::make_unique<MainWindow>(MainServices{*device, *inputs, clock, dialogs, shell, (dir / "settings.ini").string()});
+    }
+    ~LiveRig()
+    {
+        window.reset();
+        fs::remove_all(dir);
+    }
+    // Chooses the device whose name contains `part`, at `rate`.
+    bool Choose(const QString& part, int rate)
+    {
+        auto* devices = window->findChild<QComboBox*>("DevicesBox");
+        for (int i = 0; i < devices->count(); ++i) {
+            if (devices->itemText(i).contains(part)) {
+                devices->setCurrentIndex(i);
+                window->findChild<QComboBox*>("cmbFreq")->setEditText(QString::number(rate));
+                return window->Record().frequency == rate;
+            }
+        }
+        return false;
+    }
+    QString Label(const char* name) const { return window->findChild<QLabel*>(name)->text(); }
+
+    fs::path dir;
+    SteadyClock clock;
+    FakeDialogs dialogs;
+    FakeShell shell;
+    std::unique_ptr<AudioInputs> inputs;
+    std::unique_ptr<LiveRecordingDevice> device;
+    std::unique_ptr<MainWindow> window;
+};
+
+std::vector<std::int16_t> Shot(int rate, std::int64_t delay, bool exactEightBit)
+{
+    synth::Recording r;
+    r.sampleRate = rate;
+    r.length = delay + rate / 2;
+    r.shots.push_back({rate / 10, delay, 0.8, 0.45});
+    if (!exactEightBit) return synth::Synthesize(r);
+    // Samples the server turns into exactly these 8-bit values.
+    std::vector<std::int16_t> out;
+    for (std::uint8_t u : synth::SynthesizeEightBit(r)) out.push_back(static_cast<std::int16_t>((u - 128) * 256));
+    return out;
+}
+
+}  // namespace
+
+class AudioPathTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        if (qEnvironmentVariableIsEmpty("QUORVEL_PULSE")) QSKIP("needs the private sound server of tests/platform/with-pulseaudio");
+    }
+
+    void aFifoMicrophoneGivesTheExactSampleCount_data()
+    {
+        QTest::addColumn<int>("rate");
+        QTest::newRow("48000") << 48000;
+        QTest::newRow("96000") << 96000;
+    }
+    void aFifoMicrophoneGivesTheExactSampleCount()
+    {
+        QFETCH(int, rate);
+        LiveRig rig;
+        QVERIFY(rig.window->Form_Load());
+        QVERIFY2(rig.Choose(QString("mic%1").arg(rate), rate), "the FIFO microphone is listed");
+        const std::int64_t delay = synth::DelayFor(10, 187.3, rate);
+        PacedWriter writer(qEnvironmentVariable("QUORVEL_PULSE").toStdString() + "/mic" + std::to_string(rate) + ".fifo",
+                           rate, Shot(rate, delay, true));
+        QTest::qWait(300);
+        QVERIFY(writer.Opened());
+        rig.window->StartButton_Click();
+        QCOMPARE(rig.window->findChild<QPushButton*>("StartButton")->text(), QString("S&top"));
+        QTest::qWait(700);
+        writer.Shoot();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.Label("lblVel(5)"), QString("1"), 10000);
+        QVERIFY2(rig.Label("lblVel(1)").startsWith(QString::number(delay) + "  = "), qPrintable(rig.Label("lblVel(1)")));
+        QCOMPARE(rig.window->Detector().LastShot().Samples, static_cast<std::int32_t>(delay));
+        QCOMPARE(rig.window->Detector().LastShot().SampleRate, rate);
+        rig.window->StartButton_Click();
+        QVERIFY(rig.dialogs.shown.empty());
+    }
+
+    void aShotPlayedIntoTheSoundServerIsMeasured()
+    {
+        LiveRig rig;
+        QVERIFY(rig.window->Form_Load());
+        QVERIFY2(rig.Choose("shotmic", 48000) || rig.Choose("Remapped", 48000) || rig.Choose("shots", 48000),
+                 "the null sink's monitor is listed");
+        const std::int64_t delay = synth::DelayFor(10, 221.0, 48000);
+        const fs::path wav = rig.dir / "shot.wav";
+        QCOMPARE(synth::WriteRecording(wav.string(), Shot(48000, delay, false), 48000, synth::FileKind::Wav16), std::string());
+        rig.window->StartButton_Click();
+        QTest::qWait(600);
+        QProcess play;
+        play.start("paplay", {"-d", "shots", QString::fromStdString(wav.string())});
+        QVERIFY(play.waitForFinished(10000));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.Label("lblVel(5)"), QString("1"), 10000);
+        const std::int32_t samples = rig.window->Detector().LastShot().Samples;
+        QVERIFY2(std::abs(samples - delay) <= 2, qPrintable(QString("%1 samples for a delay of %2").arg(samples).arg(delay)));
+        rig.window->StartButton_Click();
+    }
+};
+
+QTEST_MAIN(AudioPathTest)
+#include "AudioPathTest.moc"
