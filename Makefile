@@ -42,5 +42,8 @@ fuzz: deps
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	@scripts/run-fuzzers $(FUZZ_BUILD)/bin $(FUZZ_SECONDS)
 
+screenshots: build
+	@scripts/screenshots
+
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

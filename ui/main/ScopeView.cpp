@@ -40,34 +40,49 @@ void ScopeView::Clear()
 double ScopeView::X(double ringIndex) const { return ringIndex * width() / kRingSamples; }
 double ScopeView::Y(int sample) const { return sample * (height() - 1) / 255.0; }
 
-void ScopeView::Polyline(const SampleArray& ring, int first, int last, QColor colour)
+int ScopeView::Column(int ringIndex) const { return static_cast<int>(static_cast<long long>(ringIndex) * width() / kRingSamples); }
+
+void ScopeView::EraseColumns(QPainter& p, int firstColumn, int lastColumn)
 {
-    EnsurePicture();
-    QPainter p(&picture_);
+    p.fillRect(QRect(firstColumn, 0, lastColumn - firstColumn + 1, height()), Qt::black);
+}
+
+void ScopeView::Trace(QPainter& p, const SampleArray& ring, int first, int last, QColor colour)
+{
+    // One vertical stroke per screen column from the quietest to the loudest
+    // sample in it: the trace costs a handful of strokes per tick, and a
+    // muzzle crack shorter than a column still shows at full height.
+    last = std::min(last, kRingSamples);
+    if (first > last) return;
     p.setPen(colour);
-    const int step = Step();
-    QPointF previous(X(first), Y(ring[static_cast<std::size_t>(first)]));
-    for (int i = first; i <= last && i <= kRingSamples; i += step) {
-        const QPointF point(X(i), Y(ring[static_cast<std::size_t>(i)]));
-        p.drawLine(previous, point);
-        previous = point;
+    int column = Column(first);
+    std::uint8_t low = ring[static_cast<std::size_t>(first)];
+    std::uint8_t high = low;
+    for (int i = first; i <= last; ++i) {
+        const int c = Column(i);
+        if (c != column) {
+            p.drawLine(QPointF(column + 0.5, Y(low)), QPointF(column + 0.5, Y(high) + 0.5));
+            column = c;
+            low = high = ring[static_cast<std::size_t>(i)];
+        }
+        low = std::min(low, ring[static_cast<std::size_t>(i)]);
+        high = std::max(high, ring[static_cast<std::size_t>(i)]);
     }
+    p.drawLine(QPointF(column + 0.5, Y(low)), QPointF(column + 0.5, Y(high) + 0.5));
 }
 
 void ScopeView::DrawStretch(const SampleArray& ring, const SweepStretch& s)
 {
-    const int step = Step();
     EnsurePicture();
-    {
-        QPainter p(&picture_);
-        p.fillRect(QRectF(X(s.oldCursor), 0, 1, height()), Qt::black);
-        p.fillRect(QRectF(X(s.from), 0, X(s.to + step) - X(s.from) + 1, height()), Qt::black);
-        p.setPen(kCursor);
-        p.drawLine(QPointF(X(s.to), 0), QPointF(X(s.to), height()));
-    }
-    Polyline(ring, s.from, s.to + step, kTrace);
-    const int left = static_cast<int>(std::min(X(s.oldCursor), X(s.from))) - 2;
-    const int right = static_cast<int>(std::max(X(s.oldCursor), X(s.to + step))) + 2;
+    const int last = s.to + Step();
+    QPainter p(&picture_);
+    EraseColumns(p, Column(s.oldCursor), Column(s.oldCursor));
+    EraseColumns(p, Column(s.from), Column(std::min(last, kRingSamples)));
+    p.setPen(kCursor);
+    p.drawLine(QPointF(Column(s.to) + 0.5, 0), QPointF(Column(s.to) + 0.5, height()));
+    Trace(p, ring, s.from, last, kTrace);
+    const int left = std::min(Column(s.oldCursor), Column(s.from)) - 1;
+    const int right = std::max(Column(s.oldCursor), Column(std::min(last, kRingSamples))) + 2;
     update(QRect(left, 0, right - left, height()));
 }
 
@@ -77,11 +92,9 @@ void ScopeView::DrawBlock(const SampleArray& ring, int block)
     if (first < 0) return;
     const int last = first + kBlockSize - 1;
     EnsurePicture();
-    {
-        QPainter p(&picture_);
-        p.fillRect(QRectF(X(first), 0, X(last + Step()) - X(first), height()), Qt::black);
-    }
-    Polyline(ring, first, last, kBlockTrace);
+    QPainter p(&picture_);
+    EraseColumns(p, Column(first), Column(last));
+    Trace(p, ring, first, last, kBlockTrace);
     update();
 }
 

@@ -8,6 +8,7 @@
 #include <array>
 
 #include <QImage>
+#include <QPainter>
 #include <QWidget>
 
 #include "CaptureRing.h"
@@ -22,7 +23,7 @@ public:
 
     void Clear();
     // Erases the old cursor and the new stretch, draws the cursor at the
-    // stretch's end and the trace through every step-th sample.
+    // stretch's end and the trace of the stretch, one stroke per column.
     void DrawStretch(const SampleArray& ring, const SweepStretch& stretch);
     // Redraws one whole block in yellow; block numbers below 1 draw nothing.
     void DrawBlock(const SampleArray& ring, int block);
@@ -41,7 +42,9 @@ private:
     void EnsurePicture();
     double X(double ringIndex) const;
     double Y(int sample) const;
-    void Polyline(const SampleArray& ring, int first, int last, QColor colour);
+    int Column(int ringIndex) const;
+    void EraseColumns(QPainter& p, int firstColumn, int lastColumn);
+    void Trace(QPainter& p, const SampleArray& ring, int first, int last, QColor colour);
 
     QImage picture_;
     std::array<int, 2> trigX_{};

@@ -1,0 +1,60 @@
+// quorvel-screenshots DIR: the main window as a shooter sees it just after a
+// shot, drawn from a generated recording, saved as DIR/main-window.png.
+// Run under xvfb-run (scripts/screenshots) for a real X window.
+#include <filesystem>
+#include <fstream>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QPixmap>
+
+#include "MainWindow.h"
+#include "ShotSynth.h"
+
+using namespace quorvel;
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: quorvel-screenshots SETTINGS.ini OUTPUT_DIR\n");
+        return 2;
+    }
+    const std::filesystem::path out = argv[2];
+    const std::filesystem::path settings = out / "screenshot-settings.ini";
+    std::filesystem::copy_file(argv[1], settings, std::filesystem::copy_options::overwrite_existing);
+
+    FakeLiveDevice device;
+    FakeAudioInputs inputs;
+    inputs.devices = {{"builtin", "Built-in Audio Analog Stereo", kRate22050 | kRate44100 | kRate96000},
+                      {"usb", "USB PnP Sound Device Mono", kRate22050 | kRate44100}};
+    FakeClock clock;
+    clock.ms = 20000;
+    FakeDialogs dialogs;
+    FakeShell shell;
+    MainWindow window({device, inputs, clock, dialogs, shell, settings.string()});
+    if (!window.Form_Load()) return 1;
+    window.cmdSettings_Click();
+    window.show();
+
+    synth::Recording r;
+    r.length = 6 * kBlockSize;
+    r.noise = 0.03;
+    r.shots.push_back({kBlockSize + 9000, synth::DelayFor(10, 183.4, 96000), 0.85, 0.5});
+    const auto sound = synth::SynthesizeEightBit(r);
+    window.StartButton_Click();
+    for (int tick = 1; tick <= 125; ++tick) {
+        clock.ms += 10;
+        if (tick % 30 == 0) {
+            const int block = tick / 30 - 1;
+            device.inner.Deliver(std::span<const std::uint8_t>(sound.data() + block * kBlockSize, kBlockSize));
+            window.signal_Timer();
+        }
+        window.DrawTimer_Timer();
+        QApplication::processEvents();
+    }
+    window.grab().save(QString::fromStdString((out / "main-window.png").string()));
+    std::filesystem::remove(settings);
+    window.StartButton_Click();
+    return 0;
+}
