@@ -109,4 +109,3 @@ BENCHMARK(BM_ScanBlock)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ScanBlockReference)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AnalyzeFile)->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();

@@ -149,8 +149,9 @@ public:
             &worker_,
             [&] {
                 source_ = std::make_unique<QAudioSource>(device, format);
-                // Small deliveries keep a finished block from waiting on the next one.
-                source_->setBufferSize(std::max(512, sampleRate / 50));
+                // A tenth of a second per delivery: a finished block waits at most that
+                // long, and the audio thread wakes only ten times a second.
+                source_->setBufferSize(std::max(512, sampleRate / 10));
                 QObject::connect(source_.get(), &QAudioSource::stateChanged, &worker_, [this](QAudio::State state) {
                     if (state != QAudio::StoppedState || !source_ || source_->error() == QAudio::NoError) return;
                     if (!sink_.running.load()) return;

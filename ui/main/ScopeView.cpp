@@ -6,9 +6,10 @@
 namespace quorvel {
 
 namespace {
-const QColor kTrace(0x11, 0xAA, 0x11);       // the moving trace
-const QColor kBlockTrace(0xFF, 0xFF, 0x33);  // a block redrawn after a freeze
-const QColor kCursor(Qt::white);
+constexpr QRgb kBackground = 0xFF000000;
+constexpr QRgb kTrace = 0xFF11AA11;       // the moving trace
+constexpr QRgb kBlockTrace = 0xFFFFFF33;  // a block redrawn after a freeze
+constexpr QRgb kCursor = 0xFFFFFFFF;
 const QColor kSeparator(0x50, 0x50, 0x50);
 const std::array<QColor, 2> kTrigLine = {QColor(0xFF, 0x40, 0x40), QColor(0x40, 0xA0, 0xFF)};
 }  // namespace
@@ -16,6 +17,18 @@ const std::array<QColor, 2> kTrigLine = {QColor(0xFF, 0x40, 0x40), QColor(0x40, 
 ScopeView::ScopeView(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    flush_.setSingleShot(true);
+    flush_.setInterval(40);
+    connect(&flush_, &QTimer::timeout, this, [this] {
+        update(dirty_);
+        dirty_ = QRect();
+    });
+}
+
+void ScopeView::Invalidate(const QRect& rect)
+{
+    dirty_ = dirty_.united(rect);
+    if (!flush_.isActive()) flush_.start();
 }
 
 void ScopeView::resizeEvent(QResizeEvent*) { EnsurePicture(); }
@@ -38,52 +51,74 @@ void ScopeView::Clear()
 }
 
 double ScopeView::X(double ringIndex) const { return ringIndex * width() / kRingSamples; }
-double ScopeView::Y(int sample) const { return sample * (height() - 1) / 255.0; }
 
-int ScopeView::Column(int ringIndex) const { return static_cast<int>(static_cast<long long>(ringIndex) * width() / kRingSamples); }
-
-void ScopeView::EraseColumns(QPainter& p, int firstColumn, int lastColumn)
+// The trace is written straight into the picture's pixels: a tick touches a
+// few columns, and a painter's set-up would cost more than the drawing.
+int ScopeView::Column(int ringIndex) const
 {
-    p.fillRect(QRect(firstColumn, 0, lastColumn - firstColumn + 1, height()), Qt::black);
+    return static_cast<int>(static_cast<long long>(ringIndex) * picture_.width() / kRingSamples);
 }
 
-void ScopeView::Trace(QPainter& p, const SampleArray& ring, int first, int last, QColor colour)
+int ScopeView::Row(int sample) const { return sample * (picture_.height() - 1) / 255; }
+
+void ScopeView::FillColumns(int firstColumn, int lastColumn, QRgb colour)
 {
-    // One vertical stroke per screen column from the quietest to the loudest
-    // sample in it: the trace costs a handful of strokes per tick, and a
-    // muzzle crack shorter than a column still shows at full height.
+    firstColumn = std::max(firstColumn, 0);
+    lastColumn = std::min(lastColumn, picture_.width() - 1);
+    for (int y = 0; y < picture_.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(picture_.scanLine(y));
+        for (int x = firstColumn; x <= lastColumn; ++x) line[x] = colour;
+    }
+}
+
+void ScopeView::Stroke(int column, int fromRow, int toRow, QRgb colour)
+{
+    if (column < 0 || column >= picture_.width()) return;
+    for (int y = std::max(fromRow, 0); y <= std::min(toRow, picture_.height() - 1); ++y) {
+        reinterpret_cast<QRgb*>(picture_.scanLine(y))[column] = colour;
+    }
+}
+
+void ScopeView::Trace(const SampleArray& ring, int first, int last, QRgb colour)
+{
+    // One vertical stroke per column from the quietest to the loudest sample
+    // in it, so a muzzle crack shorter than a column still shows at full height.
     last = std::min(last, kRingSamples);
     if (first > last) return;
-    p.setPen(colour);
     int column = Column(first);
     std::uint8_t low = ring[static_cast<std::size_t>(first)];
     std::uint8_t high = low;
     for (int i = first; i <= last; ++i) {
+        const std::uint8_t v = ring[static_cast<std::size_t>(i)];
         const int c = Column(i);
         if (c != column) {
-            p.drawLine(QPointF(column + 0.5, Y(low)), QPointF(column + 0.5, Y(high) + 0.5));
+            Stroke(column, Row(low), Row(high), colour);
             column = c;
-            low = high = ring[static_cast<std::size_t>(i)];
+            low = high = v;
         }
-        low = std::min(low, ring[static_cast<std::size_t>(i)]);
-        high = std::max(high, ring[static_cast<std::size_t>(i)]);
+        low = std::min(low, v);
+        high = std::max(high, v);
     }
-    p.drawLine(QPointF(column + 0.5, Y(low)), QPointF(column + 0.5, Y(high) + 0.5));
+    Stroke(column, Row(low), Row(high), colour);
+}
+
+QRect ScopeView::OnScreen(int firstColumn, int lastColumn) const
+{
+    const qreal ratio = picture_.devicePixelRatio();
+    const int left = static_cast<int>(firstColumn / ratio) - 1;
+    const int right = static_cast<int>((lastColumn + 1) / ratio) + 2;
+    return QRect(left, 0, right - left, height());
 }
 
 void ScopeView::DrawStretch(const SampleArray& ring, const SweepStretch& s)
 {
     EnsurePicture();
-    const int last = s.to + Step();
-    QPainter p(&picture_);
-    EraseColumns(p, Column(s.oldCursor), Column(s.oldCursor));
-    EraseColumns(p, Column(s.from), Column(std::min(last, kRingSamples)));
-    p.setPen(kCursor);
-    p.drawLine(QPointF(Column(s.to) + 0.5, 0), QPointF(Column(s.to) + 0.5, height()));
-    Trace(p, ring, s.from, last, kTrace);
-    const int left = std::min(Column(s.oldCursor), Column(s.from)) - 1;
-    const int right = std::max(Column(s.oldCursor), Column(std::min(last, kRingSamples))) + 2;
-    update(QRect(left, 0, right - left, height()));
+    const int last = std::min(s.to + Step(), kRingSamples);
+    FillColumns(Column(s.oldCursor), Column(s.oldCursor), kBackground);
+    FillColumns(Column(s.from), Column(last), kBackground);
+    FillColumns(Column(s.to), Column(s.to), kCursor);
+    Trace(ring, s.from, last, kTrace);
+    Invalidate(OnScreen(std::min(Column(s.oldCursor), Column(s.from)), std::max(Column(s.oldCursor), Column(last))));
 }
 
 void ScopeView::DrawBlock(const SampleArray& ring, int block)
@@ -92,9 +127,8 @@ void ScopeView::DrawBlock(const SampleArray& ring, int block)
     if (first < 0) return;
     const int last = first + kBlockSize - 1;
     EnsurePicture();
-    QPainter p(&picture_);
-    EraseColumns(p, Column(first), Column(last));
-    Trace(p, ring, first, last, kBlockTrace);
+    FillColumns(Column(first), Column(last), kBackground);
+    Trace(ring, first, last, kBlockTrace);
     update();
 }
 

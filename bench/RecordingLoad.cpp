@@ -1,0 +1,111 @@
+// quorvel-recording-load [SECONDS]: what the main window costs on a real
+// sound server. Prints the time from process start to the window shown, and
+// the CPU share of one core over SECONDS idle and SECONDS recording with the
+// scope sweeping (from /proc/self/stat). Run by `make bench` through
+// tests/platform/with-pulseaudio, recording the null sink's monitor.
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <unistd.h>
+
+#include "MainWindow.h"
+
+using namespace quorvel;
+
+namespace {
+
+double CpuSeconds()
+{
+    std::ifstream in("/proc/self/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string f;
+    long utime = 0;
+    long stime = 0;
+    for (int i = 3; i <= 15 && fields >> f; ++i) {
+        if (i == 14) utime = std::stol(f);
+        if (i == 15) stime = std::stol(f);
+    }
+    return static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+double MillisecondsSinceProcessStart()
+{
+    std::ifstream stat("/proc/self/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string f;
+    double startTicks = 0;
+    for (int i = 3; i <= 22 && fields >> f; ++i) {
+        if (i == 22) startTicks = std::stod(f);
+    }
+    double uptime = 0;
+    std::ifstream("/proc/uptime") >> uptime;
+    return (uptime - startTicks / static_cast<double>(::sysconf(_SC_CLK_TCK))) * 1000;
+}
+
+double Share(double seconds, const std::function<void()>& during)
+{
+    const double cpu0 = CpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    during();
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
+    loop.exec();
+    return (CpuSeconds() - cpu0) / (static_cast<double>(wall.elapsed()) / 1000) * 100;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const double seconds = argc > 1 ? std::atof(argv[1]) : 30;
+    const auto dir = std::filesystem::temp_directory_path() / ("quorvel-load-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "settings.ini") << "[speed]\nVelocityMin=50\nVelocityMax=400\ndistance=10\npelletmass=0.547\n"
+                                           "RetainedVelocity=90\n[calibration]\nMuzzleVolume=60\nImpactVolume=30\n"
+                                           "[hardware]\nfrequency=96000\ndeviceNum=0\n";
+    SteadyClock clock;
+    FakeDialogs dialogs;
+    FakeShell shell;
+    const auto inputs = MakeQtAudioInputs();
+    const auto device = MakeQtRecordingDevice();
+    MainWindow window({*device, *inputs, clock, dialogs, shell, (dir / "settings.ini").string()});
+    if (!window.Form_Load()) return 1;
+    window.show();
+    QApplication::processEvents();
+    const double startup = MillisecondsSinceProcessStart();
+
+    auto* devices = window.findChild<QComboBox*>("DevicesBox");
+    for (int i = 0; i < devices->count(); ++i) {
+        if (devices->itemText(i).contains("shotmic") || devices->itemText(i).contains("Remapped")) devices->setCurrentIndex(i);
+    }
+    window.findChild<QComboBox*>("cmbFreq")->setEditText("96000");
+    window.cmdSettings_Click();  // the scope only sweeps with the panel open
+
+    const double idle = Share(seconds, [] {});
+    const double recording = Share(seconds, [&] { window.StartButton_Click(); });
+    const int blocks = window.Engine().LastHandedBlock();
+    window.StartButton_Click();
+    std::printf("start-up to window shown: %.0f ms\n", startup);
+    std::printf("CPU, window idle:        %.2f %% of one core over %.0f s\n", idle, seconds);
+    std::printf("CPU, recording + scope:  %.2f %% of one core over %.0f s (last block %d, %zu messages)\n", recording,
+                seconds, blocks, dialogs.shown.size());
+    std::printf("recording costs:         %.2f %% of one core above idle\n", recording - idle);
+    for (const auto& m : dialogs.shown) std::printf("message: %s\n", MessageLine(m.title, m.text).c_str());
+    std::filesystem::remove_all(dir);
+    window.DoEnd();
+    return 0;
+}
