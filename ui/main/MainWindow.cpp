@@ -82,6 +82,7 @@ bool MainWindow::Form_Load()
         return false;
     }
     ApplyLoadedSettings(settings.loaded);
+    settingsLoaded_ = true;
 
     services_.clock.NowMs();
     ShowUnitLabels();
@@ -159,9 +160,12 @@ void MainWindow::DoEnd()
     DoStop();
     engine_.SetStopProcessing(true);
     // The mixer is closed here once the microphone level control exists.
-    const SettingsPanel panel = PanelFromControls();
-    const std::string failure = SaveSettings(services_.settingsPath, panel, record_);
-    if (!failure.empty()) services_.dialogs.Critical("Error", failure);
+    // Settings that were never loaded are never written: a missing file
+    // stays missing.
+    if (settingsLoaded_) {
+        const std::string failure = SaveSettings(services_.settingsPath, PanelFromControls(), record_);
+        if (!failure.empty()) services_.dialogs.Critical("Error", failure);
+    }
     emit ended();
 }
 

@@ -117,6 +117,7 @@ private:
     bool panelOpen_ = true;  // the window is designed large
     bool drawBusy_ = false;
     bool ended_ = false;
+    bool settingsLoaded_ = false;
 
     SignalWaker signal_;
     CaptureEngine engine_;
