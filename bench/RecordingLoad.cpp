@@ -80,9 +80,10 @@ int main(int argc, char** argv)
     SteadyClock clock;
     FakeDialogs dialogs;
     FakeShell shell;
+    FakeFileDialogs fileDialogs;
     const auto inputs = MakeQtAudioInputs();
     const auto device = MakeQtRecordingDevice();
-    MainWindow window({*device, *inputs, clock, dialogs, shell, (dir / "settings.ini").string()});
+    MainWindow window({*device, *inputs, clock, dialogs, shell, fileDialogs, (dir / "settings.ini").string()});
     if (!window.Form_Load()) return 1;
     window.show();
     QApplication::processEvents();

@@ -192,7 +192,7 @@ std::optional<IniDocument> LoadIniFile(const std::string& path, std::string* err
     return IniDocument(text);
 }
 
-std::string SaveIniFile(const std::string& requestedPath, const IniDocument& document)
+std::string WriteFileAtomically(const std::string& requestedPath, std::string_view text)
 {
     // Write through a link to the file it names, and keep the file's mode.
     std::error_code ec;
@@ -205,7 +205,6 @@ std::string SaveIniFile(const std::string& requestedPath, const IniDocument& doc
     struct stat existing {};
     if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) mode = existing.st_mode & 07777;
 
-    const std::string text = document.Text();
     const std::string temp = path + ".tmp";
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
     if (fd < 0) return "cannot write " + temp + ": " + std::strerror(errno);
@@ -236,6 +235,11 @@ std::string SaveIniFile(const std::string& requestedPath, const IniDocument& doc
         return "cannot replace " + path + ": " + reason;
     }
     return {};
+}
+
+std::string SaveIniFile(const std::string& path, const IniDocument& document)
+{
+    return WriteFileAtomically(path, document.Text());
 }
 
 }  // namespace quorvel

@@ -42,9 +42,10 @@ int main(int argc, char** argv)
     quorvel::SteadyClock clock;
     quorvel::QtDialogs dialogs;
     quorvel::QtShell shell;
+    quorvel::QtFileDialogs fileDialogs;
     const auto inputs = quorvel::MakeQtAudioInputs();
     const auto device = quorvel::MakeQtRecordingDevice();
-    quorvel::MainWindow window({*device, *inputs, clock, dialogs, shell, ProgramFolder() + "/settings.ini"});
+    quorvel::MainWindow window({*device, *inputs, clock, dialogs, shell, fileDialogs, ProgramFolder() + "/settings.ini"});
     QObject::connect(&window, &quorvel::MainWindow::ended, &app, [] { QCoreApplication::exit(0); });
 
     // SIGTERM and SIGINT take the same orderly way out as "Exit".
@@ -59,6 +60,7 @@ int main(int argc, char** argv)
     std::signal(SIGINT, OnTerminate);
 
     if (!window.Form_Load()) return 1;
+    if (window.Ended()) return 0;  // a signal during a start-up message already ended it
     window.show();
     return QApplication::exec();
 }

@@ -76,7 +76,7 @@ struct LiveRig {
         std::ofstream(dir / "settings.ini") << kSettings;
         inputs = MakeQtAudioInputs();
         device = MakeQtRecordingDevice();
-        window = std::make_unique<MainWindow>(MainServices{*device, *inputs, clock, dialogs, shell, (dir / "settings.ini").string()});
+        window = std::make_unique<MainWindow>(MainServices{*device, *inputs, clock, dialogs, shell, fileDialogs, (dir / "settings.ini").string()});
     }
     ~LiveRig()
     {
@@ -102,6 +102,7 @@ struct LiveRig {
     SteadyClock clock;
     FakeDialogs dialogs;
     FakeShell shell;
+    FakeFileDialogs fileDialogs;
     std::unique_ptr<AudioInputs> inputs;
     std::unique_ptr<LiveRecordingDevice> device;
     std::unique_ptr<MainWindow> window;

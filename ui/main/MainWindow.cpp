@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QSignalBlocker>
 
@@ -50,11 +51,19 @@ MainWindow::MainWindow(MainServices services)
             DeviceFailed("the recording device stopped delivering sound");
         }
     });
-    connect(&StartButton, &QPushButton::clicked, this, &MainWindow::StartButton_Click);
-    connect(&cmdSettings, &QPushButton::clicked, this, &MainWindow::cmdSettings_Click);
-    connect(&cmdExit, &QPushButton::clicked, this, &MainWindow::DoEnd);
-    connect(&cmdAnalyze, &QPushButton::clicked, this, &MainWindow::cmdAnalyze_Click);
-    connect(&cmdTestShot, &QPushButton::clicked, this, &MainWindow::cmdTestShot_Click);
+    // A button takes the focus before it acts, also when reached by its
+    // accelerator, so a field being edited is checked and taken first.
+    const auto focusThen = [this](QPushButton& button, void (MainWindow::*action)()) {
+        connect(&button, &QPushButton::clicked, this, [this, &button, action] {
+            button.setFocus(Qt::ShortcutFocusReason);
+            (this->*action)();
+        });
+    };
+    focusThen(StartButton, &MainWindow::StartButton_Click);
+    focusThen(cmdSettings, &MainWindow::cmdSettings_Click);
+    focusThen(cmdExit, &MainWindow::DoEnd);
+    focusThen(cmdAnalyze, &MainWindow::cmdAnalyze_Click);
+    focusThen(cmdTestShot, &MainWindow::cmdTestShot_Click);
     connect(&cmbFreq, &QComboBox::editTextChanged, this, [this] { cmbFreq_Change(); });
     connect(&DevicesBox, &QComboBox::currentIndexChanged, this, [this] { DevicesBox_Change(); });
     connect(&chkAutosave, &QCheckBox::toggled, this, [this] { chkAutosave_Click(); });
@@ -65,6 +74,7 @@ MainWindow::MainWindow(MainServices services)
 
 MainWindow::~MainWindow()
 {
+    results_.reset();
     services_.device.onFailure = nullptr;
     services_.inputs.OnChanged(nullptr);
     engine_.SetStopProcessing(true);
@@ -186,9 +196,23 @@ void MainWindow::StartButton_Click()
     }
 }
 
+ResultsWindow& MainWindow::Results()
+{
+    if (!results_) {
+        results_ = std::make_unique<ResultsWindow>(string_, record_, units_, services_.dialogs, services_.fileDialogs);
+        connect(results_.get(), &ResultsWindow::newString, this, [this] { detector_.SetShotCount(0); });
+        connect(results_.get(), &ResultsWindow::closed, this, [this] {
+            // Closed with its close box: it is loaded afresh next time; the
+            // string stays with us.
+            QTimer::singleShot(0, this, [this] { results_.reset(); });
+        });
+    }
+    return *results_;
+}
+
 void MainWindow::DoStart()
 {
-    // The results window is shown here once it exists.
+    Results().show();
     scope.Clear();
     detector_.ResetForStart();
     const int result = engine_.DoStart(record_.deviceNum, record_.frequency);
@@ -216,6 +240,7 @@ void MainWindow::DoStop()
     txtInfo[PanelField::MicDistance].setEnabled(false);
     RestoreBoxColour(PanelField::MuzzleVolume);
     RestoreBoxColour(PanelField::ImpactVolume);
+    if (devicesChanged_) RefreshDevices();
 }
 
 void MainWindow::DeviceFailed(const std::string& reason)
@@ -284,8 +309,9 @@ void MainWindow::ShowOutcome(const BlockOutcome& o)
         tmrRemoveTrigLines.setInterval(1500);
         tmrRemoveTrigLines.start();
     }
-    // The results window takes the shot (FillData) and the miss (MisShot)
-    // once it exists; the analysis window takes the freeze caption.
+    if (o.fillData) Results().FillData(detector_.LastShot());
+    if (!o.missText.Empty()) Results().MisShot(o.missText.Str());
+    // The analysis window takes the freeze caption once it exists.
     if (o.freezeSwitch >= 0) {
         chkFreeze[static_cast<std::size_t>(o.freezeSwitch)].setStyleSheet("color: rgb(255, 0, 0);");
     }
@@ -294,7 +320,7 @@ void MainWindow::ShowOutcome(const BlockOutcome& o)
 void MainWindow::FreezeForAnalysis()
 {
     DoStop();
-    tmrRemoveTrigLines.stop();  // the trigger lines and red boxes stay
+    tmrRemoveTrigLines.stop();  // the trigger lines stay (the boxes lost their red in DoStop)
     const int current = engine_.CurrentBlock();
     scope.DrawBlock(engine_.Ring(), current);
     scope.DrawBlock(engine_.Ring(), Wrapped(current - 1));
@@ -415,7 +441,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         if (watched != &txtInfo[i]) continue;
         const int index = static_cast<int>(i);
         if (event->type() == QEvent::FocusIn) txtInfo_GotFocus(index);
-        if (event->type() == QEvent::FocusOut) txtInfo_LostFocus(index);
+        if (event->type() == QEvent::FocusOut) {
+            // Another window or a menu taking over is not leaving the field.
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) txtInfo_LostFocus(index);
+        }
         if (event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent*>(event)->key();
             if (key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -507,7 +537,11 @@ void MainWindow::DevicesBox_Change()
 
 void MainWindow::RefreshDevices()
 {
-    if (engine_.Recording()) return;
+    if (engine_.Recording()) {
+        devicesChanged_ = true;
+        return;
+    }
+    devicesChanged_ = false;
     // Keep the chosen device chosen, wherever it now stands in the list.
     const int position = DevicesBox.currentIndex();
     if (position >= 0 && position < static_cast<int>(deviceList_.size())) {
@@ -521,7 +555,12 @@ void MainWindow::RefreshDevices()
         }
         record_.deviceNum = static_cast<std::int16_t>(newPosition);
     }
-    InitDevices();
+    if (InitDevices() && lblX1[1].text() == "-1000 ms") {
+        // The first device arrived after start-up: finish what start-up could not.
+        cmbFreq_Change();
+        lblX1[0].setText("|<- 0 ms");
+        lblX1[1].setText(Q(RingDurationText(sampleTimeMs_)));
+    }
 }
 
 }  // namespace quorvel

@@ -24,10 +24,13 @@
 #include "CaptureEngine.h"
 #include "Clock.h"
 #include "Dialogs.h"
+#include "FileDialogs.h"
 #include "LiveRecordingDevice.h"
 #include "ScopeSweep.h"
 #include "ScopeView.h"
+#include "ResultsWindow.h"
 #include "Settings.h"
+#include "ShotString.h"
 #include "Shell.h"
 #include "ShotDetector.h"
 #include "SignalWaker.h"
@@ -40,6 +43,7 @@ struct MainServices {
     Clock& clock;
     Dialogs& dialogs;
     Shell& shell;
+    FileDialogs& fileDialogs;
     std::string settingsPath;
 };
 
@@ -80,8 +84,13 @@ public:
     const Settings& Record() const { return record_; }
     double SampleTimeMs() const { return sampleTimeMs_; }
     bool PanelOpen() const { return panelOpen_; }
+    bool Ended() const { return ended_; }
     const CaptureEngine& Engine() const { return engine_; }
     const ShotDetector& Detector() const { return detector_; }
+    const ShotString& String() const { return string_; }
+    // The results window, created on first use and after it was closed.
+    ResultsWindow& Results();
+    bool ResultsOpen() const { return results_ != nullptr; }
     SettingsPanel PanelFromControls() const;
 
 signals:
@@ -118,7 +127,10 @@ private:
     bool drawBusy_ = false;
     bool ended_ = false;
     bool settingsLoaded_ = false;
+    bool devicesChanged_ = false;  // while recording; the list follows at stop
 
+    ShotString string_;  // outlives the results window
+    std::unique_ptr<ResultsWindow> results_;
     SignalWaker signal_;
     CaptureEngine engine_;
     ShotDetector detector_;

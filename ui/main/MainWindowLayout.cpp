@@ -36,7 +36,7 @@ void MainWindow::BuildControls()
     int row = 0;
     for (int i = 0; i < 6; ++i) {
         if (i == 4) {
-            lblVel[4].setObjectName("lblVel(4)");  // no reading of its own
+            Place(lblVel[4], &frmVelo, "lblVel(4)", 0, 0, 0, 0).hide();  // no reading of its own
             continue;
         }
         Place(lblData[static_cast<std::size_t>(i)], &frmVelo, Indexed("lblData", i), 10, 24 + row * 28, 80, 20)
@@ -134,6 +134,7 @@ void MainWindow::BuildControls()
     Place(lblInfo[6], hardware, "lblInfo(6)", 10, 50, 70, 18).setText("Frequency:");
     Place(cmbFreq, hardware, "cmbFreq", 82, 48, 100, 22).setEditable(true);
     cmbFreq.setInsertPolicy(QComboBox::NoInsert);
+    cmbFreq.setCompleter(nullptr);  // a typed rate is taken as typed, keystroke by keystroke
     Place(lblErr, hardware, "lblErr", 190, 44, 134, 32);
     lblErr.setStyleSheet("color: rgb(255, 0, 0);");
     lblErr.hide();

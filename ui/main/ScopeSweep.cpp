@@ -5,7 +5,13 @@
 
 namespace quorvel {
 
-void ScopeSweep::Start(double nowMs) { drawStartTime_ = RoundToInt32(nowMs); }
+void ScopeSweep::Start(double nowMs)
+{
+    // Every recording sweeps from the left edge.
+    drawStartTime_ = RoundToInt32(nowMs);
+    drawFrom_ = 0;
+    cursorX_ = 0;
+}
 
 SweepStretch ScopeSweep::Next(double nowMs, double sampleTimeMs)
 {

@@ -17,6 +17,19 @@ const std::array<QColor, 2> kTrigLine = {QColor(0xFF, 0x40, 0x40), QColor(0x40, 
 ScopeView::ScopeView(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    const auto line = [this](QFrame& frame, const QString& name, const QColor& colour) {
+        frame.setParent(this);
+        frame.setObjectName(name);
+        frame.setAutoFillBackground(true);
+        QPalette palette = frame.palette();
+        palette.setColor(QPalette::Window, colour);
+        frame.setPalette(palette);
+    };
+    for (std::size_t i = 0; i < bufSeparator_.size(); ++i) line(bufSeparator_[i], QString("bufSeparator(%1)").arg(i + 1), kSeparator);
+    for (std::size_t i = 0; i < trigline_.size(); ++i) {
+        line(trigline_[i], QString("trigline(%1)").arg(i), kTrigLine[i]);
+        trigline_[i].hide();
+    }
     flush_.setSingleShot(true);
     flush_.setInterval(40);
     connect(&flush_, &QTimer::timeout, this, [this] {
@@ -31,7 +44,21 @@ void ScopeView::Invalidate(const QRect& rect)
     if (!flush_.isActive()) flush_.start();
 }
 
-void ScopeView::resizeEvent(QResizeEvent*) { EnsurePicture(); }
+void ScopeView::resizeEvent(QResizeEvent*)
+{
+    EnsurePicture();
+    PlaceLines();
+}
+
+void ScopeView::PlaceLines()
+{
+    for (std::size_t i = 0; i < bufSeparator_.size(); ++i) {
+        bufSeparator_[i].setGeometry(static_cast<int>(X(kBlockSize * static_cast<double>(i + 1))), 0, 1, height());
+    }
+    for (std::size_t i = 0; i < trigline_.size(); ++i) {
+        trigline_[i].setGeometry(static_cast<int>(X(trigX_[i])), 0, 1, height());
+    }
+}
 
 void ScopeView::EnsurePicture()
 {
@@ -102,6 +129,13 @@ void ScopeView::Trace(const SampleArray& ring, int first, int last, QRgb colour)
     Stroke(column, Row(low), Row(high), colour);
 }
 
+int ScopeView::ColumnStart(int column) const
+{
+    // The first ring index that falls into a column.
+    const long long w = picture_.width();
+    return static_cast<int>((static_cast<long long>(column) * kRingSamples + w - 1) / w);
+}
+
 QRect ScopeView::OnScreen(int firstColumn, int lastColumn) const
 {
     const qreal ratio = picture_.devicePixelRatio();
@@ -117,7 +151,9 @@ void ScopeView::DrawStretch(const SampleArray& ring, const SweepStretch& s)
     FillColumns(Column(s.oldCursor), Column(s.oldCursor), kBackground);
     FillColumns(Column(s.from), Column(last), kBackground);
     FillColumns(Column(s.to), Column(s.to), kCursor);
-    Trace(ring, s.from, last, kTrace);
+    // The stretch's first column is traced whole again, so what the last
+    // tick drew into it is not lost.
+    Trace(ring, std::min(ColumnStart(Column(s.from)), s.from), last, kTrace);
     Invalidate(OnScreen(std::min(Column(s.oldCursor), Column(s.from)), std::max(Column(s.oldCursor), Column(last))));
 }
 
@@ -127,7 +163,7 @@ void ScopeView::DrawBlock(const SampleArray& ring, int block)
     if (first < 0) return;
     const int last = first + kBlockSize - 1;
     EnsurePicture();
-    FillColumns(Column(first), Column(last), kBackground);
+    FillColumns(Column(first), Column(std::min(last + Step(), kRingSamples)), kBackground);
     Trace(ring, first, last, kBlockTrace);
     update();
 }
@@ -135,8 +171,8 @@ void ScopeView::DrawBlock(const SampleArray& ring, int block)
 void ScopeView::SetTrigLine(int index, int ringIndex, bool visible)
 {
     trigX_[static_cast<std::size_t>(index)] = ringIndex;
-    trigVisible_[static_cast<std::size_t>(index)] = visible;
-    update();
+    PlaceLines();
+    trigline_[static_cast<std::size_t>(index)].setVisible(visible);
 }
 
 void ScopeView::paintEvent(QPaintEvent* event)
@@ -144,14 +180,6 @@ void ScopeView::paintEvent(QPaintEvent* event)
     QPainter p(this);
     p.drawImage(event->rect(), picture_, QRectF(event->rect().topLeft() * picture_.devicePixelRatio(),
                                                 event->rect().size() * picture_.devicePixelRatio()));
-    p.setPen(kSeparator);
-    for (int i = 1; i <= 4; ++i) p.drawLine(QPointF(X(kBlockSize * i), 0), QPointF(X(kBlockSize * i), height()));
-    for (int k = 0; k < 2; ++k) {
-        if (!trigVisible_[static_cast<std::size_t>(k)]) continue;
-        p.setPen(kTrigLine[static_cast<std::size_t>(k)]);
-        const double x = X(trigX_[static_cast<std::size_t>(k)]);
-        p.drawLine(QPointF(x, 0), QPointF(x, height()));
-    }
 }
 
 }  // namespace quorvel

@@ -7,6 +7,7 @@
 
 #include <array>
 
+#include <QFrame>
 #include <QImage>
 #include <QPainter>
 #include <QTimer>
@@ -30,7 +31,7 @@ public:
     void DrawBlock(const SampleArray& ring, int block);
 
     void SetTrigLine(int index, int ringIndex, bool visible);
-    bool TrigLineVisible(int index) const { return trigVisible_[static_cast<std::size_t>(index)]; }
+    bool TrigLineVisible(int index) const { return !trigline_[static_cast<std::size_t>(index)].isHidden(); }
     int TrigLineX(int index) const { return trigX_[static_cast<std::size_t>(index)]; }
     std::int32_t Step() const { return ScopeStep(width()); }
     const QImage& Picture() const { return picture_; }
@@ -48,6 +49,8 @@ private:
     void Stroke(int column, int fromRow, int toRow, QRgb colour);
     void Trace(const SampleArray& ring, int first, int last, QRgb colour);
     QRect OnScreen(int firstColumn, int lastColumn) const;
+    int ColumnStart(int column) const;
+    void PlaceLines();
 
     void Invalidate(const QRect& rect);
 
@@ -57,7 +60,9 @@ private:
     QRect dirty_;
     QTimer flush_;
     std::array<int, 2> trigX_{};
-    std::array<bool, 2> trigVisible_{};
+    // The line controls over the picture: block separators and trigger lines.
+    std::array<QFrame, 4> bufSeparator_;
+    std::array<QFrame, 2> trigline_;
 };
 
 }  // namespace quorvel

@@ -38,7 +38,7 @@ struct Rig {
         if (!settings.empty()) std::ofstream(dir / "settings.ini") << settings;
         inputs.devices = std::move(devices);
         clock.ms = 50000;
-        window = std::make_unique<MainWindow>(MainServices{device, inputs, clock, dialogs, shell, (dir / "settings.ini").string()});
+        window = std::make_unique<MainWindow>(MainServices{device, inputs, clock, dialogs, shell, fileDialogs, (dir / "settings.ini").string()});
     }
     ~Rig()
     {
@@ -83,6 +83,7 @@ struct Rig {
     FakeClock clock;
     FakeDialogs dialogs;
     FakeShell shell;
+    FakeFileDialogs fileDialogs;
     std::unique_ptr<MainWindow> window;
 };
 
@@ -365,6 +366,64 @@ private slots:
         QCOMPARE(rig.Find<QFrame>("Line1")->y(), 693 - 80);
     }
 
+    void loadingShowsTheFileAsWritten()
+    {
+        std::string imperial = kSettings;
+        imperial.replace(imperial.find("units=0"), 7, "units=1");
+        imperial.replace(imperial.find("AutoSaveBasic=1"), 15, "AutoSaveBasic=0\nAutoSaveExtended=1");
+        imperial.replace(imperial.find("deviceNum=0"), 11, "deviceNum=-4");
+        Rig rig(imperial);
+        QVERIFY(rig.window->Form_Load());
+        QCOMPARE(rig.Text("txtInfo(0)"), QString("10"));  // no conversion while loading
+        QCOMPARE(rig.Text("txtInfo(5)"), QString("400"));
+        QCOMPARE(rig.Text("lblInfo(3)"), QString("feet"));
+        QCOMPARE(rig.Text("lblInfo(11)"), QString("fps"));
+        QCOMPARE(rig.Text("lblInfo(4)"), QString("grain"));
+        QVERIFY(rig.Find<QRadioButton>("optUnits(1)")->isChecked());
+        auto* extended = rig.Find<QCheckBox>("chkSaveExt");
+        QVERIFY(extended->isChecked() && !extended->isEnabled());  // set after the autosave box disabled it
+        QCOMPARE(rig.Find<QComboBox>("DevicesBox")->currentIndex(), 0);
+    }
+
+    void enterKeepsTheFocusAndTheTimerTakesTheLinesAway()
+    {
+        Rig rig;
+        QVERIFY(rig.window->Form_Load());
+        rig.window->cmdSettings_Click();
+        rig.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(rig.window.get()));
+        auto* distance = rig.Find<QLineEdit>("txtInfo(0)");
+        distance->setFocus();
+        QTRY_VERIFY(distance->hasFocus());
+        QCOMPARE(distance->palette().color(QPalette::Base), QColor(0xFF, 0xE0, 0xC0));
+        distance->setText("0.2");
+        QTest::keyClick(distance, Qt::Key_Return);
+        QCOMPARE(distance->text(), QString("1"));
+        QVERIFY(distance->hasFocus());
+        QCOMPARE(distance->palette().color(QPalette::Base), QColor(0xFF, 0xE0, 0xC0));
+
+        // Typed rates apply keystroke by keystroke, with no completion from the list.
+        auto* rates = rig.Find<QComboBox>("cmbFreq");
+        rates->lineEdit()->clear();
+        QTest::keyClicks(rates->lineEdit(), "4800");
+        QCOMPARE(rig.window->Record().frequency, 4800);
+        QTest::keyClicks(rates->lineEdit(), "0");
+        QCOMPARE(rig.window->Record().frequency, 48000);
+        QCOMPARE(rates->currentText(), QString("48000"));
+
+        rig.window->StartButton_Click();
+        const auto sound = ShotSound(480);  // 1 m at 100 m/s, 48000 samples/s
+        rig.Record(sound.data());
+        rig.Record(sound.data() + kBlockSize);
+        QCOMPARE(rig.Text("lblVel(0)"), QString("100.0  m/s "));
+        auto* scope = rig.Find<ScopeView>("scope");
+        QVERIFY(scope->TrigLineVisible(0));
+        QVERIFY(rig.Find<QFrame>("trigline(1)")->isVisible());
+        QVERIFY(rig.Find<QFrame>("bufSeparator(4)") != nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(!scope->TrigLineVisible(0) && !scope->TrigLineVisible(1), 2500);
+        rig.window->StartButton_Click();
+    }
+
     void theScopeSweepsBehindTheRecording()
     {
         ScopeSweep sweep;
@@ -385,6 +444,8 @@ private slots:
         QCOMPARE(s.to, 480 + 1);
         QCOMPARE(sweep.DrawStartTime(), RoundToInt32(1000 + 1805 - 300.0));
         QCOMPARE(ScopeStep(643), 224);
+        sweep.Start(9000);  // a new recording sweeps from the left edge again
+        QCOMPARE(sweep.Next(9000 + 310, t).from, 0);
 
         // While recording the window's timer draws the trace with the panel open.
         Rig rig;

@@ -32,7 +32,8 @@ int main(int argc, char** argv)
     clock.ms = 20000;
     FakeDialogs dialogs;
     FakeShell shell;
-    MainWindow window({device, inputs, clock, dialogs, shell, settings.string()});
+    FakeFileDialogs fileDialogs;
+    MainWindow window({device, inputs, clock, dialogs, shell, fileDialogs, settings.string()});
     if (!window.Form_Load()) return 1;
     window.cmdSettings_Click();
     window.show();
@@ -54,7 +55,21 @@ int main(int argc, char** argv)
         QApplication::processEvents();
     }
     window.grab().save(QString::fromStdString((out / "main-window.png").string()));
-    std::filesystem::remove(settings);
     window.StartButton_Click();
+
+    // The results window after a string of a dozen shots and a miss.
+    ResultsWindow& results = window.Results();
+    const double velocities[] = {183.4, 185.1, 181.9, 184.6, 186.2, 182.7, 183.9, 185.8, 184.1, 182.2, 185.3, 184.8};
+    for (int i = 1; i < 12; ++i) {
+        ShotResult shot;
+        shot.MuzzleVelocity = velocities[i];
+        shot.PelletMass = 0.547;
+        shot.ShotNumber = i + 1;
+        results.FillData(shot);
+    }
+    results.show();
+    QApplication::processEvents();
+    results.grab().save(QString::fromStdString((out / "results-window.png").string()));
+    std::filesystem::remove(settings);
     return 0;
 }

@@ -1,0 +1,14 @@
+#include "FileDialogs.h"
+
+#include <QFileDialog>
+
+namespace quorvel {
+
+std::string QtFileDialogs::SaveFileName(const std::string& title, const std::string& suggested, const std::string& filter)
+{
+    return QFileDialog::getSaveFileName(nullptr, QString::fromStdString(title), QString::fromStdString(suggested),
+                                        QString::fromStdString(filter))
+        .toStdString();
+}
+
+}  // namespace quorvel

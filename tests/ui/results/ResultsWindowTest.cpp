@@ -1,0 +1,168 @@
+// The results window offscreen: shots and misses reach the readouts, the
+// layout keeps every readout readable at any height, the chart has a point
+// per shot, and the string can be exported.
+#include <QtTest>
+
+#include <QClipboard>
+
+#include <filesystem>
+#include <fstream>
+
+#include "ResultsWindow.h"
+
+using namespace quorvel;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Rig {
+    Rig()
+    {
+        record.VelocityMin = 100;
+        record.VelocityMax = 400;
+        record.distance = 10;
+        record.RetainedVelocity = 90;
+        window = std::make_unique<ResultsWindow>(string, record, units, dialogs, fileDialogs);
+    }
+    void Shoot(double velocity)
+    {
+        ShotResult shot;
+        shot.MuzzleVelocity = velocity;
+        shot.PelletMass = 0.547;
+        shot.ShotNumber = ++number;
+        shot.ShotTime = 46362.5;
+        window->FillData(shot);
+    }
+    QLabel* Readout(int i) const { return window->findChild<QLabel*>(QString("lblVelo(%1)").arg(i)); }
+    QLabel* Label(const char* name) const { return window->findChild<QLabel*>(name); }
+
+    Settings record;
+    UnitLabels units = SetUnitLabels(0);
+    ShotString string;
+    FakeDialogs dialogs;
+    FakeFileDialogs fileDialogs;
+    std::unique_ptr<ResultsWindow> window;
+    int number = 0;
+};
+
+}  // namespace
+
+class ResultsWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void loadsWithHeadingsAndZeroReadouts()
+    {
+        Rig rig;
+        QCOMPARE(rig.window->windowTitle(), QString("Quorvel - Shooting"));
+        QCOMPARE(rig.Readout(0)->text(), QString("000.0"));
+        QCOMPARE(rig.Readout(3)->text(), QString("000"));
+        QCOMPARE(rig.Label("lblLabel(0)")->text(), QString("Muzzle Velocity (m/s)"));
+        QCOMPARE(rig.Label("lblLabel(1)")->text(), QString("Muzzle Energy (J)"));
+        QCOMPARE(rig.Label("lblLabel(3)")->text(), QString("Shot Num"));
+        QCOMPARE(rig.Label("lblLabel(9)")->text(), QString("Total Energy (J)"));
+        QCOMPARE(rig.Label("lblLabel(15)")->text(), QString("ShotString"));
+        QCOMPARE(rig.Label("lblScale(0)")->text(), QString("400 m/s "));
+        QCOMPARE(rig.Label("lblScale(1)")->text(), QString("100 m/s "));
+        QCOMPARE(rig.Readout(3)->toolTip(), QString("Shot counter (double click to reset)"));
+        rig.record.RetainedVelocity = 100;
+        rig.window->Form_Activate();
+        QCOMPARE(rig.Label("lblLabel(0)")->text(), QString("Average Velocity for 10.0 (m/s)"));
+        // A 657-pixel window: the velocity digits at 109.5 pt.
+        QCOMPARE(rig.Readout(0)->font().pointSizeF(), 109.5);
+        QCOMPARE(rig.Readout(5)->font().pointSizeF(), 26.28);
+    }
+
+    void shotsAndMissesReachTheReadouts()
+    {
+        Rig rig;
+        rig.Shoot(250);
+        rig.Shoot(252);
+        rig.Shoot(254);
+        QCOMPARE(rig.Readout(0)->text(), QString("254.0"));
+        QCOMPARE(rig.Readout(2)->text(), QString("252.0"));
+        QCOMPARE(rig.Readout(3)->text(), QString("003"));
+        QCOMPARE(rig.Readout(4)->text(), QString("+002.0"));
+        QCOMPARE(rig.Readout(8)->text(), QString("002.0"));
+        QCOMPARE(rig.window->Chart().PointCount(), 3);
+        // The newest shot sits on the chart's right edge, the first on the left; 250 m/s halfway up.
+        QCOMPARE(rig.window->Chart().PixelOf(2).x(), rig.window->Chart().width() * 1.0);
+        QCOMPARE(rig.window->Chart().PixelOf(0).x(), 0.0);
+        QCOMPARE(rig.window->Chart().PixelOf(0).y(), rig.window->Chart().height() * 0.5);
+
+        rig.window->MisShot("no impact");
+        QCOMPARE(rig.Readout(0)->text(), QString("###.##"));
+        QCOMPARE(rig.Readout(0)->palette().color(QPalette::Window), QColor(192, 0, 0));
+        auto* banner = rig.Label("lblMistage");
+        QVERIFY(!banner->isHidden());
+        QCOMPARE(banner->text(), QString("no impact"));
+        auto* timer = rig.window->findChild<QTimer*>("errTimer");
+        QVERIFY(timer->isActive());
+        QCOMPARE(timer->interval(), 5000);
+        rig.window->errTimer_Timer();
+        QCOMPARE(rig.Readout(0)->text(), QString("254.0"));
+        QCOMPARE(rig.Readout(0)->palette().color(QPalette::Window), QColor(0, 0, 64));
+        QVERIFY(banner->isHidden());
+
+        QTest::mouseClick(rig.Readout(3), Qt::LeftButton);
+        QCOMPARE(rig.Readout(0)->text(), QString("000.0"));
+        QCOMPARE(rig.Readout(3)->text(), QString("000"));
+        QCOMPARE(rig.window->Chart().PointCount(), 0);
+        QCOMPARE(rig.string.Count(), 0);
+    }
+
+    void everyReadoutStaysInsideAndUnclippedAtAnyHeight_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("small") << QSize(700, 493);
+        QTest::newRow("designed") << QSize(933, 657);
+        QTest::newRow("large") << QSize(1400, 986);
+    }
+    void everyReadoutStaysInsideAndUnclippedAtAnyHeight()
+    {
+        QFETCH(QSize, size);
+        Rig rig;
+        for (double v : {231.4, 229.9, 233.8, 230.2}) rig.Shoot(v);
+        rig.window->resize(size);
+        rig.window->Form_Resize();
+        for (int i = 0; i < 10; ++i) {
+            QLabel* r = rig.Readout(i);
+            const QFontMetrics metrics(r->font());
+            QVERIFY2(rig.window->rect().contains(r->geometry()), qPrintable(QString("readout %1 outside").arg(i)));
+            QVERIFY2(r->width() >= metrics.horizontalAdvance(r->text()), qPrintable(QString("readout %1 clipped").arg(i)));
+            QVERIFY2(r->height() >= metrics.height(), qPrintable(QString("readout %1 cut off").arg(i)));
+        }
+        const QWidget* chart = rig.window->findChild<QWidget*>("picHistory");
+        QCOMPARE(chart->geometry().bottom(), size.height() - 1);
+        QVERIFY(chart->y() > rig.Readout(2)->geometry().bottom());
+    }
+
+    void exportWritesTheStringOrSaysWhyNot()
+    {
+        Rig rig;
+        rig.Shoot(250);
+        const fs::path dir = fs::temp_directory_path() / ("quorvel-export-" + std::to_string(::getpid()));
+        fs::create_directories(dir);
+        rig.fileDialogs.answer = (dir / "string.csv").string();
+        rig.window->ExportCsv();
+        std::ifstream in(dir / "string.csv");
+        std::string header;
+        std::getline(in, header);
+        QCOMPARE(header, std::string("Shot,Time,Muzzle velocity,Velocity unit,Energy,Energy unit"));
+        std::string first;
+        std::getline(in, first);
+        QCOMPARE(first, std::string("1,2026-12-06 12:00:00,250,m/s,17.09375,J"));
+        QVERIFY(rig.dialogs.shown.empty());
+
+        rig.fileDialogs.answer = (dir / "no-such-folder" / "string.csv").string();
+        rig.window->ExportCsv();
+        QCOMPARE(rig.dialogs.shown.size(), std::size_t{1});
+        QVERIFY(rig.dialogs.shown[0].text.find("no-such-folder") != std::string::npos);
+
+        rig.window->CopyString();
+        QVERIFY(QApplication::clipboard()->text().startsWith("Shot\tTime\t"));
+        fs::remove_all(dir);
+    }
+};
+
+QTEST_MAIN(ResultsWindowTest)
+#include "ResultsWindowTest.moc"

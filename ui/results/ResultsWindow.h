@@ -1,0 +1,72 @@
+// frmShooting: the results a shooter reads from the firing point, in large
+// print: the last muzzle velocity, its energy and the string average, with
+// the shot number, difference, minimum, maximum, spread, standard deviation
+// and total energy around them, and the history chart along the bottom.
+// Everything is laid out again from the window's height on every resize.
+// The main window owns the shot string; this window only shows it.
+#pragma once
+
+#include <array>
+
+#include <QLabel>
+#include <QTimer>
+#include <QWidget>
+
+#include "Dialogs.h"
+#include "FileDialogs.h"
+#include "HistoryChart.h"
+#include "Settings.h"
+#include "ShotString.h"
+
+namespace quorvel {
+
+class ResultsWindow final : public QWidget {
+    Q_OBJECT
+public:
+    ResultsWindow(ShotString& string, const Settings& record, const UnitLabels& units, Dialogs& dialogs,
+                  FileDialogs& fileDialogs);
+
+    void Form_Activate();
+    void Form_Resize();
+    void FillData(const ShotResult& shot);
+    void MisShot(const std::string& text);
+    void errTimer_Timer();
+    void lblVelo_Click(int index);
+    void CopyString();
+    void ExportCsv();
+
+    const HistoryChart& Chart() const { return picHistory; }
+
+signals:
+    void newString();  // the shot number starts again at 1
+    void closed();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Form_Load();
+    void LayOut(int count);
+    void ShowReadouts();
+    void DrawArray();
+
+    ShotString& string_;
+    const Settings& record_;
+    const UnitLabels& units_;
+    Dialogs& dialogs_;
+    FileDialogs& fileDialogs_;
+
+    QTimer errTimer;
+    std::array<QLabel, 10> lblVelo;
+    std::array<QLabel, 10> lblLabel;
+    QLabel chartTitle_;  // lblLabel(15)
+    HistoryChart picHistory;
+    std::array<QLabel, 2> lblScale;
+    QLabel lblMistage;
+};
+
+}  // namespace quorvel
