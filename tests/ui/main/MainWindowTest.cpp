@@ -169,6 +169,12 @@ private slots:
         QCOMPARE(rig.Text("lblVel(3)"), QString("200.04 - 199.96 m/s "));
         QCOMPARE(rig.Text("lblVel(5)"), QString("1"));
         QCOMPARE(rig.Text("lblPBUF"), QString("2"));
+        // The results window opened with the recording and took the shot.
+        QVERIFY(rig.window->ResultsOpen());
+        const auto readout = [&](int i) { return rig.window->Results().findChild<QLabel*>(QString("lblVelo(%1)").arg(i))->text(); };
+        QCOMPARE(readout(0), QString("210.0"));
+        QCOMPARE(readout(1), QString("012.1"));
+        QCOMPARE(readout(3), QString("001"));
         auto* scope = rig.Find<ScopeView>("scope");
         QVERIFY(scope->TrigLineVisible(0) && scope->TrigLineVisible(1));
         QCOMPARE(scope->TrigLineX(0), 30000);
@@ -187,6 +193,37 @@ private slots:
         QVERIFY(!rig.device.inner.IsOpen());
         QVERIFY(rig.Find<QLineEdit>("txtInfo(0)")->isEnabled());
         QVERIFY(!rig.Find<QLineEdit>("txtInfo(6)")->isEnabled());
+    }
+
+    void theStringOutlivesAClosedResultsWindow()
+    {
+        Rig rig;
+        QVERIFY(rig.window->Form_Load());
+        rig.window->StartButton_Click();
+        const auto sound = ShotSound(4800);
+        rig.Record(sound.data());
+        rig.Record(sound.data() + kBlockSize);
+        rig.window->Results().close();
+        QTRY_VERIFY(!rig.window->ResultsOpen());
+        // A miss and the next shot load it again, with fresh readouts but the same string.
+        const auto miss = ShotSound(0);
+        rig.clock.ms += 1000;
+        rig.Record(miss.data());
+        rig.Record(miss.data() + kBlockSize);
+        QVERIFY(rig.window->ResultsOpen());
+        auto* velocity = rig.window->Results().findChild<QLabel*>("lblVelo(0)");
+        QCOMPARE(velocity->text(), QString("###.##"));
+        QCOMPARE(rig.window->Results().findChild<QLabel*>("lblMistage")->text(), QString("no impact"));
+        rig.clock.ms += 1000;
+        rig.Record(sound.data());
+        rig.Record(sound.data() + kBlockSize);
+        QCOMPARE(rig.window->String().Count(), 2);
+        QCOMPARE(velocity->text(), QString("210.0"));
+        QCOMPARE(rig.window->Results().findChild<QLabel*>("lblVelo(3)")->text(), QString("002"));
+        // A click on the shot counter starts the numbering again.
+        QTest::mouseClick(rig.window->Results().findChild<QLabel*>("lblVelo(3)"), Qt::LeftButton);
+        QCOMPARE(rig.window->Detector().State().ShotCount, 0);
+        rig.window->StartButton_Click();
     }
 
     void aFreezeStopsRecordingAndKeepsTheTriggerLines()
