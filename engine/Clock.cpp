@@ -1,6 +1,7 @@
 #include "Clock.h"
 
 #include <chrono>
+#include <cmath>
 #include <ctime>
 
 namespace quorvel {
@@ -38,6 +39,30 @@ double SteadyClock::NowDays()
     const long long daysSince1970 = static_cast<long long>(era) * 146097 + doe - 719468;
     const double seconds = local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec;
     return static_cast<double>(daysSince1970 + 25569) + seconds / 86400.0;
+}
+
+CivilTime CivilTimeOf(double days)
+{
+    const auto whole = static_cast<long long>(std::floor(days));
+    long long seconds = std::llround((days - static_cast<double>(whole)) * 86400);
+    long long z = whole - 25569 + 719468;  // days since 1970-01-01, shifted to 0000-03-01
+    if (seconds >= 86400) {
+        seconds -= 86400;
+        ++z;
+    }
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const long long doe = z - era * 146097;
+    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long long mp = (5 * doy + 2) / 153;
+    CivilTime t;
+    t.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    t.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    t.year = yoe + era * 400 + (t.month <= 2 ? 1 : 0);
+    t.hour = static_cast<int>(seconds / 3600);
+    t.minute = static_cast<int>(seconds / 60 % 60);
+    t.second = static_cast<int>(seconds % 60);
+    return t;
 }
 
 }  // namespace quorvel

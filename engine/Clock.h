@@ -27,6 +27,17 @@ private:
     long long originNs_;
 };
 
+// A date and time of the days-since-1899 kind, taken apart, to the nearest second.
+struct CivilTime {
+    long long year = 0;
+    int month = 0;
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+CivilTime CivilTimeOf(double days);
+
 // A clock that says what it is told.
 class FakeClock final : public Clock {
 public:

@@ -11,4 +11,9 @@ std::string QtFileDialogs::SaveFileName(const std::string& title, const std::str
         .toStdString();
 }
 
+std::string QtFileDialogs::OpenFileName(const std::string& filter)
+{
+    return QFileDialog::getOpenFileName(nullptr, QString(), QString(), QString::fromStdString(filter)).toStdString();
+}
+
 }  // namespace quorvel

@@ -178,24 +178,9 @@ std::string ShotString::Table(char separator, const UnitLabels& units) const
 std::string ShotTimeText(double days)
 {
     if (!std::isfinite(days) || days <= 0) return "";
-    const auto whole = static_cast<long long>(std::floor(days));
-    long long seconds = std::llround((days - static_cast<double>(whole)) * 86400);
-    long long z = whole - 25569 + 719468;  // days from 1970-01-01, then civil-from-days
-    if (seconds >= 86400) {
-        seconds -= 86400;
-        ++z;
-    }
-    const long long era = (z >= 0 ? z : z - 146096) / 146097;
-    const long long doe = z - era * 146097;
-    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const long long mp = (5 * doy + 2) / 153;
-    const long long d = doy - (153 * mp + 2) / 5 + 1;
-    const long long m = mp < 10 ? mp + 3 : mp - 9;
-    const long long y = yoe + era * 400 + (m <= 2 ? 1 : 0);
+    const CivilTime t = CivilTimeOf(days);
     char text[128];
-    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld", y, m, d, seconds / 3600, seconds / 60 % 60,
-                  seconds % 60);
+    std::snprintf(text, sizeof text, "%04lld-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
     return text;
 }
 

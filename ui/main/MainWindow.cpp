@@ -6,7 +6,13 @@
 #include <QKeyEvent>
 #include <QSignalBlocker>
 
+#include <clocale>
+#include <ctime>
+#include <filesystem>
+
 #include "NumberText.h"
+#include "ShotDataFile.h"
+#include "WaveFile.h"
 #include "PanelRules.h"
 
 namespace quorvel {
@@ -75,6 +81,7 @@ MainWindow::MainWindow(MainServices services)
 MainWindow::~MainWindow()
 {
     results_.reset();
+    analysis_.reset();
     services_.device.onFailure = nullptr;
     services_.inputs.OnChanged(nullptr);
     engine_.SetStopProcessing(true);
@@ -272,9 +279,7 @@ bool MainWindow::OnBlock(const SampleArray& ring, int block)
     switches[Switch::SaveWaveform] = chkSaveWaveform.isChecked();
     const MeasureContext context{record_, sampleTimeMs_, units_.SpeedUnit, switches};
     const BlockOutcome outcome = detector_.OnBlock(ring, block, context);
-    if (outcome.autosave) {
-        // The shot data file and waveform autosave come with the file support.
-    }
+    if (outcome.autosave) AutoSaveShot();
     if (outcome.freeze) {
         engine_.SetStopProcessing(true);
         FreezeForAnalysis();
@@ -311,7 +316,7 @@ void MainWindow::ShowOutcome(const BlockOutcome& o)
     }
     if (o.fillData) Results().FillData(detector_.LastShot());
     if (!o.missText.Empty()) Results().MisShot(o.missText.Str());
-    // The analysis window takes the freeze caption once it exists.
+    if (!o.freezeCaption.Empty()) freezeCaption_ = o.freezeCaption.Str();
     if (o.freezeSwitch >= 0) {
         chkFreeze[static_cast<std::size_t>(o.freezeSwitch)].setStyleSheet("color: rgb(255, 0, 0);");
     }
@@ -326,7 +331,99 @@ void MainWindow::FreezeForAnalysis()
     scope.DrawBlock(engine_.Ring(), Wrapped(current - 1));
     scope.DrawBlock(engine_.Ring(), Wrapped(current - 2));
     engine_.UnrollRing();
-    // The analysis window opens here on the waveform once it exists.
+    AnalysisWindow& analysis = Analysis();
+    analysis.SetWaveform(engine_.Waveform(), record_.frequency, engine_.DataArrived());
+    analysis.setWindowTitle(QString::fromStdString(freezeCaption_));
+    freezeCaption_ = "Analyze";
+    analysis.move(pos());
+    analysis.show();
+    analysis.raise();
+    analysis.activateWindow();
+    cmdAnalyze.setText(" << &Analyze");
+    analysis.Form_Activate();
+}
+
+AnalysisWindow& MainWindow::Analysis()
+{
+    if (!analysis_) {
+        AnalysisHost& host = *this;
+        analysis_ = std::make_unique<AnalysisWindow>(host, services_.clock, services_.dialogs, services_.fileDialogs);
+    }
+    return *analysis_;
+}
+
+std::string MainWindow::VolumeBox(bool muzzle) const
+{
+    return txtInfo[muzzle ? PanelField::MuzzleVolume : PanelField::ImpactVolume].text().toStdString();
+}
+
+void MainWindow::SetVolumeBox(bool muzzle, const std::string& text)
+{
+    txtInfo[muzzle ? PanelField::MuzzleVolume : PanelField::ImpactVolume].setText(Q(text));
+}
+
+std::pair<std::int16_t, std::int16_t> MainWindow::TakeVolumes()
+{
+    record_.ImpactVolume = RoundToInt16(ParseLeadingNumber(VolumeBox(false)));
+    record_.MuzzleVolume = RoundToInt16(ParseLeadingNumber(VolumeBox(true)));
+    return {record_.MuzzleVolume, record_.ImpactVolume};
+}
+
+TriggerWindow MainWindow::WindowFor(double sampleTimeMs)
+{
+    return CalcTriggerWindow(record_.distance, record_.VelocityMin, record_.VelocityMax, sampleTimeMs);
+}
+
+void MainWindow::SetMainEnabled(bool enabled)
+{
+    if (!enabled) DrawTimer.stop();
+    setEnabled(enabled);
+}
+
+void MainWindow::AnalysisClosed()
+{
+    cmdAnalyze.setText("&Analyze >>");
+    setEnabled(true);
+    for (QCheckBox& box : chkFreeze) box.setStyleSheet(QString());
+    tmrRemoveTrigLines_Timer();
+    if (analysis_ && !analysis_->isVisible()) {
+        // Closed with its close box: loaded afresh next time.
+        QTimer::singleShot(0, this, [this] {
+            if (analysis_ && !analysis_->isVisible()) analysis_.reset();
+        });
+    }
+}
+
+void MainWindow::AutoSaveShot()
+{
+    const std::string folder = std::filesystem::path(services_.settingsPath).parent_path().string();
+    const ShotResult& shot = detector_.LastShot();
+    const CivilTime t = CivilTimeOf(shot.ShotTime);
+    std::tm local{};
+    local.tm_year = static_cast<int>(t.year - 1900);
+    local.tm_mon = t.month - 1;
+    local.tm_mday = t.day;
+    local.tm_hour = t.hour;
+    local.tm_min = t.minute;
+    local.tm_sec = t.second;
+    char date[128];
+    std::strftime(date, sizeof date, "%x %X", &local);
+    const char decimalPoint = std::localeconv()->decimal_point[0];
+    std::string failure = AppendShotLine(ShotDataPath(record_.datafilename, folder),
+                                         ShotDataLine(shot, chkSaveExt.isChecked(), date, decimalPoint));
+    if (failure.empty() && chkSaveWaveform.isChecked()) {
+        engine_.UnrollRing();
+        const std::string name = folder + "/" + WaveformFileName(services_.clock.NowDays());
+        failure = WriteWaveFile(name, engine_.Waveform(), record_.frequency);
+        if (!failure.empty()) failure = "Cannot save the shot's waveform: " + failure;
+    }
+    if (failure.empty()) {
+        autosaveFailed_ = false;
+        return;
+    }
+    // Once, not at every shot; the shot itself is in the string either way.
+    if (!autosaveFailed_) services_.dialogs.Critical("Error", failure + kLineBreak + "The shot is kept in the string.");
+    autosaveFailed_ = true;
 }
 
 void MainWindow::DrawTimer_Timer()
@@ -381,8 +478,14 @@ void MainWindow::cmdSettings_Click()
 
 void MainWindow::cmdAnalyze_Click()
 {
-    // Until the analysis window exists the button only stops recording.
-    DoStop();
+    if (AnalysisVisible()) {
+        analysis_->setWindowTitle("Analyze");
+        analysis_->hide();
+        cmdAnalyze.setText("&Analyze >>");
+        setEnabled(true);
+        return;
+    }
+    FreezeForAnalysis();
 }
 
 void MainWindow::cmdTestShot_Click()
@@ -431,7 +534,8 @@ void MainWindow::txtInfo_LostFocus(int index)
         if (txtInfo[i].text().toStdString() != panel.txtInfo[i]) txtInfo[i].setText(Q(panel.txtInfo[i]));
     }
     if (after.applySampleRate) cmbFreq_Change();
-    // The analysis window's level lines and zoom view follow here once it exists.
+    if (analysis_ && (after.muzzleLevelLines || after.impactLevelLines)) analysis_->MoveLevelLines();
+    if (analysis_ && after.redrawZoom && !settingsLoading_) analysis_->DrawZoomArray();
     inFieldLeave_ = false;
 }
 

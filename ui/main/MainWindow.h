@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "AnalysisWindow.h"
 #include "AudioInputs.h"
 #include "CaptureEngine.h"
 #include "Clock.h"
@@ -50,7 +51,7 @@ struct MainServices {
 inline constexpr const char* kContactUrl = "https://quorvel.example/contact";
 inline constexpr const char* kHomeUrl = "https://quorvel.example/";
 
-class MainWindow final : public QWidget, private BlockConsumer {
+class MainWindow final : public QWidget, private BlockConsumer, private AnalysisHost {
     Q_OBJECT
 public:
     explicit MainWindow(MainServices services);
@@ -81,7 +82,7 @@ public:
     void FreezeForAnalysis();
     void DeviceFailed(const std::string& reason);
 
-    const Settings& Record() const { return record_; }
+    const Settings& Record() const override { return record_; }
     double SampleTimeMs() const { return sampleTimeMs_; }
     bool PanelOpen() const { return panelOpen_; }
     bool Ended() const { return ended_; }
@@ -91,6 +92,10 @@ public:
     // The results window, created on first use and after it was closed.
     ResultsWindow& Results();
     bool ResultsOpen() const { return results_ != nullptr; }
+    // The analysis window, created on first use and after it was closed.
+    AnalysisWindow& Analysis();
+    bool AnalysisVisible() const { return analysis_ && analysis_->isVisible(); }
+    void AutoSaveShot();
     SettingsPanel PanelFromControls() const;
 
 signals:
@@ -112,6 +117,15 @@ private:
     void BuildControls();
     void ShowOverruns();
 
+    // What the analysis window asks of the main window.
+    std::string VolumeBox(bool muzzle) const override;
+    void SetVolumeBox(bool muzzle, const std::string& text) override;
+    std::pair<std::int16_t, std::int16_t> TakeVolumes() override;
+    TriggerWindow WindowFor(double sampleTimeMs) override;
+    std::string_view SpeedUnit() const override { return units_.SpeedUnit; }
+    void SetMainEnabled(bool enabled) override;
+    void AnalysisClosed() override;
+
     MainServices services_;
     Settings record_;
     UnitLabels units_ = SetUnitLabels(0);
@@ -131,6 +145,9 @@ private:
 
     ShotString string_;  // outlives the results window
     std::unique_ptr<ResultsWindow> results_;
+    std::unique_ptr<AnalysisWindow> analysis_;
+    std::string freezeCaption_ = "Analyze";
+    bool autosaveFailed_ = false;  // the message is shown once, until a save works again
     SignalWaker signal_;
     CaptureEngine engine_;
     ShotDetector detector_;

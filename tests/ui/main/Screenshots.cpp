@@ -55,7 +55,12 @@ int main(int argc, char** argv)
         QApplication::processEvents();
     }
     window.grab().save(QString::fromStdString((out / "main-window.png").string()));
-    window.StartButton_Click();
+    // The analysis window on the recording, frozen as "Analyze >>" does.
+    window.cmdAnalyze_Click();
+    window.Analysis().resize(1000, 600);
+    QApplication::processEvents();
+    window.Analysis().grab().save(QString::fromStdString((out / "analysis-window.png").string()));
+    window.Analysis().mnuFile_Click(3);
 
     // The results window after a string of a dozen shots and a miss.
     ResultsWindow& results = window.Results();

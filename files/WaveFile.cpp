@@ -1,0 +1,120 @@
+#include "WaveFile.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "AudioFileReader.h"
+#include "IniFile.h"
+
+namespace quorvel {
+
+namespace {
+
+void Put32(std::uint8_t* at, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+void Put16(std::uint8_t* at, std::uint16_t v)
+{
+    at[0] = static_cast<std::uint8_t>(v);
+    at[1] = static_cast<std::uint8_t>(v >> 8);
+}
+std::uint32_t Get32(const std::uint8_t* at)
+{
+    return at[0] | (at[1] << 8) | (at[2] << 16) | (static_cast<std::uint32_t>(at[3]) << 24);
+}
+std::uint16_t Get16(const std::uint8_t* at) { return static_cast<std::uint16_t>(at[0] | (at[1] << 8)); }
+
+// Our own files: 8-bit PCM mono with the data right after a 44-byte header.
+bool IsOwnLayout(const std::vector<std::uint8_t>& bytes)
+{
+    if (bytes.size() < kWaveHeaderBytes) return false;
+    const std::uint8_t* h = bytes.data();
+    return std::memcmp(h, "RIFF", 4) == 0 && std::memcmp(h + 8, "WAVE", 4) == 0 && std::memcmp(h + 12, "fmt ", 4) == 0 &&
+           Get32(h + 16) == 16 && Get16(h + 20) == 1 && Get16(h + 22) == 1 && Get16(h + 34) == 8 &&
+           std::memcmp(h + 36, "data", 4) == 0;
+}
+
+// The data chunk of a RIFF/WAVE file claims more bytes than the file holds.
+bool WaveDataCutShort(const std::vector<std::uint8_t>& bytes)
+{
+    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
+        return false;
+    }
+    std::size_t at = 12;
+    while (at + 8 <= bytes.size()) {
+        const std::uint32_t size = Get32(bytes.data() + at + 4);
+        if (std::memcmp(bytes.data() + at, "data", 4) == 0) return at + 8 + size > bytes.size();
+        at += 8 + size + (size & 1);
+    }
+    return true;  // no data chunk at all
+}
+
+}  // namespace
+
+std::array<std::uint8_t, kWaveHeaderBytes> BuildWaveHeader(std::int32_t channels, std::int32_t samples,
+                                                           std::int32_t rate, std::int32_t bits)
+{
+    std::array<std::uint8_t, kWaveHeaderBytes> h{};
+    const auto blockAlign = static_cast<std::uint32_t>(channels * bits / 8);
+    std::memcpy(h.data(), "RIFF", 4);
+    Put32(h.data() + 4, static_cast<std::uint32_t>(samples) * blockAlign + 36);
+    std::memcpy(h.data() + 8, "WAVE", 4);
+    std::memcpy(h.data() + 12, "fmt ", 4);
+    Put32(h.data() + 16, 16);
+    Put16(h.data() + 20, 1);
+    Put16(h.data() + 22, static_cast<std::uint16_t>(channels));
+    Put32(h.data() + 24, static_cast<std::uint32_t>(rate));
+    Put32(h.data() + 28, static_cast<std::uint32_t>(static_cast<std::int64_t>(channels) * bits * rate / 8));
+    Put16(h.data() + 32, static_cast<std::uint16_t>(blockAlign));
+    Put16(h.data() + 34, static_cast<std::uint16_t>(bits));
+    std::memcpy(h.data() + 36, "data", 4);
+    Put32(h.data() + 40, static_cast<std::uint32_t>(samples) * blockAlign);
+    return h;
+}
+
+std::string WriteWaveFile(const std::string& path, const SampleArray& waveform, std::int32_t rate)
+{
+    const auto header = BuildWaveHeader(1, kRingSamples, rate, 8);
+    std::string bytes(header.begin(), header.end());
+    bytes.append(waveform.begin(), waveform.end());
+    return WriteFileAtomically(path, bytes);
+}
+
+std::optional<LoadedWaveform> ReadWaveFile(const std::string& path, std::string* error)
+{
+    const auto fail = [&](const std::string& reason) {
+        *error = path + ": " + reason;
+        return std::nullopt;
+    };
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return fail(std::strerror(errno));
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return fail("the file cannot be read");
+    if (bytes.empty()) return fail("the file is empty");
+
+    LoadedWaveform w;
+    if (IsOwnLayout(bytes)) {
+        // The program's own file: the header is skipped and the samples taken
+        // byte for byte, as it has always been read.
+        if (bytes.size() < kWaveHeaderBytes + kRingSamples) return fail("the recording is cut short (truncated file)");
+        w.samples.fill(kSilence);
+        std::copy_n(bytes.begin() + kWaveHeaderBytes, std::min(bytes.size() - kWaveHeaderBytes, kRingBytes), w.samples.begin());
+        w.rate = static_cast<std::int32_t>(Get32(bytes.data() + 24));
+        w.ownLayout = true;
+        return w;
+    }
+    if (WaveDataCutShort(bytes)) return fail("the recording is cut short (truncated file) or not a WAVE recording");
+    std::string reason;
+    const auto audio = ReadAudioBytes(std::span<const std::uint8_t>(bytes.data(), bytes.size()), &reason);
+    if (!audio) return fail("not a recording Quorvel can read (" + reason + ")");
+    w.samples.fill(kSilence);
+    std::copy_n(audio->samples.begin(), std::min<std::size_t>(audio->samples.size(), kRingSamples), w.samples.begin());
+    w.rate = audio->sampleRate;
+    return w;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,90 @@
+// frmAnalyze: re-analysis of the recorded (or opened) waveform. Every
+// activation searches it again with the trigger volumes in the main window's
+// boxes, with the live detector's own scan, so the markers show exactly the
+// samples the detector would pick. Dragging a level line rewrites the box
+// and searches again at once. The window talks to the main window only
+// through AnalysisHost.
+#pragma once
+
+#include <array>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QWidget>
+
+#include "AnalysisModel.h"
+#include "Dialogs.h"
+#include "FileDialogs.h"
+#include "WaveformViews.h"
+
+namespace quorvel {
+
+class AnalysisHost {
+public:
+    // The trigger volume boxes txtInfo(7) (muzzle) and txtInfo(3) (impact).
+    virtual std::string VolumeBox(bool muzzle) const = 0;
+    virtual void SetVolumeBox(bool muzzle, const std::string& text) = 0;
+    // Takes the boxes into the settings and returns (muzzle, impact).
+    virtual std::pair<std::int16_t, std::int16_t> TakeVolumes() = 0;
+    // The trigger window for a waveform at this many milliseconds per sample.
+    virtual TriggerWindow WindowFor(double sampleTimeMs) = 0;
+    virtual const Settings& Record() const = 0;
+    virtual std::string_view SpeedUnit() const = 0;
+    virtual void SetMainEnabled(bool enabled) = 0;
+    // The exit step's effects on the main window.
+    virtual void AnalysisClosed() = 0;
+
+protected:
+    ~AnalysisHost() = default;
+};
+
+inline constexpr const char* kWaveFilter = "Wave-Audio (96Khz 8-bit mono) (*.wav);;All files (*)";
+
+class AnalysisWindow final : public QWidget {
+    Q_OBJECT
+public:
+    AnalysisWindow(AnalysisHost& host, Clock& clock, Dialogs& dialogs, FileDialogs& fileDialogs);
+
+    // A waveform to analyse (the frozen recording or an opened file).
+    void SetWaveform(const SampleArray& waveform, std::int32_t rate, bool present);
+    void Form_Activate();
+    void Form_Unload();
+    void Form_Resize();
+    void DrawZoomArray();
+    void DrawAllArray();
+    void UpdateViewTexts();
+    void MoveLevelLines();
+    void mnuFile_Click(int index);
+    void Form_KeyPress(char key);
+
+    const AnalysisModel& Model() const { return model_; }
+    int DragLine() const { return dragLine_; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void OverviewMouse(QMouseEvent* event, QEvent::Type type);
+    void ZoomMouse(QMouseEvent* event, QEvent::Type type);
+    double MinZoomWidth() const { return picAnalyze.width() / 10.0; }
+
+    AnalysisHost& host_;
+    Clock& clock_;
+    Dialogs& dialogs_;
+    FileDialogs& fileDialogs_;
+    AnalysisModel model_;
+    int dragLine_ = 0;
+    ZoomDrag zoomDrag_ = ZoomDrag::None;
+
+    QMenuBar menu_;
+    OverviewView picAll;
+    ZoomView picAnalyze;
+    std::array<QLabel, 8> lblX1;
+    QCheckBox chkTrack;
+};
+
+}  // namespace quorvel
