@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "AudioFileReader.h"
+#include "ShotDataFile.h"
+#include "ShotSynth.h"
+#include "WaveFile.h"
+
+using namespace quorvel;
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path Dir()
+{
+    const fs::path d = fs::path(::testing::TempDir()) / "quorvel-wave";
+    fs::create_directories(d);
+    return d;
+}
+
+std::string Slurp(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+SampleArray Ramp()
+{
+    SampleArray w;
+    for (std::size_t i = 0; i < w.size(); ++i) w[i] = static_cast<std::uint8_t>(i * 7 + i / 300);
+    return w;
+}
+
+std::uint32_t Le32(const std::string& b, std::size_t at)
+{
+    return static_cast<std::uint8_t>(b[at]) | static_cast<std::uint8_t>(b[at + 1]) << 8 |
+           static_cast<std::uint8_t>(b[at + 2]) << 16 | static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[at + 3])) << 24;
+}
+
+}  // namespace
+
+TEST(WaveFile, WritesTheExactLayoutAndReadsItBackByteForByte)
+{
+    const SampleArray wave = Ramp();
+    const fs::path file = Dir() / "own.wav";
+    ASSERT_EQ(WriteWaveFile(file.string(), wave, 44100), "");
+    const std::string bytes = Slurp(file);
+    ASSERT_EQ(bytes.size(), 144045u);
+    EXPECT_EQ(bytes.substr(0, 4), "RIFF");
+    EXPECT_EQ(Le32(bytes, 4), 144036u);
+    EXPECT_EQ(bytes.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(Le32(bytes, 16), 16u);
+    EXPECT_EQ(Le32(bytes, 20), 0x00010001u);  // PCM, one channel
+    EXPECT_EQ(Le32(bytes, 24), 44100u);
+    EXPECT_EQ(Le32(bytes, 28), 44100u);
+    EXPECT_EQ(Le32(bytes, 32), 0x00080001u);  // block align 1, 8 bits
+    EXPECT_EQ(bytes.substr(36, 4), "data");
+    EXPECT_EQ(Le32(bytes, 40), 144000u);
+    EXPECT_EQ(bytes.substr(44), std::string(wave.begin(), wave.end()));
+    const auto header16 = BuildWaveHeader(2, 1000, 48000, 16);
+    EXPECT_EQ(header16[32], 4);
+    EXPECT_EQ(header16[28] | header16[29] << 8 | header16[30] << 16, 192000);
+
+    std::string error;
+    const auto loaded = ReadWaveFile(file.string(), &error);
+    ASSERT_TRUE(loaded) << error;
+    EXPECT_TRUE(loaded->ownLayout);
+    EXPECT_EQ(loaded->rate, 44100);
+    EXPECT_EQ(loaded->samples, wave);
+
+    // Other programs read it as an ordinary 8-bit mono recording.
+    const auto audio = ReadAudioFile(file.string(), &error);
+    ASSERT_TRUE(audio) << error;
+    EXPECT_EQ(audio->sampleRate, 44100);
+    ASSERT_EQ(audio->samples.size(), 144000u);
+    EXPECT_TRUE(std::equal(audio->samples.begin(), audio->samples.end(), wave.begin()));
+    if (std::system("command -v sox >/dev/null 2>&1") == 0) {
+        const std::string command = "sox --i -r '" + file.string() + "' > '" + (Dir() / "rate.txt").string() + "' 2>/dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        EXPECT_EQ(Slurp(Dir() / "rate.txt"), "44100\n");
+    }
+}
+
+TEST(WaveFile, ForeignRecordingsAreConvertedAndBadFilesChangeNothing)
+{
+    synth::Recording r;
+    r.sampleRate = 48000;
+    r.length = 90000;
+    r.shots.push_back({1000, 2400, 0.8, 0.45});
+    const fs::path stereo = Dir() / "stereo16.wav";
+    ASSERT_EQ(synth::WriteRecording(stereo.string(), synth::Synthesize(r), 48000, synth::FileKind::Wav16, 2), "");
+    std::string error;
+    const auto converted = ReadWaveFile(stereo.string(), &error);
+    ASSERT_TRUE(converted) << error;
+    EXPECT_FALSE(converted->ownLayout);
+    EXPECT_EQ(converted->rate, 48000);
+    const auto eightBit = synth::SynthesizeEightBit(r);
+    EXPECT_TRUE(std::equal(eightBit.begin(), eightBit.end(), converted->samples.begin()));
+    EXPECT_EQ(converted->samples[100000], kSilence) << "a short recording is padded with silence";
+
+    const std::string own = Slurp(Dir() / "own.wav");
+    const std::pair<const char*, std::string> bad[] = {
+        {"empty.wav", ""},
+        {"text.wav", "this is no recording at all\n"},
+        {"cut.wav", own.substr(0, 100000)},
+        {"cut-foreign.wav", Slurp(stereo).substr(0, 5000)},
+    };
+    for (const auto& [name, content] : bad) {
+        std::ofstream(Dir() / name, std::ios::binary) << content;
+        error.clear();
+        EXPECT_FALSE(ReadWaveFile((Dir() / name).string(), &error)) << name;
+        EXPECT_NE(error.find(name), std::string::npos) << error;
+    }
+    EXPECT_FALSE(ReadWaveFile((Dir() / "missing.wav").string(), &error));
+    EXPECT_NE(WriteWaveFile((Dir() / "no-folder" / "x.wav").string(), Ramp(), 96000), "");
+}
+
+TEST(ShotDataFile, ShortAndExtendedLinesAppendedWhole)
+{
+    ShotResult shot;
+    shot.ShotNumber = 12;
+    shot.AvgVelocity = 200.123456;
+    shot.Distance = 10;
+    shot.PelletMass = 0.547;
+    shot.MuzzleLevel = 60;
+    shot.ImpactLevel = 30;
+    shot.Samples = 4797;
+    shot.SampleRate = 96000;
+    EXPECT_EQ(ShotDataLine(shot, false, "06.12.2026 13:05:12", '.'), "06.12.2026 13:05:12 , 12 , 200.12346\r\n");
+    EXPECT_EQ(ShotDataLine(shot, true, "d", ','), "d , 12 , 200,12346 , 10,00 , 0,5470 , 60 , 30 , 4797 , 96000\r\n");
+
+    EXPECT_EQ(ShotDataPath("shots.txt", "/opt/q"), "/opt/q/shots.txt");
+    EXPECT_EQ(ShotDataPath("", "/opt/q"), "/opt/q/shots.txt");
+    EXPECT_EQ(ShotDataPath("/data/air.txt", "/opt/q"), "/data/air.txt");
+    EXPECT_EQ(WaveformFileName(46362 + (13 * 3600 + 5 * 60 + 9) / 86400.0), "20261206-130509.wav");
+
+    const fs::path data = Dir() / "data.txt";
+    fs::remove(data);
+    EXPECT_EQ(AppendShotLine(data.string(), "a\r\n"), "");
+    EXPECT_EQ(AppendShotLine(data.string(), "b\r\n"), "");
+    EXPECT_EQ(Slurp(data), "a\r\nb\r\n");
+    const std::string failure = AppendShotLine((Dir() / "no-folder" / "data.txt").string(), "c\r\n");
+    EXPECT_NE(failure.find("no-folder/data.txt"), std::string::npos) << failure;
+}

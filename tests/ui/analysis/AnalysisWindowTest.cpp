@@ -1,0 +1,199 @@
+// The analysis window driven by mouse and keys, offscreen, on a recording
+// frozen from the main window's fake device, and the autosave after a shot.
+#include <QtTest>
+
+#include <filesystem>
+
+#include "AnalysisWindow.h"
+#include "MainWindow.h"
+#include "ShotSynth.h"
+#include "NumberText.h"
+#include "WaveFile.h"
+#include "support/MainRig.h"
+
+using namespace quorvel;
+using namespace quorvel::test_support;
+
+namespace {
+
+// Records a 200 m/s shot and freezes it into the analysis window.
+AnalysisWindow& Frozen(Rig& rig)
+{
+    rig.window->StartButton_Click();
+    const auto sound = ShotSound(4800);
+    rig.Record(sound.data());
+    rig.Record(sound.data() + kBlockSize);
+    rig.window->cmdAnalyze_Click();
+    AnalysisWindow& analysis = rig.window->Analysis();
+    analysis.resize(1000, 600);
+    analysis.Form_Resize();
+    return analysis;
+}
+
+}  // namespace
+
+class AnalysisWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void aFrozenShotShowsTheDetectedSamples()
+    {
+        Rig rig;
+        QVERIFY(rig.window->Form_Load());
+        AnalysisWindow& analysis = Frozen(rig);
+        QVERIFY(analysis.isVisible());
+        QVERIFY2(!rig.window->isEnabled(), "the main window takes no input meanwhile");
+        QCOMPARE(rig.Text("cmdAnalyze"), QString(" << &Analyze"));
+        QCOMPARE(rig.Text("StartButton"), QString("&Start >>"));
+        // The ring was unrolled: the shot at ring 30000 is now at waveform 30000 + 57600.
+        const WaveformSearch& found = analysis.Model().Found();
+        QVERIFY(found.impactFound);
+        QCOMPARE(found.impactPos - found.muzzlePos, 4800);
+        auto* impact = analysis.findChild<QLabel*>("lblImpactTrigger");
+        QVERIFY(impact->isVisible());
+        QVERIFY(impact->text().contains("Velocity: 200.0 m/s"));
+        QCOMPARE(analysis.findChild<QLabel*>("lblX1(4)")->text(), QString("1500 ms -->|"));
+
+        analysis.mnuFile_Click(3);  // &Close
+        QVERIFY(!analysis.isVisible());
+        QVERIFY(rig.window->isEnabled());
+        QCOMPARE(rig.Text("cmdAnalyze"), QString("&Analyze >>"));
+    }
+
+    void draggingALevelLineRewritesTheBoxAndSearchesAgain()
+    {
+        Rig rig;
+        QVERIFY(rig.window->Form_Load());
+        AnalysisWindow& analysis = Frozen(rig);
+        auto* zoom = analysis.findChild<ZoomView*>("picAnalyze");
+        const int line1 = zoom->PixelY(127.5 - 60);
+        QTest::mouseMove(zoom, QPoint(300, line1 + 30));
+        QTest::mousePress(zoom, Qt::LeftButton, {}, QPoint(300, line1 + 30));
+        QCOMPARE(analysis.DragLine(), 0);  // far from every line: no drag
+        QTest::mouseRelease(zoom, Qt::LeftButton, {}, QPoint(300, line1 + 30));
+
+        QTest::mousePress(zoom, Qt::LeftButton, {}, QPoint(300, line1));
+        QCOMPARE(analysis.DragLine(), 1);
+        QTest::mouseMove(zoom, QPoint(320, zoom->PixelY(40)));
+        QCOMPARE(rig.Text("txtInfo(7)"), QString::number(AnalysisModel::LevelFromY(zoom->UnitsY(zoom->PixelY(40)))));
+        QVERIFY(analysis.findChild<QLabel*>("lblCoords")->text().startsWith("Muzzle Volume: "));
+        QTest::mouseRelease(zoom, Qt::LeftButton, {}, QPoint(320, zoom->PixelY(40)));
+        QCOMPARE(analysis.DragLine(), 0);
+        QVERIFY(!analysis.findChild<QLabel*>("lblCoords")->isVisible());
+
+        // The impact line dragged above the impact's peak: its marker goes, the muzzle stays.
+        const int line3 = zoom->PixelY(127.5 - 30);
+        QTest::mousePress(zoom, Qt::LeftButton, {}, QPoint(300, line3));
+        QCOMPARE(analysis.DragLine(), 3);
+        QTest::mouseMove(zoom, QPoint(300, 1));
+        QTest::mouseRelease(zoom, Qt::LeftButton, {}, QPoint(300, 1));
+        QVERIFY(ParseLeadingNumber(rig.Text("txtInfo(3)").toStdString()) > 120);
+        QVERIFY(!analysis.Model().Found().impactFound);
+        QVERIFY(analysis.Model().Found().muzzleFound);
+        QVERIFY(!analysis.findChild<QLabel*>("lblImpactTrigger")->isVisible());
+        QVERIFY(analysis.findChild<QLabel*>("lblMuzzleTrigger")->isVisible());
+    }
+
+    void keysAndTheOverviewMoveTheZoomWindow()
+    {
+        Rig rig;
+        QVERIFY(rig.window->Form_Load());
+        AnalysisWindow& analysis = Frozen(rig);
+        const double minWidth = analysis.findChild<QWidget*>("picAnalyze")->width() / 10.0;
+        for (int i = 0; i < 3000; ++i) analysis.Form_KeyPress('s');
+        QTest::keyClick(&analysis, 'S');
+        QCOMPARE(analysis.Model().ZoomWidth(), minWidth);
+        const double left = analysis.Model().ZoomLeft();
+        QTest::keyClick(&analysis, 'D');
+        QVERIFY(analysis.Model().ZoomLeft() > left);
+        QVERIFY(analysis.findChild<QLabel*>("lblX1(0)")->text().startsWith("|<--"));
+
+        auto* overview = analysis.findChild<OverviewView*>("picAll");
+        const auto pixelOf = [&](double sample) { return static_cast<int>(sample * overview->width() / kRingSamples); };
+        for (int i = 0; i < 1000; ++i) analysis.Form_KeyPress('w');
+        const double width = analysis.Model().ZoomWidth();
+        const double middle = analysis.Model().ZoomLeft() + width / 2;
+        QTest::mousePress(overview, Qt::LeftButton, {}, QPoint(pixelOf(middle), 20));
+        QTest::mouseMove(overview, QPoint(pixelOf(middle) - 100, 20));
+        QTest::mouseRelease(overview, Qt::LeftButton, {}, QPoint(pixelOf(middle) - 100, 20));
+        QCOMPARE(analysis.Model().ZoomWidth(), width);  // a move keeps the width
+        QVERIFY(analysis.Model().ZoomLeft() + width / 2 < middle - 1000);
+    }
+
+    void filesOpenAndSave()
+    {
+        Rig rig;
+        QVERIFY(rig.window->Form_Load());
+        AnalysisWindow& analysis = Frozen(rig);
+        const std::string base = (rig.dir / "saved").string();
+        rig.fileDialogs.answer = base;
+        analysis.mnuFile_Click(1);
+        QVERIFY(fs::exists(base + ".wav"));
+        rig.fileDialogs.answer = base + ".wav";
+        analysis.mnuFile_Click(1);
+        QVERIFY(fs::exists(base + ".wav.wav"));
+        QCOMPARE(fs::file_size(base + ".wav"), std::uintmax_t{144045});
+
+        // A recording at another rate opens with its own times.
+        synth::Recording r;
+        r.sampleRate = 44100;
+        r.length = 100000;
+        r.shots.push_back({20000, synth::DelayFor(10, 250, 44100), 0.8, 0.45});
+        const std::string other = (rig.dir / "other.wav").string();
+        QCOMPARE(synth::WriteRecording(other, synth::Synthesize(r), 44100, synth::FileKind::Wav16), std::string());
+        rig.fileDialogs.answer = other;
+        analysis.mnuFile_Click(0);
+        QCOMPARE(analysis.windowTitle(), QString::fromStdString("Analyze - " + other));
+        QCOMPARE(analysis.Model().Rate(), 44100);
+        QCOMPARE(analysis.Model().Found().muzzlePos, 20000);
+        QCOMPARE(analysis.Model().Found().samples, static_cast<std::int32_t>(synth::DelayFor(10, 250, 44100)));
+
+        // Something that is no recording changes nothing and says why.
+        const std::string junk = (rig.dir / "junk.wav").string();
+        std::ofstream(junk) << "junk";
+        rig.fileDialogs.answer = junk;
+        analysis.mnuFile_Click(0);
+        QCOMPARE(rig.dialogs.shown.size(), std::size_t{1});
+        QVERIFY(rig.dialogs.shown[0].text.find("junk.wav") != std::string::npos);
+        QCOMPARE(analysis.Model().Rate(), 44100);
+        QCOMPARE(analysis.windowTitle(), QString::fromStdString("Analyze - " + other));
+    }
+
+    void autosaveWritesTheLineAndTheWaveformOneBlockLater()
+    {
+        std::string settings = kSettings;
+        settings.replace(settings.find("AutoSaveBasic=1"), 15, "AutoSaveBasic=1\nAutoSaveExtended=1\nAutoSaveWaveForm=1");
+        Rig rig(settings);
+        QVERIFY(rig.window->Form_Load());
+        rig.clock.days = 46362 + (13 * 3600 + 5 * 60 + 9) / 86400.0;
+        rig.window->StartButton_Click();
+        const auto sound = ShotSound(4800);
+        rig.Record(sound.data());
+        rig.Record(sound.data() + kBlockSize);
+        QVERIFY2(!fs::exists(rig.dir / "shots.txt"), "nothing is saved in the block of the shot");
+        rig.Record(sound.data() + 2 * kBlockSize);
+        const std::string line = Slurp(rig.dir / "shots.txt");
+        QVERIFY2(line.find(" , 1 , 200.00000 , 10.00 , 0.5470 , 60 , 30 , 4800 , 96000\r\n") != std::string::npos, line.c_str());
+        std::string error;
+        const auto wave = ReadWaveFile((rig.dir / "20261206-130509.wav").string(), &error);
+        QVERIFY2(wave.has_value(), error.c_str());
+        QCOMPARE(wave->rate, 96000);
+        QCOMPARE(wave->samples[kRingSamples - 1], rig.window->Engine().Ring()[BlockStart(3) + kBlockSize - 1]);
+
+        // A folder that cannot take the file: one message, the string goes on.
+        fs::remove(rig.dir / "shots.txt");
+        fs::create_directories(rig.dir / "shots.txt" / "in-the-way");
+        for (int shot = 0; shot < 2; ++shot) {
+            rig.clock.ms += 2000;
+            rig.Record(sound.data());
+            rig.Record(sound.data() + kBlockSize);
+            rig.Record(sound.data() + 2 * kBlockSize);
+        }
+        QCOMPARE(rig.dialogs.shown.size(), std::size_t{1});
+        QVERIFY(rig.dialogs.shown[0].text.find("shots.txt") != std::string::npos);
+        QCOMPARE(rig.window->String().Count(), 3);
+        rig.window->StartButton_Click();
+    }
+};
+
+QTEST_MAIN(AnalysisWindowTest)
+#include "AnalysisWindowTest.moc"
