@@ -85,6 +85,13 @@ TEST(WaveFile, WritesTheExactLayoutAndReadsItBackByteForByte)
         ASSERT_EQ(std::system(command.c_str()), 0);
         EXPECT_EQ(Slurp(Dir() / "rate.txt"), "44100\n");
     }
+    if (std::system("test -x /usr/bin/python3") == 0) {
+        const std::string command = "/usr/bin/python3 -c \"import wave; w = wave.open('" + file.string() +
+                                    "'); print(w.getframerate(), w.getnframes(), w.getsampwidth(), w.getnchannels())\" > '" +
+                                    (Dir() / "python.txt").string() + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        EXPECT_EQ(Slurp(Dir() / "python.txt"), "44100 144000 1 1\n");
+    }
 }
 
 TEST(WaveFile, ForeignRecordingsAreConvertedAndBadFilesChangeNothing)

@@ -160,6 +160,28 @@ private slots:
         QVERIFY(rig.dialogs.shown.empty());
     }
 
+    void aFrozenLiveShotOpensInTheAnalysisWindowOnItsSamples()
+    {
+        LiveRig rig;
+        QVERIFY(rig.window->Form_Load());
+        QVERIFY(rig.Choose("mic96000", 96000));
+        rig.window->findChild<QCheckBox*>("chkFreeze(0)")->setChecked(true);
+        const std::int64_t delay = synth::DelayFor(10, 243.9, 96000);
+        PacedWriter writer(qEnvironmentVariable("QUORVEL_PULSE").toStdString() + "/mic96000.fifo", 96000,
+                           Shot(96000, delay, true));
+        QTest::qWait(300);
+        rig.window->StartButton_Click();
+        QTest::qWait(700);
+        writer.Shoot();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.window->AnalysisVisible(), 10000);
+        QCOMPARE(rig.window->Analysis().windowTitle(), QString("Analyze - Shot detected"));
+        const WaveformSearch& found = rig.window->Analysis().Model().Found();
+        QVERIFY(found.impactFound);
+        QCOMPARE(found.impactPos - found.muzzlePos, static_cast<int>(delay));
+        QCOMPARE(rig.window->findChild<QPushButton*>("StartButton")->text(), QString("&Start >>"));
+        rig.window->Analysis().mnuFile_Click(3);
+    }
+
     void aShotPlayedIntoTheSoundServerIsMeasured()
     {
         LiveRig rig;

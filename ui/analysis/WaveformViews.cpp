@@ -1,6 +1,7 @@
 #include "WaveformViews.h"
 
 #include <cmath>
+#include <vector>
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -53,12 +54,14 @@ void OverviewView::paintEvent(QPaintEvent*)
         p.fillRect(QRectF(x(base + model_.Window().start), 0, x(model_.Window().end - model_.Window().start), h),
                    QColor(255, 128, 0, 60));
         p.setPen(kWave);
+        std::vector<QLine> strokes(static_cast<std::size_t>(w));
         for (int c = 0; c < w; ++c) {
             const int first = static_cast<int>(static_cast<long long>(c) * kRingSamples / w);
             const int last = static_cast<int>(static_cast<long long>(c + 1) * kRingSamples / w) - 1;
             const MinMaxPyramid::Range r = model_.Pyramid().Query(first, last);
-            p.drawLine(c, Row(r.low, h), c, Row(r.high, h));
+            strokes[static_cast<std::size_t>(c)] = QLine(c, Row(r.low, h), c, Row(r.high, h));
         }
+        p.drawLines(strokes.data(), static_cast<int>(strokes.size()));
         p.setPen(kSeparator);
         for (int b = 1; b <= kBlockCount; ++b) p.drawLine(QPointF(x(b * kBlockSize), 0), QPointF(x(b * kBlockSize), h));
         if (f.muzzleFound) {
@@ -156,12 +159,14 @@ void ZoomView::paintEvent(QPaintEvent*)
         }
     } else {
         p.setPen(kWave);
+        std::vector<QLine> strokes(static_cast<std::size_t>(w));
         for (int c = 0; c < w; ++c) {
             const int first = start + static_cast<int>(static_cast<long long>(c) * span / w);
             const int last = start + static_cast<int>(static_cast<long long>(c + 1) * span / w) - 1;
             const MinMaxPyramid::Range range = model_.Pyramid().Query(first, std::max(first, last));
-            p.drawLine(c, Row(range.low, h), c, Row(range.high, h));
+            strokes[static_cast<std::size_t>(c)] = QLine(c, Row(range.low, h), c, Row(range.high, h));
         }
+        p.drawLines(strokes.data(), static_cast<int>(strokes.size()));
     }
     if (!track_) return;
     const WaveformSearch& f = model_.Found();
