@@ -25,7 +25,8 @@ const char* const kSettings =
 
 fs::path Dir()
 {
-    const fs::path d = fs::path(::testing::TempDir()) / "quorvel-analyzer";
+    // One folder per test: CTest runs the tests of this file side by side.
+    const fs::path d = fs::path(::testing::TempDir()) / "quorvel-analyzer" / ::testing::UnitTest::GetInstance()->current_test_info()->name();
     fs::create_directories(d);
     return d;
 }

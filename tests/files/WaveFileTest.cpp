@@ -17,7 +17,8 @@ namespace {
 
 fs::path Dir()
 {
-    const fs::path d = fs::path(::testing::TempDir()) / "quorvel-wave";
+    // One folder per test: CTest runs the tests of this file side by side.
+    const fs::path d = fs::path(::testing::TempDir()) / "quorvel-wave" / ::testing::UnitTest::GetInstance()->current_test_info()->name();
     fs::create_directories(d);
     return d;
 }
@@ -111,6 +112,7 @@ TEST(WaveFile, ForeignRecordingsAreConvertedAndBadFilesChangeNothing)
     EXPECT_TRUE(std::equal(eightBit.begin(), eightBit.end(), converted->samples.begin()));
     EXPECT_EQ(converted->samples[100000], kSilence) << "a short recording is padded with silence";
 
+    ASSERT_EQ(WriteWaveFile((Dir() / "own.wav").string(), Ramp(), 96000), "");
     const std::string own = Slurp(Dir() / "own.wav");
     const std::pair<const char*, std::string> bad[] = {
         {"empty.wav", ""},
