@@ -25,7 +25,7 @@ public:
     const Settings& Record() const override { return record_; }
     std::string_view SpeedUnit() const override { return " m/s "; }
     void SetMainEnabled(bool) override {}
-    void AnalysisClosed() override {}
+    void AnalysisClosed(bool) override {}
 
 private:
     std::string muzzle_ = "60";

@@ -45,7 +45,14 @@ bool CaptureEngine::HandOverWaiting() const { return completed_.load(std::memory
 
 bool CaptureEngine::HandOver(BlockConsumer& consumer)
 {
-    if (!HandOverWaiting()) return false;
+    // A consumer that lets the event loop run (a message box) must not see
+    // the next block before this one is queued again.
+    if (handingOver_ || !HandOverWaiting()) return false;
+    struct Guard {
+        bool& flag;
+        explicit Guard(bool& f) : flag(f) { flag = true; }
+        ~Guard() { flag = false; }
+    } guard(handingOver_);
     ++handled_;
     if (!open_ || stopProcessing_) return true;
 

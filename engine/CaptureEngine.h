@@ -75,6 +75,7 @@ private:
     bool open_ = false;
     bool dataArrived_ = false;
     bool stopProcessing_ = false;
+    bool handingOver_ = false;
 };
 
 }  // namespace quorvel

@@ -171,7 +171,8 @@ std::string ShotString::Table(char separator, const UnitLabels& units) const
     row("Maximum", maximum_, speed);
     row("Spread", spread_, speed);
     row("Standard deviation", stdDev_, speed);
-    out += "Total energy" + sep + sep + sep + sep + GeneralNumber(TotalEnergy()) + sep + energy + "\n";
+    // The window adds up the energies as shown; the spreadsheet gets the exact sum.
+    out += "Total energy (exact)" + sep + sep + sep + sep + GeneralNumber(TotalEnergy()) + sep + energy + "\n";
     return out;
 }
 

@@ -146,6 +146,42 @@ TEST(CaptureEngine, AFrozenBlockIsNotQueuedAgainAndLaterReportsAreDropped)
     EXPECT_EQ(recorder.blocks.size(), 3u);
 }
 
+TEST(CaptureEngine, AConsumerThatRunsTheEventLoopCannotTakeTheNextBlockEarly)
+{
+    // A message box during a block lets the next report through; that block
+    // must wait until this one is queued again.
+    class Nested final : public BlockConsumer {
+    public:
+        Nested(CaptureEngine& engine, FakeRecordingDevice& device) : engine_(engine), device_(device) {}
+        bool OnBlock(const SampleArray&, int block) override
+        {
+            blocks.push_back(block);
+            if (blocks.size() == 1) {
+                device_.Deliver(BlockOfValue(1));
+                nestedTook = engine_.HandOver(*this);
+            }
+            return false;
+        }
+        std::vector<int> blocks;
+        bool nestedTook = true;
+
+    private:
+        CaptureEngine& engine_;
+        FakeRecordingDevice& device_;
+    };
+    FakeRecordingDevice device;
+    CountingWaker waker;
+    CaptureEngine engine(device, waker);
+    Nested consumer(engine, device);
+    ASSERT_EQ(engine.DoStart(0, 96000), 0);
+    device.Deliver(BlockOfValue(1));
+    EXPECT_TRUE(engine.HandOver(consumer));
+    EXPECT_FALSE(consumer.nestedTook);
+    EXPECT_TRUE(engine.HandOver(consumer));
+    EXPECT_EQ(consumer.blocks, (std::vector<int>{1, 2}));
+    EXPECT_EQ(engine.CurrentBlock(), 3);
+}
+
 TEST(CaptureEngine, OpenFailureAndRepeatedStartStop)
 {
     FakeRecordingDevice device;

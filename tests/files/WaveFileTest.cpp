@@ -114,6 +114,17 @@ TEST(WaveFile, ForeignRecordingsAreConvertedAndBadFilesChangeNothing)
 
     ASSERT_EQ(WriteWaveFile((Dir() / "own.wav").string(), Ramp(), 96000), "");
     const std::string own = Slurp(Dir() / "own.wav");
+
+    // A short 8-bit mono recording from another program, complete: padded with silence.
+    const auto shortHeader = BuildWaveHeader(1, 1000, 8000, 8);
+    std::string shortFile(shortHeader.begin(), shortHeader.end());
+    shortFile.append(1000, static_cast<char>(200));
+    std::ofstream(Dir() / "short8.wav", std::ios::binary) << shortFile;
+    const auto shortLoaded = ReadWaveFile((Dir() / "short8.wav").string(), &error);
+    ASSERT_TRUE(shortLoaded) << error;
+    EXPECT_EQ(shortLoaded->rate, 8000);
+    EXPECT_EQ(shortLoaded->samples[999], 200);
+    EXPECT_EQ(shortLoaded->samples[1000], kSilence);
     const std::pair<const char*, std::string> bad[] = {
         {"empty.wav", ""},
         {"text.wav", "this is no recording at all\n"},

@@ -169,7 +169,7 @@ TEST(ShotString, TableForASpreadsheet)
               "Maximum,,252,m/s\n"
               "Spread,,2,m/s\n"
               "Standard deviation,,1.4142135623731,m/s\n"
-              "Total energy,,,,34.6511,J\n");
+              "Total energy (exact),,,,34.6511,J\n");
     EXPECT_EQ(ShotString().Table('\t', kMetric), "Shot\tTime\tMuzzle velocity\tVelocity unit\tEnergy\tEnergy unit\n");
     EXPECT_EQ(ShotTimeText(46362 + 0.5), "2026-12-06 12:00:00");
 }

@@ -15,6 +15,7 @@ void AnalysisModel::SetWaveform(const SampleArray& waveform, std::int32_t rate, 
     waveform_ = waveform;
     rate_ = rate > 0 ? rate : 96000;
     present_ = present;
+    placed_ = false;
     pyramid_.Build(waveform_.data(), kRingSamples);
 }
 
@@ -24,8 +25,16 @@ void AnalysisModel::Search(std::int16_t muzzleVolume, std::int16_t impactVolume,
     window_ = window;
     state_.WindowStart = window.start;
     state_.WindowEnd = window.end;
+    const WaveformSearch before = found_;
     found_ = SearchWaveform(state_, waveform_, muzzleVolume, impactVolume, clock);
     if (dragging) return;
+    // Coming back to the window from elsewhere finds the same points: the
+    // zoom the shooter chose stays.
+    if (placed_ && found_.muzzleFound == before.muzzleFound && found_.muzzlePos == before.muzzlePos &&
+        found_.impactFound == before.impactFound && found_.impactPos == before.impactPos) {
+        return;
+    }
+    placed_ = true;
     if (found_.muzzleFound) {
         const double left = std::max(0.0, found_.muzzlePos - 300.0);
         const double right = static_cast<double>(found_.muzzlePos) + window.end + 300;

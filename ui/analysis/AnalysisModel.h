@@ -29,7 +29,8 @@ public:
     const MinMaxPyramid& Pyramid() const { return pyramid_; }
 
     // The analysis pass: searches with these volumes and, unless a level
-    // line is being dragged, puts the zoom window around what it found.
+    // line is being dragged or the search found the same points as before,
+    // puts the zoom window around what it found.
     void Search(std::int16_t muzzleVolume, std::int16_t impactVolume, const TriggerWindow& window, Clock& clock,
                 bool dragging);
     const WaveformSearch& Found() const { return found_; }
@@ -77,6 +78,7 @@ private:
     double zoomLeft_ = 0;
     double zoomWidth_ = 19500;
     double grabOffset_ = 0;
+    bool placed_ = false;  // the zoom window was placed for this waveform
 };
 
 }  // namespace quorvel

@@ -77,9 +77,9 @@ void AnalysisWindow::Form_Activate()
     Form_Resize();
 }
 
-void AnalysisWindow::Form_Unload()
+void AnalysisWindow::Form_Unload(bool unload)
 {
-    host_.AnalysisClosed();
+    host_.AnalysisClosed(unload);
 }
 
 bool AnalysisWindow::event(QEvent* event)
@@ -90,7 +90,7 @@ bool AnalysisWindow::event(QEvent* event)
 
 void AnalysisWindow::closeEvent(QCloseEvent* event)
 {
-    Form_Unload();
+    Form_Unload(true);
     event->accept();
 }
 

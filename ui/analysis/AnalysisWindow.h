@@ -32,8 +32,9 @@ public:
     virtual const Settings& Record() const = 0;
     virtual std::string_view SpeedUnit() const = 0;
     virtual void SetMainEnabled(bool enabled) = 0;
-    // The exit step's effects on the main window.
-    virtual void AnalysisClosed() = 0;
+    // The exit step's effects on the main window; `unload` when the window
+    // was closed with its close box and is to be loaded afresh next time.
+    virtual void AnalysisClosed(bool unload) = 0;
 
 protected:
     ~AnalysisHost() = default;
@@ -49,7 +50,7 @@ public:
     // A waveform to analyse (the frozen recording or an opened file).
     void SetWaveform(const SampleArray& waveform, std::int32_t rate, bool present);
     void Form_Activate();
-    void Form_Unload();
+    void Form_Unload(bool unload = false);
     void Form_Resize();
     void DrawZoomArray();
     void DrawAllArray();

@@ -380,13 +380,13 @@ void MainWindow::SetMainEnabled(bool enabled)
     setEnabled(enabled);
 }
 
-void MainWindow::AnalysisClosed()
+void MainWindow::AnalysisClosed(bool unload)
 {
     cmdAnalyze.setText("&Analyze >>");
     setEnabled(true);
     for (QCheckBox& box : chkFreeze) box.setStyleSheet(QString());
     tmrRemoveTrigLines_Timer();
-    if (analysis_ && !analysis_->isVisible()) {
+    if (unload) {
         // Closed with its close box: loaded afresh next time.
         QTimer::singleShot(0, this, [this] {
             if (analysis_ && !analysis_->isVisible()) analysis_.reset();
@@ -411,18 +411,26 @@ void MainWindow::AutoSaveShot()
     const char decimalPoint = std::localeconv()->decimal_point[0];
     std::string failure = AppendShotLine(ShotDataPath(record_.datafilename, folder),
                                          ShotDataLine(shot, chkSaveExt.isChecked(), date, decimalPoint));
-    if (failure.empty() && chkSaveWaveform.isChecked()) {
+    if (chkSaveWaveform.isChecked()) {
+        // The waveform is saved even when the line could not be.
         engine_.UnrollRing();
         const std::string name = folder + "/" + WaveformFileName(services_.clock.NowDays());
-        failure = WriteWaveFile(name, engine_.Waveform(), record_.frequency);
-        if (!failure.empty()) failure = "Cannot save the shot's waveform: " + failure;
+        const std::string waveFailure = WriteWaveFile(name, engine_.Waveform(), record_.frequency);
+        if (!waveFailure.empty()) {
+            failure += (failure.empty() ? "" : kLineBreak) + std::string("Cannot save the shot's waveform: ") + waveFailure;
+        }
     }
     if (failure.empty()) {
         autosaveFailed_ = false;
         return;
     }
     // Once, not at every shot; the shot itself is in the string either way.
-    if (!autosaveFailed_) services_.dialogs.Critical("Error", failure + kLineBreak + "The shot is kept in the string.");
+    // The message waits until this block is handed over.
+    if (!autosaveFailed_) {
+        QTimer::singleShot(0, this, [this, failure] {
+            services_.dialogs.Critical("Error", failure + kLineBreak + "The shot is kept in the string.");
+        });
+    }
     autosaveFailed_ = true;
 }
 

@@ -124,7 +124,7 @@ private:
     TriggerWindow WindowFor(double sampleTimeMs) override;
     std::string_view SpeedUnit() const override { return units_.SpeedUnit; }
     void SetMainEnabled(bool enabled) override;
-    void AnalysisClosed() override;
+    void AnalysisClosed(bool unload) override;
 
     MainServices services_;
     Settings record_;

@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QMouseEvent>
 
 #include "IniFile.h"
 #include "NumberText.h"
@@ -131,6 +132,7 @@ void ResultsWindow::Form_Load()
     }
     ShowReadouts();
     Form_Activate();
+    Form_Resize();
 }
 
 void ResultsWindow::Form_Activate()
@@ -141,12 +143,12 @@ void ResultsWindow::Form_Activate()
     } else {
         lblLabel[0].setText("Average Velocity for " + Q(FormatPattern(record_.distance, "0.0")) + " (" + speed + ")");
     }
-    Form_Resize();
 }
 
 bool ResultsWindow::event(QEvent* event)
 {
     if (event->type() == QEvent::WindowActivate) Form_Activate();
+    if (event->type() == QEvent::WindowStateChange && !isMinimized()) Form_Resize();  // restored
     return QWidget::event(event);
 }
 
@@ -262,7 +264,7 @@ void ResultsWindow::lblVelo_Click(int index)
 
 bool ResultsWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::MouseButtonRelease) {
+    if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         for (std::size_t i = 0; i < lblVelo.size(); ++i) {
             if (watched == &lblVelo[i]) lblVelo_Click(static_cast<int>(i));
         }

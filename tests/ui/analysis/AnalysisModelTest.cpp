@@ -52,6 +52,10 @@ TEST(AnalysisModel, FindsTheTriggersAndPlacesTheZoomWindow)
     m.Search(60, 97, kTenMetres, clock, false);
     EXPECT_TRUE(m.Found().muzzleFound);
     EXPECT_FALSE(m.Found().impactFound);
+    // Searching again with the same result (the window activated anew) keeps a chosen zoom.
+    m.SetZoom(2000, 3000);
+    m.Search(60, 97, kTenMetres, clock, false);
+    EXPECT_EQ(m.ZoomLeft(), 2000);
     // During a level drag the zoom window stays where it is.
     m.SetZoom(1000, 5000);
     m.Search(60, 30, kTenMetres, clock, true);

@@ -103,6 +103,8 @@ private slots:
         QCOMPARE(rig.Readout(0)->palette().color(QPalette::Window), QColor(0, 0, 64));
         QVERIFY(banner->isHidden());
 
+        QTest::mouseClick(rig.Readout(3), Qt::RightButton);  // the context menu's button keeps the string
+        QCOMPARE(rig.string.Count(), 3);
         QTest::mouseClick(rig.Readout(3), Qt::LeftButton);
         QCOMPARE(rig.Readout(0)->text(), QString("000.0"));
         QCOMPARE(rig.Readout(3)->text(), QString("000"));
