@@ -37,7 +37,14 @@ struct Rig {
         if (!settings.empty()) std::ofstream(dir / "settings.ini") << settings;
         inputs.devices = std::move(devices);
         clock.ms = 50000;
-        window = std::make_unique<MainWindow>(MainServices{device, inputs, clock, dialogs, shell, fileDialogs, (dir / "settings.ini").string()});
+        // Waits pass on the fake clock, 10 ms per turn of the event loop.
+        const auto yield = [this] {
+            clock.ms += 10;
+            if (onYield) onYield();
+            QCoreApplication::processEvents();
+        };
+        window = std::make_unique<MainWindow>(
+            MainServices{device, inputs, clock, dialogs, shell, fileDialogs, (dir / "settings.ini").string(), yield});
     }
     ~Rig()
     {
@@ -83,6 +90,7 @@ struct Rig {
     FakeDialogs dialogs;
     FakeShell shell;
     FakeFileDialogs fileDialogs;
+    std::function<void()> onYield;
     std::unique_ptr<MainWindow> window;
 };
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QSignalBlocker>
@@ -80,6 +81,8 @@ MainWindow::MainWindow(MainServices services)
 
 MainWindow::~MainWindow()
 {
+    ended_ = true;  // a countdown still waiting gives up
+    calibration_.reset();
     results_.reset();
     analysis_.reset();
     services_.device.onFailure = nullptr;
@@ -498,8 +501,51 @@ void MainWindow::cmdAnalyze_Click()
 
 void MainWindow::cmdTestShot_Click()
 {
-    // Until the calibration window exists the button only stops recording.
     DoStop();
+    Calibration().show();
+    Calibration().raise();
+    Calibration().activateWindow();
+    Calibration().Form_Activate();
+    setEnabled(false);
+}
+
+CalibrationWindow& MainWindow::Calibration()
+{
+    if (!calibration_) {
+        std::function<void()> yield = services_.yield;
+        if (!yield) {
+            yield = [] {
+                // A short nap in the event loop: responsive, without spinning a core.
+                QEventLoop loop;
+                QTimer::singleShot(2, &loop, &QEventLoop::quit);
+                loop.exec();
+            };
+        }
+        CalibrationHost& host = *this;
+        calibration_ = std::make_unique<CalibrationWindow>(host, services_.clock, std::move(yield));
+    }
+    return *calibration_;
+}
+
+void MainWindow::AnalyseRecording()
+{
+    engine_.UnrollRing();
+    AnalysisWindow& analysis = Analysis();
+    analysis.SetWaveform(engine_.Waveform(), record_.frequency, engine_.DataArrived());
+    analysis.setWindowTitle("Analyze");
+    analysis.move(pos());
+    analysis.show();
+    analysis.raise();
+    cmdAnalyze.setText(" << &Analyze");
+    analysis.Form_Activate();
+}
+
+void MainWindow::ReturnFromCalibration()
+{
+    setEnabled(true);
+    show();
+    activateWindow();
+    setFocus();
 }
 
 void MainWindow::lblCredit_Click(int index) { services_.shell.OpenUrl(index == 0 ? kContactUrl : kHomeUrl); }

@@ -22,6 +22,7 @@
 
 #include "AnalysisWindow.h"
 #include "AudioInputs.h"
+#include "CalibrationWindow.h"
 #include "CaptureEngine.h"
 #include "Clock.h"
 #include "Dialogs.h"
@@ -46,12 +47,14 @@ struct MainServices {
     Shell& shell;
     FileDialogs& fileDialogs;
     std::string settingsPath;
+    // Lets the event loop run while a wait goes on; tests move a fake clock here.
+    std::function<void()> yield = {};
 };
 
 inline constexpr const char* kContactUrl = "https://quorvel.example/contact";
 inline constexpr const char* kHomeUrl = "https://quorvel.example/";
 
-class MainWindow final : public QWidget, private BlockConsumer, private AnalysisHost {
+class MainWindow final : public QWidget, private BlockConsumer, private AnalysisHost, private CalibrationHost {
     Q_OBJECT
 public:
     explicit MainWindow(MainServices services);
@@ -66,8 +69,8 @@ public:
     void cmdSettings_Click();
     void cmdAnalyze_Click();
     void cmdTestShot_Click();
-    void DoStart();
-    void DoStop();
+    void DoStart() override;
+    void DoStop() override;
     void signal_Timer();
     void DrawTimer_Timer();
     void tmrRemoveTrigLines_Timer();
@@ -95,6 +98,7 @@ public:
     // The analysis window, created on first use and after it was closed.
     AnalysisWindow& Analysis();
     bool AnalysisVisible() const { return analysis_ && analysis_->isVisible(); }
+    CalibrationWindow& Calibration();
     void AutoSaveShot();
     SettingsPanel PanelFromControls() const;
 
@@ -126,6 +130,11 @@ private:
     void SetMainEnabled(bool enabled) override;
     void AnalysisClosed(bool unload) override;
 
+    // What the calibration window asks of the main window.
+    void AnalyseRecording() override;
+    void ReturnFromCalibration() override;
+    bool Ending() const override { return ended_; }
+
     MainServices services_;
     Settings record_;
     UnitLabels units_ = SetUnitLabels(0);
@@ -146,6 +155,7 @@ private:
     ShotString string_;  // outlives the results window
     std::unique_ptr<ResultsWindow> results_;
     std::unique_ptr<AnalysisWindow> analysis_;
+    std::unique_ptr<CalibrationWindow> calibration_;
     std::string freezeCaption_ = "Analyze";
     bool autosaveFailed_ = false;  // the message is shown once, until a save works again
     SignalWaker signal_;
