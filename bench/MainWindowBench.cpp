@@ -26,7 +26,7 @@ struct BenchWindow {
                                                "[hardware]\nfrequency=96000\ndeviceNum=0\n";
         inputs.devices = {{"mic", "Mic", kRate96000 | kRate44100}};
         clock.ms = 20000;
-        window = std::make_unique<MainWindow>(MainServices{device, inputs, clock, dialogs, shell, fileDialogs, (dir / "settings.ini").string()});
+        window = std::make_unique<MainWindow>(MainServices{device, inputs, clock, dialogs, shell, fileDialogs, mixer, (dir / "settings.ini").string()});
         window->Form_Load();
         window->cmdSettings_Click();
         window->show();
@@ -43,6 +43,7 @@ struct BenchWindow {
     FakeDialogs dialogs;
     FakeShell shell;
     FakeFileDialogs fileDialogs;
+    FakeMixer mixer;
     std::unique_ptr<MainWindow> window;
     std::vector<std::uint8_t> sound;
 };

@@ -81,9 +81,11 @@ int main(int argc, char** argv)
     FakeDialogs dialogs;
     FakeShell shell;
     FakeFileDialogs fileDialogs;
+    std::unique_ptr<Mixer> mixerOwned = MakePulseMixer();
+    Mixer& mixer = *mixerOwned;
     const auto inputs = MakeQtAudioInputs();
     const auto device = MakeQtRecordingDevice();
-    MainWindow window({*device, *inputs, clock, dialogs, shell, fileDialogs, (dir / "settings.ini").string()});
+    MainWindow window({*device, *inputs, clock, dialogs, shell, fileDialogs, mixer, (dir / "settings.ini").string()});
     if (!window.Form_Load()) return 1;
     window.show();
     QApplication::processEvents();

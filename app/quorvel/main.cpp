@@ -13,6 +13,7 @@
 #include "Dialogs.h"
 #include "LiveRecordingDevice.h"
 #include "MainWindow.h"
+#include "Mixer.h"
 #include "Shell.h"
 
 namespace {
@@ -43,9 +44,11 @@ int main(int argc, char** argv)
     quorvel::QtDialogs dialogs;
     quorvel::QtShell shell;
     quorvel::QtFileDialogs fileDialogs;
+    const auto mixerOwned = quorvel::MakePulseMixer();
+    quorvel::Mixer& mixer = *mixerOwned;
     const auto inputs = quorvel::MakeQtAudioInputs();
     const auto device = quorvel::MakeQtRecordingDevice();
-    quorvel::MainWindow window({*device, *inputs, clock, dialogs, shell, fileDialogs, ProgramFolder() + "/settings.ini"});
+    quorvel::MainWindow window({*device, *inputs, clock, dialogs, shell, fileDialogs, mixer, ProgramFolder() + "/settings.ini"});
     QObject::connect(&window, &quorvel::MainWindow::ended, &app, [] { QCoreApplication::exit(0); });
 
     // SIGTERM and SIGINT take the same orderly way out as "Exit".

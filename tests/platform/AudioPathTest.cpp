@@ -2,6 +2,9 @@
 // PulseAudio server through Qt Multimedia. Run by with-pulseaudio.
 #include <QtTest>
 
+#include <QProcess>
+#include <QScrollBar>
+
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -76,7 +79,7 @@ struct LiveRig {
         std::ofstream(dir / "settings.ini") << kSettings;
         inputs = MakeQtAudioInputs();
         device = MakeQtRecordingDevice();
-        window = std::make_unique<MainWindow>(MainServices{*device, *inputs, clock, dialogs, shell, fileDialogs, (dir / "settings.ini").string()});
+        window = std::make_unique<MainWindow>(MainServices{*device, *inputs, clock, dialogs, shell, fileDialogs, mixer, (dir / "settings.ini").string()});
     }
     ~LiveRig()
     {
@@ -103,6 +106,8 @@ struct LiveRig {
     FakeDialogs dialogs;
     FakeShell shell;
     FakeFileDialogs fileDialogs;
+    std::unique_ptr<Mixer> mixerOwned = MakePulseMixer();
+    Mixer& mixer = *mixerOwned;
     std::unique_ptr<AudioInputs> inputs;
     std::unique_ptr<LiveRecordingDevice> device;
     std::unique_ptr<MainWindow> window;
@@ -180,6 +185,28 @@ private slots:
         QCOMPARE(found.impactPos - found.muzzlePos, static_cast<int>(delay));
         QCOMPARE(rig.window->findChild<QPushButton*>("StartButton")->text(), QString("&Start >>"));
         rig.window->Analysis().mnuFile_Click(3);
+    }
+
+    void theVolumeScrollBarDrivesTheServersSourceVolume()
+    {
+        LiveRig rig;
+        QVERIFY(rig.window->Form_Load());
+        QVERIFY(rig.Choose("mic48000", 48000));
+        auto* volume = rig.window->findChild<QScrollBar*>("scrVolume");
+        QVERIFY(volume->isEnabled());
+        volume->setValue(5);
+        QProcess pactl;
+        pactl.start("pactl", {"get-source-volume", "mic48000"});
+        QVERIFY(pactl.waitForFinished(5000));
+        const QString level = QString::fromUtf8(pactl.readAllStandardOutput());
+        QVERIFY2(level.contains("32750") && level.contains("50%"), qPrintable(level));
+        QCOMPARE(rig.Label("lblVolume"), QString("5"));
+
+        QCOMPARE(QProcess::execute("pactl", {"set-source-volume", "mic48000", "30%"}), 0);
+        rig.window->RefreshVolume();  // what the window does when it is activated again
+        QCOMPARE(volume->value(), 3);
+        QCOMPARE(rig.Label("lblVolume"), QString("3"));
+        QCOMPARE(QProcess::execute("pactl", {"set-source-volume", "mic48000", "100%"}), 0);
     }
 
     void aShotPlayedIntoTheSoundServerIsMeasured()

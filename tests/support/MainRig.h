@@ -44,7 +44,7 @@ struct Rig {
             QCoreApplication::processEvents();
         };
         window = std::make_unique<MainWindow>(
-            MainServices{device, inputs, clock, dialogs, shell, fileDialogs, (dir / "settings.ini").string(), yield});
+            MainServices{device, inputs, clock, dialogs, shell, fileDialogs, mixer, (dir / "settings.ini").string(), yield});
     }
     ~Rig()
     {
@@ -90,6 +90,7 @@ struct Rig {
     FakeDialogs dialogs;
     FakeShell shell;
     FakeFileDialogs fileDialogs;
+    FakeMixer mixer;
     std::function<void()> onYield;
     std::unique_ptr<MainWindow> window;
 };

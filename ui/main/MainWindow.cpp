@@ -75,6 +75,7 @@ MainWindow::MainWindow(MainServices services)
     connect(&DevicesBox, &QComboBox::currentIndexChanged, this, [this] { DevicesBox_Change(); });
     connect(&chkAutosave, &QCheckBox::toggled, this, [this] { chkAutosave_Click(); });
     connect(&optUnits[1], &QRadioButton::toggled, this, [this] { optUnits_Click(); });
+    connect(&scrVolume, &QScrollBar::valueChanged, this, [this] { scrVolume_Change(); });
     services_.device.onFailure = [this](const std::string& reason) { DeviceFailed(reason); };
     services_.inputs.OnChanged([this] { RefreshDevices(); });
 }
@@ -117,7 +118,57 @@ bool MainWindow::Form_Load()
     cmbFreq_Change();
     lblX1[0].setText("|<- 0 ms");
     lblX1[1].setText(Q(RingDurationText(sampleTimeMs_)));
+    // A saved microphone level (1 to 10) is put back on the device; 0, the
+    // shipped default, leaves the device's own level alone rather than
+    // silencing the microphone.
+    RefreshVolume();
+    if (scrVolume.isEnabled() && record_.MicVolume > 0) {
+        const QSignalBlocker block(scrVolume);
+        scrVolume.setValue(std::clamp<int>(record_.MicVolume, scrVolume.minimum(), scrVolume.maximum()));
+        scrVolume_Change();
+    }
     return true;
+}
+
+std::string MainWindow::ChosenDeviceId() const
+{
+    const int position = DevicesBox.currentIndex();
+    if (position < 0 || position >= static_cast<int>(deviceList_.size())) return {};
+    return deviceList_[static_cast<std::size_t>(position)].id;
+}
+
+void MainWindow::scrVolume_Change()
+{
+    const int percent = scrVolume.value() * 10;
+    const std::string id = ChosenDeviceId();
+    if (!services_.mixer.SetLevel(id, MixerLevel(percent, 0, kMixerMaximum))) {
+        scrVolume.setEnabled(false);
+    }
+    const int shown = MixerPercent(services_.mixer.Level(id).value_or(0), 0, kMixerMaximum);
+    lblVolume.setText(Q(GeneralNumber(shown / 10.0)));
+}
+
+void MainWindow::RefreshVolume()
+{
+    const std::string id = ChosenDeviceId();
+    if (id.empty() || !services_.mixer.HasControl(id)) {
+        scrVolume.setEnabled(false);
+        scrVolume.setToolTip("This recording device has no volume control");
+        return;
+    }
+    scrVolume.setEnabled(true);
+    scrVolume.setToolTip(QString());
+    const int percent = MixerPercent(services_.mixer.Level(id).value_or(0), 0, kMixerMaximum);
+    const QSignalBlocker block(scrVolume);
+    scrVolume.setValue(RoundToInt32(percent / 10.0));
+    lblVolume.setText(Q(GeneralNumber(percent / 10.0)));
+}
+
+bool MainWindow::event(QEvent* event)
+{
+    // Someone may have changed the level elsewhere meanwhile.
+    if (event->type() == QEvent::WindowActivate && settingsLoaded_ && !ended_) RefreshVolume();
+    return QWidget::event(event);
 }
 
 void MainWindow::ApplyLoadedSettings(const LoadedSettings& loaded)
@@ -179,7 +230,7 @@ void MainWindow::DoEnd()
     ended_ = true;
     DoStop();
     engine_.SetStopProcessing(true);
-    // The mixer is closed here once the microphone level control exists.
+    services_.mixer.Close();
     // Settings that were never loaded are never written: a missing file
     // stays missing.
     if (settingsLoaded_) {
@@ -691,6 +742,7 @@ void MainWindow::DevicesBox_Change()
         cmbFreq.setCurrentIndex(0);
     }
     if (cmbFreq.count() > 0) cmbFreq_Change();
+    if (settingsLoaded_) RefreshVolume();
 }
 
 void MainWindow::RefreshDevices()

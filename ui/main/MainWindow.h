@@ -28,6 +28,7 @@
 #include "Dialogs.h"
 #include "FileDialogs.h"
 #include "LiveRecordingDevice.h"
+#include "Mixer.h"
 #include "ScopeSweep.h"
 #include "ScopeView.h"
 #include "ResultsWindow.h"
@@ -46,6 +47,7 @@ struct MainServices {
     Dialogs& dialogs;
     Shell& shell;
     FileDialogs& fileDialogs;
+    Mixer& mixer;
     std::string settingsPath;
     // Lets the event loop run while a wait goes on; tests move a fake clock here.
     std::function<void()> yield = {};
@@ -82,6 +84,9 @@ public:
     void chkAutosave_Click();
     void optUnits_Click();
     void lblCredit_Click(int index);
+    void scrVolume_Change();
+    // Reads the chosen device's level into the volume scroll bar and label.
+    void RefreshVolume();
     void FreezeForAnalysis();
     void DeviceFailed(const std::string& reason);
 
@@ -108,6 +113,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     bool OnBlock(const SampleArray& ring, int block) override;
@@ -120,6 +126,7 @@ private:
     void LayOutBottom();
     void BuildControls();
     void ShowOverruns();
+    std::string ChosenDeviceId() const;
 
     // What the analysis window asks of the main window.
     std::string VolumeBox(bool muzzle) const override;

@@ -1,5 +1,7 @@
 #include "PanelRules.h"
 
+#include <algorithm>
+
 #include "CaptureRing.h"
 #include "NumberText.h"
 
@@ -82,6 +84,18 @@ std::string RateStatusText(std::int32_t frequency, int drawIntervalMs)
            " ms" + kLineBreak + std::to_string(kBlockCount) + " x " + std::to_string(kBlockSize) + " fixed " +
            FormatPattern(1.0 / frequency * kBlockSize * 1000, "0.00") + " ms buffer(s)" + kLineBreak +
            FormatPattern(1.0 / frequency * 1000, "0.0000") + " ms resolution";
+}
+
+std::uint32_t MixerLevel(int percent, std::uint32_t minimum, std::uint32_t maximum)
+{
+    const long long raw = maximum < 101 ? percent : static_cast<long long>(maximum / 100) * percent;
+    return static_cast<std::uint32_t>(std::clamp<long long>(raw, minimum, maximum));
+}
+
+int MixerPercent(std::uint32_t level, std::uint32_t minimum, std::uint32_t maximum)
+{
+    if (maximum < 101) return static_cast<int>(level);
+    return RoundToInt32(static_cast<double>(level) * 100 / maximum - minimum);
 }
 
 std::string RingDurationText(double sampleTimeMs)

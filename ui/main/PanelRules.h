@@ -37,6 +37,12 @@ inline constexpr const char* kNo96kWarning = "96KHz not available\nAccuracy not 
 // The four lines of the rate status label lclCalls.
 std::string RateStatusText(std::int32_t frequency, int drawIntervalMs);
 
+// The old mixer control's scale: a percentage becomes (maximum / 100,
+// truncated) x percent, clamped to the range; a level reads back as
+// level x 100 / maximum - minimum, half to even.
+std::uint32_t MixerLevel(int percent, std::uint32_t minimum, std::uint32_t maximum);
+int MixerPercent(std::uint32_t level, std::uint32_t minimum, std::uint32_t maximum);
+
 // The scope's right-hand axis label: the time the whole ring covers.
 std::string RingDurationText(double sampleTimeMs);
 

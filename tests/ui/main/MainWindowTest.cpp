@@ -380,6 +380,38 @@ private slots:
         rig.window->StartButton_Click();
     }
 
+    void theVolumeScrollBarOnTheMixerScale()
+    {
+        QCOMPARE(MixerLevel(50, 0, 65535), 32750u);
+        QCOMPARE(MixerLevel(100, 0, 65535), 65500u);
+        QCOMPARE(MixerLevel(70, 0, 100), 70u);
+        QCOMPARE(MixerLevel(50, 0, 0), 0u);  // a control with no range takes 0
+        QCOMPARE(MixerPercent(32750, 0, 65535), 50);
+        QCOMPARE(MixerPercent(65535, 0, 65535), 100);
+
+        std::string saved = kSettings;
+        saved.replace(saved.find("MicVolume=0"), 11, "MicVolume=7");
+        Rig rig(saved);
+        rig.mixer.levels["mic-1"] = 65535;
+        QVERIFY(rig.window->Form_Load());
+        auto* volume = rig.Find<QScrollBar>("scrVolume");
+        QCOMPARE(volume->value(), 7);  // the saved level is put back on the device
+        QCOMPARE(rig.mixer.levels["mic-1"], 655u * 70);
+        QCOMPARE(rig.Text("lblVolume"), QString("7"));
+        volume->setValue(5);
+        QCOMPARE(rig.mixer.levels["mic-1"], 32750u);
+        QCOMPARE(rig.Text("lblVolume"), QString("5"));
+        rig.mixer.levels["mic-1"] = 19660;  // changed elsewhere
+        rig.window->RefreshVolume();
+        QCOMPARE(volume->value(), 3);
+
+        rig.Find<QComboBox>("DevicesBox")->setCurrentIndex(1);  // a device without a level control
+        QVERIFY(!volume->isEnabled());
+        QCOMPARE(volume->toolTip(), QString("This recording device has no volume control"));
+        rig.window->DoEnd();
+        QVERIFY(rig.mixer.closed);
+    }
+
     void theScopeSweepsBehindTheRecording()
     {
         ScopeSweep sweep;

@@ -33,7 +33,8 @@ int main(int argc, char** argv)
     FakeDialogs dialogs;
     FakeShell shell;
     FakeFileDialogs fileDialogs;
-    MainWindow window({device, inputs, clock, dialogs, shell, fileDialogs, settings.string()});
+    FakeMixer mixer;
+    MainWindow window({device, inputs, clock, dialogs, shell, fileDialogs, mixer, settings.string()});
     if (!window.Form_Load()) return 1;
     window.cmdSettings_Click();
     window.show();
