@@ -34,7 +34,7 @@ private:
 };
 
 struct Bench {
-    Bench() : window(host, clock, dialogs, files)
+    Bench() : window(host, clock, dialogs, files, output, "/tmp", [] {})
     {
         synth::Recording r;
         r.length = kRingSamples;
@@ -54,6 +54,7 @@ struct Bench {
     FakeClock clock;
     FakeDialogs dialogs;
     FakeFileDialogs files;
+    FakeSoundOutput output;
     AnalysisWindow window;
 };
 

@@ -26,7 +26,7 @@ struct BenchWindow {
                                                "[hardware]\nfrequency=96000\ndeviceNum=0\n";
         inputs.devices = {{"mic", "Mic", kRate96000 | kRate44100}};
         clock.ms = 20000;
-        window = std::make_unique<MainWindow>(MainServices{device, inputs, clock, dialogs, shell, fileDialogs, mixer, (dir / "settings.ini").string()});
+        window = std::make_unique<MainWindow>(MainServices{device, inputs, clock, dialogs, shell, fileDialogs, mixer, output, (dir / "settings.ini").string()});
         window->Form_Load();
         window->cmdSettings_Click();
         window->show();
@@ -44,6 +44,7 @@ struct BenchWindow {
     FakeShell shell;
     FakeFileDialogs fileDialogs;
     FakeMixer mixer;
+    FakeSoundOutput output;
     std::unique_ptr<MainWindow> window;
     std::vector<std::uint8_t> sound;
 };

@@ -83,9 +83,10 @@ int main(int argc, char** argv)
     FakeFileDialogs fileDialogs;
     std::unique_ptr<Mixer> mixerOwned = MakePulseMixer();
     Mixer& mixer = *mixerOwned;
+    FakeSoundOutput output;
     const auto inputs = MakeQtAudioInputs();
     const auto device = MakeQtRecordingDevice();
-    MainWindow window({*device, *inputs, clock, dialogs, shell, fileDialogs, mixer, (dir / "settings.ini").string()});
+    MainWindow window({*device, *inputs, clock, dialogs, shell, fileDialogs, mixer, output, (dir / "settings.ini").string()});
     if (!window.Form_Load()) return 1;
     window.show();
     QApplication::processEvents();

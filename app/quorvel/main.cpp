@@ -14,6 +14,7 @@
 #include "LiveRecordingDevice.h"
 #include "MainWindow.h"
 #include "Mixer.h"
+#include "SoundOutput.h"
 #include "Shell.h"
 
 namespace {
@@ -46,9 +47,11 @@ int main(int argc, char** argv)
     quorvel::QtFileDialogs fileDialogs;
     const auto mixerOwned = quorvel::MakePulseMixer();
     quorvel::Mixer& mixer = *mixerOwned;
+    const auto outputOwned = quorvel::MakeQtSoundOutput();
+    quorvel::SoundOutput& output = *outputOwned;
     const auto inputs = quorvel::MakeQtAudioInputs();
     const auto device = quorvel::MakeQtRecordingDevice();
-    quorvel::MainWindow window({*device, *inputs, clock, dialogs, shell, fileDialogs, mixer, ProgramFolder() + "/settings.ini"});
+    quorvel::MainWindow window({*device, *inputs, clock, dialogs, shell, fileDialogs, mixer, output, ProgramFolder() + "/settings.ini"});
     QObject::connect(&window, &quorvel::MainWindow::ended, &app, [] { QCoreApplication::exit(0); });
 
     // SIGTERM and SIGINT take the same orderly way out as "Exit".

@@ -79,7 +79,7 @@ struct LiveRig {
         std::ofstream(dir / "settings.ini") << kSettings;
         inputs = MakeQtAudioInputs();
         device = MakeQtRecordingDevice();
-        window = std::make_unique<MainWindow>(MainServices{*device, *inputs, clock, dialogs, shell, fileDialogs, mixer, (dir / "settings.ini").string()});
+        window = std::make_unique<MainWindow>(MainServices{*device, *inputs, clock, dialogs, shell, fileDialogs, mixer, output, (dir / "settings.ini").string()});
     }
     ~LiveRig()
     {
@@ -108,6 +108,8 @@ struct LiveRig {
     FakeFileDialogs fileDialogs;
     std::unique_ptr<Mixer> mixerOwned = MakePulseMixer();
     Mixer& mixer = *mixerOwned;
+    std::unique_ptr<SoundOutput> outputOwned = MakeQtSoundOutput();
+    SoundOutput& output = *outputOwned;
     std::unique_ptr<AudioInputs> inputs;
     std::unique_ptr<LiveRecordingDevice> device;
     std::unique_ptr<MainWindow> window;
@@ -207,6 +209,38 @@ private slots:
         QCOMPARE(volume->value(), 3);
         QCOMPARE(rig.Label("lblVolume"), QString("3"));
         QCOMPARE(QProcess::execute("pactl", {"set-source-volume", "mic48000", "100%"}), 0);
+    }
+
+    void theAnalysisWindowPlaysIntoTheSoundServer()
+    {
+        // One window records the null sink's monitor; another plays a shot
+        // from its analysis window into that sink: the shot arrives whole.
+        LiveRig recorder;
+        QVERIFY(recorder.window->Form_Load());
+        QVERIFY(recorder.Choose("Remapped", 96000));
+        LiveRig player;
+        QVERIFY(player.window->Form_Load());
+        const std::int64_t delay = synth::DelayFor(10, 230.0, 96000);
+        synth::Recording r;
+        r.length = kRingSamples;
+        r.shots.push_back({40000, delay, 0.8, 0.45});
+        const fs::path wav = player.dir / "played.wav";
+        QCOMPARE(synth::WriteRecording(wav.string(), synth::Synthesize(r), 96000, synth::FileKind::Wav8), std::string());
+        AnalysisWindow& analysis = player.window->Analysis();
+        player.fileDialogs.answer = wav.string();
+        analysis.mnuFile_Click(0);
+        QCOMPARE(analysis.Model().Found().samples, static_cast<std::int32_t>(delay));
+
+        recorder.window->StartButton_Click();
+        QTest::qWait(600);
+        analysis.PlayRange(30000, 60000);
+        QVERIFY(analysis.Playing());
+        QTRY_VERIFY_WITH_TIMEOUT(!analysis.Playing(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.Label("lblVel(5)"), QString("1"), 5000);
+        const std::int32_t samples = recorder.window->Detector().LastShot().Samples;
+        QVERIFY2(std::abs(samples - delay) <= 2, qPrintable(QString("%1 samples for a delay of %2").arg(samples).arg(delay)));
+        recorder.window->StartButton_Click();
+        QVERIFY(player.dialogs.shown.empty());
     }
 
     void aShotPlayedIntoTheSoundServerIsMeasured()

@@ -44,7 +44,7 @@ struct Rig {
             QCoreApplication::processEvents();
         };
         window = std::make_unique<MainWindow>(
-            MainServices{device, inputs, clock, dialogs, shell, fileDialogs, mixer, (dir / "settings.ini").string(), yield});
+            MainServices{device, inputs, clock, dialogs, shell, fileDialogs, mixer, output, (dir / "settings.ini").string(), yield});
     }
     ~Rig()
     {
@@ -91,6 +91,7 @@ struct Rig {
     FakeShell shell;
     FakeFileDialogs fileDialogs;
     FakeMixer mixer;
+    FakeSoundOutput output;
     std::function<void()> onYield;
     std::unique_ptr<MainWindow> window;
 };

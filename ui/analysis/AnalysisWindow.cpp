@@ -1,6 +1,7 @@
 #include "AnalysisWindow.h"
 
 #include <cmath>
+#include <filesystem>
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -16,8 +17,17 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 constexpr const char* kZoomTip = "Use mouse to drag Triggerl Levels";
 }  // namespace
 
-AnalysisWindow::AnalysisWindow(AnalysisHost& host, Clock& clock, Dialogs& dialogs, FileDialogs& fileDialogs)
-    : host_(host), clock_(clock), dialogs_(dialogs), fileDialogs_(fileDialogs), picAll(model_), picAnalyze(model_)
+AnalysisWindow::AnalysisWindow(AnalysisHost& host, Clock& clock, Dialogs& dialogs, FileDialogs& fileDialogs,
+                               SoundOutput& output, std::string programFolder, std::function<void()> yield)
+    : host_(host),
+      clock_(clock),
+      dialogs_(dialogs),
+      fileDialogs_(fileDialogs),
+      output_(output),
+      programFolder_(std::move(programFolder)),
+      yield_(std::move(yield)),
+      picAll(model_),
+      picAnalyze(model_)
 {
     setObjectName("frmAnalyze");
     setWindowTitle("Analyze");
@@ -35,6 +45,16 @@ AnalysisWindow::AnalysisWindow(AnalysisHost& host, Clock& clock, Dialogs& dialog
         QAction* action = file->addAction(items[static_cast<std::size_t>(i)], this, [this, i] { mnuFile_Click(i); });
         action->setObjectName(QString("mnuFile(%1)").arg(i));
     }
+    QMenu* tools = menu_.addMenu("&Tools");
+    tools->setObjectName("mnuTools");
+    playAll_ = tools->addAction("Play &All", this, [this] { mnuTools_Click(1); });
+    playAll_->setObjectName("mnuTools(1)");
+    tools->addAction("Play &Zoomed ", this, [this] { mnuTools_Click(2); })->setObjectName("mnuTools(2)");
+
+    tmrPlay.setParent(this);
+    tmrPlay.setObjectName("tmrPlay");
+    tmrPlay.setInterval(50);
+    connect(&tmrPlay, &QTimer::timeout, this, &AnalysisWindow::tmrPlay_Timer);
 
     picAll.setParent(this);
     picAll.setObjectName("picAll");
@@ -95,6 +115,79 @@ void AnalysisWindow::closeEvent(QCloseEvent* event)
 }
 
 void AnalysisWindow::resizeEvent(QResizeEvent*) { Form_Resize(); }
+
+void AnalysisWindow::hideEvent(QHideEvent*)
+{
+    // Streaming stops with the window, and the output device is closed.
+    if (Playing()) StopPlaying();
+}
+
+void AnalysisWindow::mnuTools_Click(int index)
+{
+    if (index == 2) {
+        PlayRange(static_cast<int>(std::lround(model_.ZoomLeft())),
+                  static_cast<int>(std::lround(model_.ZoomLeft() + model_.ZoomWidth())));
+        return;
+    }
+    if (index != 1) return;
+    const std::string path = programFolder_ + "/tmp.wav";
+    const std::int32_t rate = host_.Record().frequency;
+    std::string failure = WriteWaveFile(path, model_.Waveform(), rate);
+    if (failure.empty()) failure = output_.PlayFile(path, rate, yield_);
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);  // also when playing failed
+    if (!failure.empty()) dialogs_.Critical("Error", "Cannot play the waveform: " + failure);
+}
+
+void AnalysisWindow::PlayRange(int from, int to)
+{
+    playPos_ = from;
+    playEnd_ = to < 1 ? kRingSamples - 1 : std::min(to, kRingSamples - 1);
+    output_.Close();
+    const std::string failure = output_.Open(host_.Record().frequency);
+    if (!failure.empty()) {
+        tmrPlay.stop();
+        picAll.SetPlayPointer(0, false);
+        playAll_->setEnabled(true);
+        dialogs_.Critical("Error", "Cannot play the waveform: " + failure);
+        return;
+    }
+    picAll.SetPlayPointer(from, true);
+    playFirst_ = true;
+    tmrPlay.start();
+    playAll_->setEnabled(false);
+}
+
+void AnalysisWindow::tmrPlay_Timer()
+{
+    constexpr int kChunk = 4800;
+    // The device must have room for the next chunk (it takes them in real
+    // time at 96000 samples per second, more slowly at lower rates).
+    if (!playFirst_ && output_.Room() < static_cast<std::size_t>(kChunk)) return;
+    picAll.SetPlayPointer(playPos_, true);
+    playFirst_ = false;
+    if (playPos_ >= playEnd_) {
+        // The chunk from here on lies past the zoom window and would only be
+        // cut off; what was written before it plays to its end.
+        tmrPlay.stop();
+        output_.Finish();
+        picAll.SetPlayPointer(playPos_, false);
+        playAll_->setEnabled(true);
+        return;
+    }
+    if (playPos_ + kChunk < kRingSamples) {
+        output_.Write(std::span<const std::uint8_t>(model_.Waveform().data() + playPos_, kChunk));
+    }
+    playPos_ += kChunk;
+}
+
+void AnalysisWindow::StopPlaying()
+{
+    tmrPlay.stop();
+    output_.Close();
+    picAll.SetPlayPointer(picAll.PlayPointerSample(), false);
+    if (playAll_ != nullptr) playAll_->setEnabled(true);
+}
 
 void AnalysisWindow::Form_Resize()
 {

@@ -11,11 +11,13 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QMenuBar>
+#include <QTimer>
 #include <QWidget>
 
 #include "AnalysisModel.h"
 #include "Dialogs.h"
 #include "FileDialogs.h"
+#include "SoundOutput.h"
 #include "WaveformViews.h"
 
 namespace quorvel {
@@ -45,7 +47,8 @@ inline constexpr const char* kWaveFilter = "Wave-Audio (96Khz 8-bit mono) (*.wav
 class AnalysisWindow final : public QWidget {
     Q_OBJECT
 public:
-    AnalysisWindow(AnalysisHost& host, Clock& clock, Dialogs& dialogs, FileDialogs& fileDialogs);
+    AnalysisWindow(AnalysisHost& host, Clock& clock, Dialogs& dialogs, FileDialogs& fileDialogs, SoundOutput& output,
+                   std::string programFolder, std::function<void()> yield);
 
     // A waveform to analyse (the frozen recording or an opened file).
     void SetWaveform(const SampleArray& waveform, std::int32_t rate, bool present);
@@ -58,6 +61,11 @@ public:
     void MoveLevelLines();
     void mnuFile_Click(int index);
     void Form_KeyPress(char key);
+    void mnuTools_Click(int index);
+    void PlayRange(int from, int to);
+    void tmrPlay_Timer();
+    bool Playing() const { return tmrPlay.isActive(); }
+    int PlayPos() const { return playPos_; }
 
     const AnalysisModel& Model() const { return model_; }
     int DragLine() const { return dragLine_; }
@@ -66,18 +74,28 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void OverviewMouse(QMouseEvent* event, QEvent::Type type);
     void ZoomMouse(QMouseEvent* event, QEvent::Type type);
+    void StopPlaying();
     double MinZoomWidth() const { return picAnalyze.width() / 10.0; }
 
     AnalysisHost& host_;
     Clock& clock_;
     Dialogs& dialogs_;
     FileDialogs& fileDialogs_;
+    SoundOutput& output_;
+    std::string programFolder_;
+    std::function<void()> yield_;
     AnalysisModel model_;
+    int playPos_ = 0;
+    int playEnd_ = 0;
+    bool playFirst_ = false;
+    QTimer tmrPlay;
+    QAction* playAll_ = nullptr;  // owned by the menu
     int dragLine_ = 0;
     ZoomDrag zoomDrag_ = ZoomDrag::None;
 

@@ -38,6 +38,15 @@ OverviewView::OverviewView(const AnalysisModel& model, QWidget* parent) : QWidge
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
+    Line(linePlayPointer_, this, "linePlayPointer", QColor(0, 160, 0));
+    linePlayPointer_.hide();
+}
+
+void OverviewView::SetPlayPointer(int sample, bool visible)
+{
+    playSample_ = sample;
+    linePlayPointer_.setGeometry(static_cast<int>(static_cast<double>(sample) * width() / kRingSamples), 0, 2, height());
+    linePlayPointer_.setVisible(visible);
 }
 
 void OverviewView::paintEvent(QPaintEvent*)

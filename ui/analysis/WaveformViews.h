@@ -24,6 +24,10 @@ class OverviewView final : public QWidget {
 public:
     OverviewView(const AnalysisModel& model, QWidget* parent = nullptr);
     double SampleAt(int pixelX) const { return static_cast<double>(pixelX) * kRingSamples / std::max(width(), 1); }
+    // linePlayPointer: the sample being played.
+    void SetPlayPointer(int sample, bool visible);
+    bool PlayPointerVisible() const { return !linePlayPointer_.isHidden(); }
+    int PlayPointerSample() const { return playSample_; }
     std::function<void(QMouseEvent*, QEvent::Type)> onMouse;
 
 protected:
@@ -34,6 +38,8 @@ protected:
 
 private:
     const AnalysisModel& model_;
+    QFrame linePlayPointer_;
+    int playSample_ = 0;
 };
 
 class ZoomView final : public QWidget {

@@ -401,7 +401,8 @@ AnalysisWindow& MainWindow::Analysis()
 {
     if (!analysis_) {
         AnalysisHost& host = *this;
-        analysis_ = std::make_unique<AnalysisWindow>(host, services_.clock, services_.dialogs, services_.fileDialogs);
+        analysis_ = std::make_unique<AnalysisWindow>(host, services_.clock, services_.dialogs, services_.fileDialogs,
+                                                     services_.output, ProgramFolder(), Yield());
     }
     return *analysis_;
 }
@@ -450,7 +451,7 @@ void MainWindow::AnalysisClosed(bool unload)
 
 void MainWindow::AutoSaveShot()
 {
-    const std::string folder = std::filesystem::path(services_.settingsPath).parent_path().string();
+    const std::string folder = ProgramFolder();
     const ShotResult& shot = detector_.LastShot();
     const CivilTime t = CivilTimeOf(shot.ShotTime);
     std::tm local{};
@@ -560,20 +561,27 @@ void MainWindow::cmdTestShot_Click()
     setEnabled(false);
 }
 
+std::function<void()> MainWindow::Yield() const
+{
+    if (services_.yield) return services_.yield;
+    return [] {
+        // A short nap in the event loop: responsive, without spinning a core.
+        QEventLoop loop;
+        QTimer::singleShot(2, &loop, &QEventLoop::quit);
+        loop.exec();
+    };
+}
+
+std::string MainWindow::ProgramFolder() const
+{
+    return std::filesystem::path(services_.settingsPath).parent_path().string();
+}
+
 CalibrationWindow& MainWindow::Calibration()
 {
     if (!calibration_) {
-        std::function<void()> yield = services_.yield;
-        if (!yield) {
-            yield = [] {
-                // A short nap in the event loop: responsive, without spinning a core.
-                QEventLoop loop;
-                QTimer::singleShot(2, &loop, &QEventLoop::quit);
-                loop.exec();
-            };
-        }
         CalibrationHost& host = *this;
-        calibration_ = std::make_unique<CalibrationWindow>(host, services_.clock, std::move(yield));
+        calibration_ = std::make_unique<CalibrationWindow>(host, services_.clock, Yield());
     }
     return *calibration_;
 }

@@ -48,6 +48,7 @@ struct MainServices {
     Shell& shell;
     FileDialogs& fileDialogs;
     Mixer& mixer;
+    SoundOutput& output;
     std::string settingsPath;
     // Lets the event loop run while a wait goes on; tests move a fake clock here.
     std::function<void()> yield = {};
@@ -127,6 +128,8 @@ private:
     void BuildControls();
     void ShowOverruns();
     std::string ChosenDeviceId() const;
+    std::string ProgramFolder() const;
+    std::function<void()> Yield() const;
 
     // What the analysis window asks of the main window.
     std::string VolumeBox(bool muzzle) const override;

@@ -158,6 +158,70 @@ private slots:
         QCOMPARE(analysis.windowTitle(), QString::fromStdString("Analyze - " + other));
     }
 
+    void playbackStreamsTheZoomedStretchInChunks()
+    {
+        Rig rig;
+        QVERIFY(rig.window->Form_Load());
+        AnalysisWindow& analysis = Frozen(rig);
+        auto* playAll = analysis.findChild<QAction*>("mnuTools(1)");
+        auto* overview = analysis.findChild<OverviewView*>("picAll");
+        analysis.PlayRange(10000, 20000);
+        QCOMPARE(rig.output.openRate, 96000);
+        QVERIFY(analysis.Playing());
+        QVERIFY(!playAll->isEnabled());
+        QVERIFY(overview->PlayPointerVisible());
+        QCOMPARE(analysis.findChild<QTimer*>("tmrPlay")->interval(), 50);
+        int ticks = 0;
+        while (analysis.Playing() && ticks++ < 20) analysis.tmrPlay_Timer();
+        QCOMPARE(rig.output.chunks.size(), std::size_t{3});  // 10000, 14800, 19600; the one from 24400 would be cut off
+        const SampleArray& wave = analysis.Model().Waveform();
+        QVERIFY(std::equal(rig.output.chunks[2].begin(), rig.output.chunks[2].end(), wave.begin() + 19600));
+        QCOMPARE(overview->PlayPointerSample(), 24400);
+        QVERIFY(!overview->PlayPointerVisible());
+        QVERIFY(playAll->isEnabled());
+        QVERIFY(!rig.output.open);
+
+        // To the end: no chunk crosses the end of the waveform; "to" 0 means the end.
+        rig.output.chunks.clear();
+        analysis.PlayRange(130000, 0);
+        while (analysis.Playing()) analysis.tmrPlay_Timer();
+        QCOMPARE(rig.output.chunks.size(), std::size_t{2});  // 130000, 134800; 139600 would cross 144000
+        // A device that takes chunks more slowly than 50 ms gets them when it has room.
+        rig.output.chunks.clear();
+        analysis.PlayRange(0, 9000);
+        rig.output.room = 100;
+        analysis.tmrPlay_Timer();  // the first chunk goes at once
+        analysis.tmrPlay_Timer();
+        QCOMPARE(rig.output.chunks.size(), std::size_t{1});
+        rig.output.room = 1 << 20;
+        while (analysis.Playing()) analysis.tmrPlay_Timer();
+        QCOMPARE(rig.output.chunks.size(), std::size_t{2});
+
+        // Hiding the window stops the stream and closes the output.
+        analysis.PlayRange(0, 100000);
+        analysis.mnuFile_Click(3);
+        QVERIFY(!analysis.Playing());
+        QVERIFY(!rig.output.open);
+    }
+
+    void playAllUsesATemporaryFileAndLeavesNoneBehind()
+    {
+        Rig rig;
+        QVERIFY(rig.window->Form_Load());
+        AnalysisWindow& analysis = Frozen(rig);
+        analysis.mnuTools_Click(1);
+        QCOMPARE(rig.output.playedFiles, std::vector<std::string>{(rig.dir / "tmp.wav").string()});
+        QVERIFY(!fs::exists(rig.dir / "tmp.wav"));
+        rig.output.failure = "the sound output cannot be opened";
+        analysis.mnuTools_Click(1);
+        QVERIFY(!fs::exists(rig.dir / "tmp.wav"));
+        QCOMPARE(rig.dialogs.shown.size(), std::size_t{1});
+        QCOMPARE(rig.dialogs.shown[0].text, std::string("Cannot play the waveform: the sound output cannot be opened"));
+        analysis.PlayRange(0, 5000);
+        QVERIFY(!analysis.Playing());  // the window stays usable
+        QVERIFY(analysis.findChild<QAction*>("mnuTools(1)")->isEnabled());
+    }
+
     void autosaveWritesTheLineAndTheWaveformOneBlockLater()
     {
         std::string settings = kSettings;

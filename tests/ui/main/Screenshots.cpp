@@ -34,7 +34,8 @@ int main(int argc, char** argv)
     FakeShell shell;
     FakeFileDialogs fileDialogs;
     FakeMixer mixer;
-    MainWindow window({device, inputs, clock, dialogs, shell, fileDialogs, mixer, settings.string()});
+    FakeSoundOutput output;
+    MainWindow window({device, inputs, clock, dialogs, shell, fileDialogs, mixer, output, settings.string()});
     if (!window.Form_Load()) return 1;
     window.cmdSettings_Click();
     window.show();

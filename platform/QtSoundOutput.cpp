@@ -1,0 +1,127 @@
+#include <QAudioFormat>
+#include <QAudioSink>
+#include <QFile>
+#include <QMediaDevices>
+#include <QTimer>
+
+#include "SoundOutput.h"
+
+namespace quorvel {
+
+namespace {
+
+QAudioFormat EightBitMono(int rate)
+{
+    QAudioFormat format;
+    format.setSampleRate(rate);
+    format.setChannelCount(1);
+    format.setSampleFormat(QAudioFormat::UInt8);
+    return format;
+}
+
+std::string Why(const QAudioSink& sink)
+{
+    switch (sink.error()) {
+    case QAudio::OpenError: return "the sound output cannot be opened";
+    case QAudio::IOError: return "the sound output failed";
+    case QAudio::UnderrunError: return "the sound output ran dry";
+    case QAudio::FatalError: return "the sound output is not available";
+    case QAudio::NoError: break;
+    }
+    return {};
+}
+
+class QtSoundOutput final : public SoundOutput {
+public:
+    std::string PlayFile(const std::string& path, int rate, const std::function<void()>& yield) override
+    {
+        const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+        if (device.isNull()) return "there is no sound output";
+        QFile file(QString::fromStdString(path));
+        if (!file.open(QIODevice::ReadOnly) || !file.seek(44)) return "cannot read " + path;
+        QAudioSink sink(device, EightBitMono(rate));
+        sink.start(&file);
+        if (const std::string why = Why(sink); !why.empty()) return why;
+        // Until the file has been played out.
+        while (sink.state() == QAudio::ActiveState) yield();
+        const std::string why = Why(sink);
+        sink.stop();
+        return why == "the sound output ran dry" ? std::string() : why;
+    }
+
+    std::string Open(int rate) override
+    {
+        Close();
+        const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+        if (device.isNull()) return "there is no sound output";
+        sink_ = std::make_unique<QAudioSink>(device, EightBitMono(rate));
+        io_ = sink_->start();
+        if (const std::string why = Why(*sink_); !why.empty() || io_ == nullptr) {
+            Close();
+            return why.empty() ? "the sound output cannot be opened" : why;
+        }
+        capacity_ = static_cast<std::size_t>(rate);  // a second of sound may wait here
+        // The sound server takes what it has room for; the rest waits.
+        QObject::connect(&feed_, &QTimer::timeout, &feed_, [this] { Feed(); });
+        feed_.start(10);
+        return {};
+    }
+
+    std::size_t Room() override { return sink_ ? capacity_ - std::min(capacity_, pending_.size()) : 0; }
+
+    void Write(std::span<const std::uint8_t> chunk) override
+    {
+        if (!sink_) return;
+        pending_.insert(pending_.end(), chunk.begin(), chunk.end());
+        Feed();
+    }
+
+    void Finish() override
+    {
+        if (!sink_) return;
+        finishing_ = true;
+        Feed();
+    }
+
+    void Close() override
+    {
+        feed_.stop();
+        feed_.disconnect();
+        if (sink_) sink_->reset();
+        io_ = nullptr;
+        sink_.reset();
+        pending_.clear();
+        finishing_ = false;
+        idleSince_ = 0;
+    }
+
+private:
+    void Feed()
+    {
+        if (!sink_ || io_ == nullptr) return;
+        if (!pending_.empty()) {
+            const qint64 taken = io_->write(reinterpret_cast<const char*>(pending_.data()), static_cast<qint64>(pending_.size()));
+            if (taken > 0) pending_.erase(pending_.begin(), pending_.begin() + taken);
+        }
+        if (finishing_ && pending_.empty()) {
+            // Everything is with the sound server: give it the time it needs
+            // to play what it holds, then close.
+            if (sink_->bytesFree() >= sink_->bufferSize() || ++idleSince_ > 200) Close();
+        }
+    }
+
+    std::vector<std::uint8_t> pending_;
+    std::size_t capacity_ = 0;
+    bool finishing_ = false;
+    int idleSince_ = 0;
+    QTimer feed_;
+
+    std::unique_ptr<QAudioSink> sink_;
+    QIODevice* io_ = nullptr;  // owned by sink_
+};
+
+}  // namespace
+
+std::unique_ptr<SoundOutput> MakeQtSoundOutput() { return std::make_unique<QtSoundOutput>(); }
+
+}  // namespace quorvel

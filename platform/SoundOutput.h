@@ -1,0 +1,62 @@
+// Playing 8-bit mono sound on the sound server's default output: a whole
+// file at once (the caller waits until it has ended) or a stream fed chunk
+// by chunk. Tests use the fake, which keeps what it was given.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace quorvel {
+
+class SoundOutput {
+public:
+    virtual ~SoundOutput() = default;
+    // Plays the samples of a WAVE file written by the program; returns when
+    // the sound has ended, letting `yield` run the event loop meanwhile.
+    // Returns an empty string, or why it could not play.
+    virtual std::string PlayFile(const std::string& path, int rate, const std::function<void()>& yield) = 0;
+    // Streaming: open, then write chunks while there is room, then close.
+    virtual std::string Open(int rate) = 0;
+    virtual std::size_t Room() = 0;
+    virtual void Write(std::span<const std::uint8_t> chunk) = 0;
+    // The stream ends: what was written still plays, then the device closes.
+    virtual void Finish() = 0;
+    // Stops at once, dropping what was not played yet.
+    virtual void Close() = 0;
+};
+
+class FakeSoundOutput final : public SoundOutput {
+public:
+    std::string PlayFile(const std::string& path, int rate, const std::function<void()>&) override
+    {
+        playedFiles.push_back(path);
+        playedRate = rate;
+        return failure;
+    }
+    std::string Open(int rate) override
+    {
+        openRate = rate;
+        open = failure.empty();
+        return failure;
+    }
+    std::size_t Room() override { return open ? room : 0; }
+    void Write(std::span<const std::uint8_t> chunk) override { chunks.emplace_back(chunk.begin(), chunk.end()); }
+    void Finish() override { open = false; }
+    void Close() override { open = false; }
+
+    std::string failure;
+    std::size_t room = 1 << 20;
+    bool open = false;
+    int openRate = 0;
+    int playedRate = 0;
+    std::vector<std::string> playedFiles;
+    std::vector<std::vector<std::uint8_t>> chunks;
+};
+
+std::unique_ptr<SoundOutput> MakeQtSoundOutput();
+
+}  // namespace quorvel
