@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QPixmap>
 
 #include "MainWindow.h"
@@ -63,6 +64,15 @@ int main(int argc, char** argv)
     QApplication::processEvents();
     window.Analysis().grab().save(QString::fromStdString((out / "analysis-window.png").string()));
     window.Analysis().mnuFile_Click(3);
+
+    // The calibration window, counting down.
+    window.cmdTestShot_Click();
+    CalibrationWindow& calibration = window.Calibration();
+    QApplication::processEvents();
+    calibration.findChild<QLabel*>("lblBigTime")->setText("07");
+    calibration.findChild<QLabel*>("lblSmallTime")->setText(":40");
+    calibration.grab().save(QString::fromStdString((out / "calibration.png").string()));
+    calibration.cmdStart_Click(1);
 
     // The results window after a string of a dozen shots and a miss.
     ResultsWindow& results = window.Results();
