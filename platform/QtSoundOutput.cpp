@@ -33,6 +33,10 @@ std::string Why(const QAudioSink& sink)
 
 class QtSoundOutput final : public SoundOutput {
 public:
+    // The feeding timer must stop before the sink goes: a sink being
+    // destroyed still runs the event loop.
+    ~QtSoundOutput() override { Close(); }
+
     std::string PlayFile(const std::string& path, int rate, const std::function<void()>& yield) override
     {
         const QAudioDevice device = QMediaDevices::defaultAudioOutput();
