@@ -24,34 +24,28 @@ using namespace quorvel;
 
 namespace {
 
-double CpuSeconds()
+// Field `n` (1-based, as in proc(5)) of /proc/self/stat, in clock ticks.
+double StatField(int n)
 {
     std::ifstream in("/proc/self/stat");
-    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));  // field 3 onwards
     std::string f;
-    long utime = 0;
-    long stime = 0;
-    for (int i = 3; i <= 15 && fields >> f; ++i) {
-        if (i == 14) utime = std::stol(f);
-        if (i == 15) stime = std::stol(f);
+    for (int i = 3; i <= n && fields >> f; ++i) {
+        if (i == n) return std::stod(f);
     }
-    return static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    return 0;
 }
+
+double Ticks() { return static_cast<double>(::sysconf(_SC_CLK_TCK)); }
+
+double CpuSeconds() { return (StatField(14) + StatField(15)) / Ticks(); }
 
 double MillisecondsSinceProcessStart()
 {
-    std::ifstream stat("/proc/self/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string f;
-    double startTicks = 0;
-    for (int i = 3; i <= 22 && fields >> f; ++i) {
-        if (i == 22) startTicks = std::stod(f);
-    }
     double uptime = 0;
     std::ifstream("/proc/uptime") >> uptime;
-    return (uptime - startTicks / static_cast<double>(::sysconf(_SC_CLK_TCK))) * 1000;
+    return (uptime - StatField(22) / Ticks()) * 1000;
 }
 
 double Share(double seconds, const std::function<void()>& during)

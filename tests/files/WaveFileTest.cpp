@@ -9,8 +9,10 @@
 #include "ShotDataFile.h"
 #include "ShotSynth.h"
 #include "WaveFile.h"
+#include "support/Files.h"
 
 using namespace quorvel;
+using quorvel::test_support::Slurp;
 namespace fs = std::filesystem;
 
 namespace {
@@ -21,14 +23,6 @@ fs::path Dir()
     const fs::path d = fs::path(::testing::TempDir()) / "quorvel-wave" / ::testing::UnitTest::GetInstance()->current_test_info()->name();
     fs::create_directories(d);
     return d;
-}
-
-std::string Slurp(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 SampleArray Ramp()

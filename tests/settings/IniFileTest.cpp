@@ -5,18 +5,13 @@
 #include <sstream>
 
 #include "IniFile.h"
+#include "support/Files.h"
 
 using namespace quorvel;
+using quorvel::test_support::Slurp;
 namespace fs = std::filesystem;
 
 namespace {
-std::string Slurp(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 }  // namespace
 
 TEST(IniRead, NamesMatchWithoutCaseAndValuesAreTrimmed)

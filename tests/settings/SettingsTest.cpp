@@ -7,8 +7,10 @@
 
 #include "NumberText.h"
 #include "Settings.h"
+#include "support/Files.h"
 
 using namespace quorvel;
+using quorvel::test_support::Slurp;
 namespace fs = std::filesystem;
 
 namespace {
@@ -20,14 +22,6 @@ fs::path TempFile(const std::string& name, const std::string& content)
     const fs::path p = dir / name;
     std::ofstream(p, std::ios::binary) << content;
     return p;
-}
-
-std::string Slurp(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 const char* const kHandWritten =

@@ -9,6 +9,7 @@
 
 #include "MainWindow.h"
 #include "ShotSynth.h"
+#include "support/Files.h"
 
 namespace quorvel::test_support {
 
@@ -18,14 +19,6 @@ inline const char* const kSettings =
     "[speed]\nVelocityMin=50\nVelocityMax=400\ndistance=10\npelletmass=0.547\nRetainedVelocity=90\n"
     "[calibration]\nMuzzleVolume=60\nImpactVolume=30\nMicVolume=0\noffset=0\nAutoSaveBasic=1\nunits=0\n"
     "[hardware]\nfrequency=96000\ndeviceNum=0\n";
-
-inline std::string Slurp(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // A window with everything it talks to, fake.
 struct Rig {

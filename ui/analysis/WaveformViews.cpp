@@ -1,5 +1,7 @@
 #include "WaveformViews.h"
 
+#include "LineControl.h"
+
 #include <cmath>
 #include <vector>
 
@@ -21,24 +23,13 @@ int Row(int sample, int height) { return sample * (height - 1) / 255; }
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-void Line(QFrame& frame, QWidget* parent, const QString& name, const QColor& colour)
-{
-    frame.setParent(parent);
-    frame.setObjectName(name);
-    frame.setAutoFillBackground(true);
-    QPalette palette = frame.palette();
-    palette.setColor(QPalette::Window, colour);
-    frame.setPalette(palette);
-    frame.setAttribute(Qt::WA_TransparentForMouseEvents);
-}
-
 }  // namespace
 
 OverviewView::OverviewView(const AnalysisModel& model, QWidget* parent) : QWidget(parent), model_(model)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
-    Line(linePlayPointer_, this, "linePlayPointer", QColor(0, 160, 0));
+    MakeLineControl(linePlayPointer_, this, "linePlayPointer", QColor(0, 160, 0));
     linePlayPointer_.hide();
 }
 
@@ -91,7 +82,7 @@ ZoomView::ZoomView(const AnalysisModel& model, QWidget* parent) : QWidget(parent
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     const std::array<QColor, 5> lineColours = {QColor(160, 160, 160), kMuzzle, kMuzzle, kImpact, kImpact};
-    for (std::size_t k = 0; k < lineMuzzle.size(); ++k) Line(lineMuzzle[k], this, QString("lineMuzzle(%1)").arg(k), lineColours[k]);
+    for (std::size_t k = 0; k < lineMuzzle.size(); ++k) MakeLineControl(lineMuzzle[k], this, QString("lineMuzzle(%1)").arg(k), lineColours[k]);
     const auto label = [this](QLabel& l, const QString& name) {
         l.setParent(this);
         l.setObjectName(name);

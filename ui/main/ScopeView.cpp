@@ -1,5 +1,7 @@
 #include "ScopeView.h"
 
+#include "LineControl.h"
+
 #include <QPainter>
 #include <QPaintEvent>
 
@@ -17,17 +19,9 @@ const std::array<QColor, 2> kTrigLine = {QColor(0xFF, 0x40, 0x40), QColor(0x40, 
 ScopeView::ScopeView(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
-    const auto line = [this](QFrame& frame, const QString& name, const QColor& colour) {
-        frame.setParent(this);
-        frame.setObjectName(name);
-        frame.setAutoFillBackground(true);
-        QPalette palette = frame.palette();
-        palette.setColor(QPalette::Window, colour);
-        frame.setPalette(palette);
-    };
-    for (std::size_t i = 0; i < bufSeparator_.size(); ++i) line(bufSeparator_[i], QString("bufSeparator(%1)").arg(i + 1), kSeparator);
+    for (std::size_t i = 0; i < bufSeparator_.size(); ++i) MakeLineControl(bufSeparator_[i], this, QString("bufSeparator(%1)").arg(i + 1), kSeparator);
     for (std::size_t i = 0; i < trigline_.size(); ++i) {
-        line(trigline_[i], QString("trigline(%1)").arg(i), kTrigLine[i]);
+        MakeLineControl(trigline_[i], this, QString("trigline(%1)").arg(i), kTrigLine[i]);
         trigline_[i].hide();
     }
     flush_.setSingleShot(true);
