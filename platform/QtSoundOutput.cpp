@@ -1,5 +1,6 @@
 #include <QAudioFormat>
 #include <QAudioSink>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMediaDevices>
 #include <QTimer>
@@ -37,7 +38,8 @@ public:
     // destroyed still runs the event loop.
     ~QtSoundOutput() override { Close(); }
 
-    std::string PlayFile(const std::string& path, int rate, const std::function<void()>& yield) override
+    std::string PlayFile(const std::string& path, int rate, const std::function<void()>& yield,
+                         const std::function<bool()>& abort) override
     {
         const QAudioDevice device = QMediaDevices::defaultAudioOutput();
         if (device.isNull()) return "there is no sound output";
@@ -46,9 +48,14 @@ public:
         QAudioSink sink(device, EightBitMono(rate));
         sink.start(&file);
         if (const std::string why = Why(sink); !why.empty()) return why;
-        // Until the file has been played out.
-        while (sink.state() == QAudio::ActiveState) yield();
+        // Until the file has been read out, then until the sound server has
+        // played what it holds.
+        while (sink.state() == QAudio::ActiveState && !abort()) yield();
         const std::string why = Why(sink);
+        QElapsedTimer tail;
+        tail.start();
+        const qint64 heldMs = static_cast<qint64>(sink.bufferSize() - sink.bytesFree()) * 1000 / rate + 300;
+        while (tail.elapsed() < heldMs && !abort()) yield();
         sink.stop();
         return why == "the sound output ran dry" ? std::string() : why;
     }

@@ -16,9 +16,10 @@ class SoundOutput {
 public:
     virtual ~SoundOutput() = default;
     // Plays the samples of a WAVE file written by the program; returns when
-    // the sound has ended, letting `yield` run the event loop meanwhile.
-    // Returns an empty string, or why it could not play.
-    virtual std::string PlayFile(const std::string& path, int rate, const std::function<void()>& yield) = 0;
+    // the sound has ended (or `abort` says to stop), letting `yield` run the
+    // event loop meanwhile. Returns an empty string, or why it could not play.
+    virtual std::string PlayFile(const std::string& path, int rate, const std::function<void()>& yield,
+                                 const std::function<bool()>& abort) = 0;
     // Streaming: open, then write chunks while there is room, then close.
     virtual std::string Open(int rate) = 0;
     virtual std::size_t Room() = 0;
@@ -31,10 +32,12 @@ public:
 
 class FakeSoundOutput final : public SoundOutput {
 public:
-    std::string PlayFile(const std::string& path, int rate, const std::function<void()>&) override
+    std::string PlayFile(const std::string& path, int rate, const std::function<void()>& yield,
+                         const std::function<bool()>& abort) override
     {
         playedFiles.push_back(path);
         playedRate = rate;
+        for (int turn = 0; turn < playTurns && !abort(); ++turn) yield();
         return failure;
     }
     std::string Open(int rate) override
@@ -49,6 +52,7 @@ public:
     void Close() override { open = false; }
 
     std::string failure;
+    int playTurns = 0;  // turns of the event loop a played file lasts
     std::size_t room = 1 << 20;
     bool open = false;
     int openRate = 0;

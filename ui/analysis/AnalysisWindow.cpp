@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include <QCloseEvent>
+#include <QHideEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -49,7 +50,8 @@ AnalysisWindow::AnalysisWindow(AnalysisHost& host, Clock& clock, Dialogs& dialog
     tools->setObjectName("mnuTools");
     playAll_ = tools->addAction("Play &All", this, [this] { mnuTools_Click(1); });
     playAll_->setObjectName("mnuTools(1)");
-    tools->addAction("Play &Zoomed ", this, [this] { mnuTools_Click(2); })->setObjectName("mnuTools(2)");
+    playZoomed_ = tools->addAction("Play &Zoomed ", this, [this] { mnuTools_Click(2); });
+    playZoomed_->setObjectName("mnuTools(2)");
 
     tmrPlay.setParent(this);
     tmrPlay.setObjectName("tmrPlay");
@@ -116,10 +118,11 @@ void AnalysisWindow::closeEvent(QCloseEvent* event)
 
 void AnalysisWindow::resizeEvent(QResizeEvent*) { Form_Resize(); }
 
-void AnalysisWindow::hideEvent(QHideEvent*)
+void AnalysisWindow::hideEvent(QHideEvent* event)
 {
-    // Streaming stops with the window, and the output device is closed.
-    if (Playing()) StopPlaying();
+    // Streaming stops with the window (not when it is only minimised), and
+    // the output device is closed.
+    if (!event->spontaneous() && tmrPlay.isActive()) StopPlaying();
 }
 
 void AnalysisWindow::mnuTools_Click(int index)
@@ -129,14 +132,24 @@ void AnalysisWindow::mnuTools_Click(int index)
                   static_cast<int>(std::lround(model_.ZoomLeft() + model_.ZoomWidth())));
         return;
     }
-    if (index != 1) return;
+    if (index != 1 || playingAll_) return;
+    // The whole waveform plays to its end; meanwhile the window takes no
+    // second playback, and closing it or ending the program stops it.
+    playingAll_ = true;
+    playAll_->setEnabled(false);
+    playZoomed_->setEnabled(false);
     const std::string path = programFolder_ + "/tmp.wav";
-    const std::int32_t rate = host_.Record().frequency;
+    const std::int32_t rate = model_.Rate();
     std::string failure = WriteWaveFile(path, model_.Waveform(), rate);
-    if (failure.empty()) failure = output_.PlayFile(path, rate, yield_);
+    if (failure.empty()) {
+        failure = output_.PlayFile(path, rate, yield_, [this] { return !isVisible() || host_.Ending(); });
+    }
     std::error_code ignored;
     std::filesystem::remove(path, ignored);  // also when playing failed
-    if (!failure.empty()) dialogs_.Critical("Error", "Cannot play the waveform: " + failure);
+    playingAll_ = false;
+    playAll_->setEnabled(true);
+    playZoomed_->setEnabled(true);
+    if (!failure.empty() && !host_.Ending()) dialogs_.Critical("Error", "Cannot play the waveform: " + failure);
 }
 
 void AnalysisWindow::PlayRange(int from, int to)
@@ -144,7 +157,7 @@ void AnalysisWindow::PlayRange(int from, int to)
     playPos_ = from;
     playEnd_ = to < 1 ? kRingSamples - 1 : std::min(to, kRingSamples - 1);
     output_.Close();
-    const std::string failure = output_.Open(host_.Record().frequency);
+    const std::string failure = output_.Open(model_.Rate());
     if (!failure.empty()) {
         tmrPlay.stop();
         picAll.SetPlayPointer(0, false);

@@ -37,6 +37,8 @@ public:
     // The exit step's effects on the main window; `unload` when the window
     // was closed with its close box and is to be loaded afresh next time.
     virtual void AnalysisClosed(bool unload) = 0;
+    // The program is ending: every wait gives up.
+    virtual bool Ending() const = 0;
 
 protected:
     ~AnalysisHost() = default;
@@ -64,7 +66,7 @@ public:
     void mnuTools_Click(int index);
     void PlayRange(int from, int to);
     void tmrPlay_Timer();
-    bool Playing() const { return tmrPlay.isActive(); }
+    bool Playing() const { return tmrPlay.isActive() || playingAll_; }
     int PlayPos() const { return playPos_; }
 
     const AnalysisModel& Model() const { return model_; }
@@ -96,6 +98,8 @@ private:
     bool playFirst_ = false;
     QTimer tmrPlay;
     QAction* playAll_ = nullptr;  // owned by the menu
+    QAction* playZoomed_ = nullptr;
+    bool playingAll_ = false;
     int dragLine_ = 0;
     ZoomDrag zoomDrag_ = ZoomDrag::None;
 

@@ -41,7 +41,7 @@ CalibrationWindow::CalibrationWindow(CalibrationHost& host, Clock& clock, std::f
 {
     setObjectName("frmTestshot");
     setWindowTitle("Calibration Shot");
-    setFixedSize(7110 / 15, 6360 / 15);
+    setFixedSize(7110 / 15, 6000 / 15);  // the client area; the frame is the window manager's
 
     const auto place = [this](QWidget& w, const char* name, const QRect& r) {
         w.setParent(this);
@@ -69,9 +69,6 @@ CalibrationWindow::CalibrationWindow(CalibrationHost& host, Clock& clock, std::f
     Line1.setFrameShape(QFrame::HLine);
     place(scrTimer, "scrTimer", Twips(255, 5280, 375, 375));
     scrTimer.setOrientation(Qt::Vertical);
-    // An up/down control: up counts up.
-    scrTimer.setInvertedAppearance(true);
-    scrTimer.setInvertedControls(true);
     scrTimer.setRange(0, 60);
     scrTimer.setValue(10);
     connect(&scrTimer, &QScrollBar::valueChanged, this,
@@ -112,9 +109,11 @@ void CalibrationWindow::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-bool CalibrationWindow::Wait(float seconds)
+bool CalibrationWindow::Wait(float seconds, bool cancellable)
 {
-    return WaitSeconds(clock_, seconds, yield_, [this] { return host_.Ending(); });
+    // A cancelled countdown stops at once; the 1.5 s of firing always runs out.
+    return WaitSeconds(clock_, seconds, yield_,
+                       [this, cancellable] { return (cancellable && cancelRequested_) || host_.Ending(); });
 }
 
 void CalibrationWindow::cmdStart_Click(int index)
@@ -140,7 +139,7 @@ void CalibrationWindow::CalibrationShot()
         n -= 1;
         lblBigTime.setText(QString::fromStdString(FormatPattern(n, "00")));
         for (int k = 9; k >= 0; --k) {
-            if (!Wait(0.1f)) break;
+            if (!Wait(0.1f, true)) break;
             lblSmallTime.setText(QString::fromStdString(":" + FormatPattern(k * 10, "00")));
         }
         if (cancelRequested_ || host_.Ending()) {
@@ -151,7 +150,7 @@ void CalibrationWindow::CalibrationShot()
     if (!cancelled) {
         lblFire.show();
         host_.DoStart();
-        Wait(kFireSeconds);
+        Wait(kFireSeconds, false);
         host_.DoStop();
         if (!host_.Ending()) host_.AnalyseRecording();
     }

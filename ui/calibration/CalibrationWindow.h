@@ -54,7 +54,7 @@ protected:
 private:
     void CalibrationShot();
     void ClosingSteps();
-    bool Wait(float seconds);
+    bool Wait(float seconds, bool cancellable);
 
     CalibrationHost& host_;
     Clock& clock_;

@@ -75,7 +75,10 @@ MainWindow::MainWindow(MainServices services)
     connect(&DevicesBox, &QComboBox::currentIndexChanged, this, [this] { DevicesBox_Change(); });
     connect(&chkAutosave, &QCheckBox::toggled, this, [this] { chkAutosave_Click(); });
     connect(&optUnits[1], &QRadioButton::toggled, this, [this] { optUnits_Click(); });
-    connect(&scrVolume, &QScrollBar::valueChanged, this, [this] { scrVolume_Change(); });
+    connect(&scrVolume, &QScrollBar::valueChanged, this, [this] {
+        volumeMoved_ = true;
+        scrVolume_Change();
+    });
     services_.device.onFailure = [this](const std::string& reason) { DeviceFailed(reason); };
     services_.inputs.OnChanged([this] { RefreshDevices(); });
 }
@@ -142,7 +145,9 @@ void MainWindow::scrVolume_Change()
     const int percent = scrVolume.value() * 10;
     const std::string id = ChosenDeviceId();
     if (!services_.mixer.SetLevel(id, MixerLevel(percent, 0, kMixerMaximum))) {
+        volumeFailed_ = true;  // for the rest of the run
         scrVolume.setEnabled(false);
+        scrVolume.setToolTip("The recording level of this device cannot be set");
     }
     const int shown = MixerPercent(services_.mixer.Level(id).value_or(0), 0, kMixerMaximum);
     lblVolume.setText(Q(GeneralNumber(shown / 10.0)));
@@ -151,6 +156,7 @@ void MainWindow::scrVolume_Change()
 void MainWindow::RefreshVolume()
 {
     const std::string id = ChosenDeviceId();
+    if (volumeFailed_) return;
     if (id.empty() || !services_.mixer.HasControl(id)) {
         scrVolume.setEnabled(false);
         scrVolume.setToolTip("This recording device has no volume control");
@@ -208,7 +214,8 @@ SettingsPanel MainWindow::PanelFromControls() const
     panel.imperial = optUnits[1].isChecked();
     panel.rateText = cmbFreq.currentText().toStdString();
     panel.devicePosition = DevicesBox.currentIndex();
-    panel.volumePosition = scrVolume.value();
+    // A level only read from the device is not saved over the shooter's own.
+    panel.volumePosition = volumeMoved_ ? scrVolume.value() : record_.MicVolume;
     return panel;
 }
 
@@ -442,11 +449,20 @@ void MainWindow::AnalysisClosed(bool unload)
     for (QCheckBox& box : chkFreeze) box.setStyleSheet(QString());
     tmrRemoveTrigLines_Timer();
     if (unload) {
-        // Closed with its close box: loaded afresh next time.
-        QTimer::singleShot(0, this, [this] {
-            if (analysis_ && !analysis_->isVisible()) analysis_.reset();
-        });
+        // Closed with its close box: loaded afresh next time, once nothing
+        // of it is running any more.
+        QTimer::singleShot(0, this, [this] { UnloadAnalysis(); });
     }
+}
+
+void MainWindow::UnloadAnalysis()
+{
+    if (!analysis_ || analysis_->isVisible()) return;
+    if (analysis_->Playing()) {
+        QTimer::singleShot(50, this, [this] { UnloadAnalysis(); });
+        return;
+    }
+    analysis_.reset();
 }
 
 void MainWindow::AutoSaveShot()
@@ -553,6 +569,7 @@ void MainWindow::cmdAnalyze_Click()
 
 void MainWindow::cmdTestShot_Click()
 {
+    if (calibration_ && calibration_->Counting()) return;
     DoStop();
     Calibration().show();
     Calibration().raise();
@@ -605,6 +622,13 @@ void MainWindow::ReturnFromCalibration()
     show();
     activateWindow();
     setFocus();
+    if (AnalysisVisible()) {
+        // The calibration shot opened the analysis window: it stays in
+        // front and keeps the main window disabled while it is active.
+        analysis_->raise();
+        analysis_->activateWindow();
+        analysis_->Form_Activate();
+    }
 }
 
 void MainWindow::lblCredit_Click(int index) { services_.shell.OpenUrl(index == 0 ? kContactUrl : kHomeUrl); }

@@ -129,6 +129,7 @@ private:
     void ShowOverruns();
     std::string ChosenDeviceId() const;
     std::string ProgramFolder() const;
+    void UnloadAnalysis();
     std::function<void()> Yield() const;
 
     // What the analysis window asks of the main window.
@@ -161,6 +162,8 @@ private:
     bool ended_ = false;
     bool settingsLoaded_ = false;
     bool devicesChanged_ = false;  // while recording; the list follows at stop
+    bool volumeMoved_ = false;     // the shooter moved the volume bar in this run
+    bool volumeFailed_ = false;    // a level could not be set: the bar stays off
 
     ShotString string_;  // outlives the results window
     std::unique_ptr<ResultsWindow> results_;

@@ -219,6 +219,21 @@ private slots:
         QCOMPARE(rig.dialogs.shown[0].text, std::string("Cannot play the waveform: the sound output cannot be opened"));
         analysis.PlayRange(0, 5000);
         QVERIFY(!analysis.Playing());  // the window stays usable
+
+        // While the whole waveform plays, no second playback starts; closing
+        // the window stops it.
+        rig.output.failure.clear();
+        rig.output.playTurns = 1000;
+        rig.onYield = [&] {
+            if (!analysis.isVisible()) return;
+            QVERIFY(!analysis.findChild<QAction*>("mnuTools(2)")->isEnabled());
+            analysis.mnuTools_Click(1);  // ignored
+            analysis.mnuFile_Click(3);
+        };
+        analysis.mnuTools_Click(1);
+        QVERIFY(!analysis.Playing());
+        QCOMPARE(rig.output.playedFiles.size(), std::size_t{3});
+        QVERIFY(!fs::exists(rig.dir / "tmp.wav"));
         QVERIFY(analysis.findChild<QAction*>("mnuTools(1)")->isEnabled());
     }
 

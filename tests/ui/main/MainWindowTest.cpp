@@ -410,6 +410,16 @@ private slots:
         QCOMPARE(volume->toolTip(), QString("This recording device has no volume control"));
         rig.window->DoEnd();
         QVERIFY(rig.mixer.closed);
+        QVERIFY(Slurp(rig.dir / "settings.ini").find("MicVolume=3\n") != std::string::npos);  // what the bar shows
+
+        // A level only read from the device is not saved over the file's own.
+        Rig untouched;
+        untouched.mixer.levels["mic-1"] = 24248;  // 37 %
+        QVERIFY(untouched.window->Form_Load());
+        QCOMPARE(untouched.Find<QScrollBar>("scrVolume")->value(), 4);
+        QCOMPARE(untouched.mixer.levels["mic-1"], 24248u);  // a saved 0 leaves the device's level alone
+        untouched.window->DoEnd();
+        QVERIFY(Slurp(untouched.dir / "settings.ini").find("MicVolume=0\n") != std::string::npos);
     }
 
     void theScopeSweepsBehindTheRecording()
