@@ -78,11 +78,20 @@ public:
         return {};
     }
 
-    std::size_t Room() override { return sink_ ? capacity_ - std::min(capacity_, pending_.size()) : 0; }
+    // An output that failed on the way takes everything and plays nothing,
+    // so the stream still runs to its end and closes.
+    bool Failed() const { return sink_ && sink_->error() != QAudio::NoError && sink_->error() != QAudio::UnderrunError; }
+
+    std::size_t Room() override
+    {
+        if (!sink_) return 0;
+        if (Failed()) return capacity_;
+        return capacity_ - std::min(capacity_, pending_.size());
+    }
 
     void Write(std::span<const std::uint8_t> chunk) override
     {
-        if (!sink_) return;
+        if (!sink_ || Failed()) return;
         pending_.insert(pending_.end(), chunk.begin(), chunk.end());
         Feed();
     }
