@@ -201,16 +201,23 @@ void MainWindow::ApplyLoadedSettings(const LoadedSettings& loaded)
     cmbFreq_Change();
 }
 
+Switches MainWindow::SwitchesFromControls() const
+{
+    Switches switches;
+    switches[Switch::FreezeIfDetected] = chkFreeze[0].isChecked();
+    switches[Switch::FreezeIfNoImpact] = chkFreeze[1].isChecked();
+    switches[Switch::FreezeIfMaxExceeded] = chkFreeze[2].isChecked();
+    switches[Switch::AutoSave] = chkAutosave.isChecked();
+    switches[Switch::SaveExtended] = chkSaveExt.isChecked();
+    switches[Switch::SaveWaveform] = chkSaveWaveform.isChecked();
+    return switches;
+}
+
 SettingsPanel MainWindow::PanelFromControls() const
 {
     SettingsPanel panel;
     for (std::size_t i = 0; i < txtInfo.size(); ++i) panel.txtInfo[i] = txtInfo[i].text().toStdString();
-    panel.switches[Switch::FreezeIfDetected] = chkFreeze[0].isChecked();
-    panel.switches[Switch::FreezeIfNoImpact] = chkFreeze[1].isChecked();
-    panel.switches[Switch::FreezeIfMaxExceeded] = chkFreeze[2].isChecked();
-    panel.switches[Switch::AutoSave] = chkAutosave.isChecked();
-    panel.switches[Switch::SaveExtended] = chkSaveExt.isChecked();
-    panel.switches[Switch::SaveWaveform] = chkSaveWaveform.isChecked();
+    panel.switches = SwitchesFromControls();
     panel.imperial = optUnits[1].isChecked();
     panel.rateText = cmbFreq.currentText().toStdString();
     panel.devicePosition = DevicesBox.currentIndex();
@@ -331,14 +338,7 @@ bool MainWindow::OnBlock(const SampleArray& ring, int block)
     handedBlock_ = block;
     lastBlockMs_ = services_.clock.NowMs();
     ShowOverruns();
-    Switches switches;
-    switches[Switch::FreezeIfDetected] = chkFreeze[0].isChecked();
-    switches[Switch::FreezeIfNoImpact] = chkFreeze[1].isChecked();
-    switches[Switch::FreezeIfMaxExceeded] = chkFreeze[2].isChecked();
-    switches[Switch::AutoSave] = chkAutosave.isChecked();
-    switches[Switch::SaveExtended] = chkSaveExt.isChecked();
-    switches[Switch::SaveWaveform] = chkSaveWaveform.isChecked();
-    const MeasureContext context{record_, sampleTimeMs_, units_.SpeedUnit, switches};
+    const MeasureContext context{record_, sampleTimeMs_, units_.SpeedUnit, SwitchesFromControls()};
     const BlockOutcome outcome = detector_.OnBlock(ring, block, context);
     if (outcome.autosave) AutoSaveShot();
     if (outcome.freeze) {
@@ -391,11 +391,16 @@ void MainWindow::FreezeForAnalysis()
     scope.DrawBlock(engine_.Ring(), current);
     scope.DrawBlock(engine_.Ring(), Wrapped(current - 1));
     scope.DrawBlock(engine_.Ring(), Wrapped(current - 2));
+    OpenAnalysisOnRecording(freezeCaption_);
+    freezeCaption_ = "Analyze";
+}
+
+void MainWindow::OpenAnalysisOnRecording(const std::string& caption)
+{
     engine_.UnrollRing();
     AnalysisWindow& analysis = Analysis();
     analysis.SetWaveform(engine_.Waveform(), record_.frequency, engine_.DataArrived());
-    analysis.setWindowTitle(QString::fromStdString(freezeCaption_));
-    freezeCaption_ = "Analyze";
+    analysis.setWindowTitle(Q(caption));
     analysis.move(pos());
     analysis.show();
     analysis.raise();
@@ -603,18 +608,7 @@ CalibrationWindow& MainWindow::Calibration()
     return *calibration_;
 }
 
-void MainWindow::AnalyseRecording()
-{
-    engine_.UnrollRing();
-    AnalysisWindow& analysis = Analysis();
-    analysis.SetWaveform(engine_.Waveform(), record_.frequency, engine_.DataArrived());
-    analysis.setWindowTitle("Analyze");
-    analysis.move(pos());
-    analysis.show();
-    analysis.raise();
-    cmdAnalyze.setText(" << &Analyze");
-    analysis.Form_Activate();
-}
+void MainWindow::AnalyseRecording() { OpenAnalysisOnRecording("Analyze"); }
 
 void MainWindow::ReturnFromCalibration()
 {

@@ -107,6 +107,7 @@ public:
     CalibrationWindow& Calibration();
     void AutoSaveShot();
     SettingsPanel PanelFromControls() const;
+    Switches SwitchesFromControls() const;
 
 signals:
     void ended();
@@ -130,6 +131,8 @@ private:
     std::string ChosenDeviceId() const;
     std::string ProgramFolder() const;
     void UnloadAnalysis();
+    // Unrolls the ring into the waveform and opens the analysis window on it.
+    void OpenAnalysisOnRecording(const std::string& caption);
     std::function<void()> Yield() const;
 
     // What the analysis window asks of the main window.
