@@ -4,8 +4,10 @@ ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
+MUTANTS    ?= 80
+MUTATE_SEED ?= 1
 
-.PHONY: all deps build run test test-asan bench fuzz demo screenshots clean
+.PHONY: all deps build run test test-asan bench fuzz demo screenshots mutate clean
 
 all: build
 
@@ -43,8 +45,12 @@ fuzz: deps
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	@scripts/run-fuzzers $(FUZZ_BUILD)/bin $(FUZZ_SECONDS)
 
+# Plants faults in the measuring core one at a time and counts those the tests catch.
+mutate: deps
+	@scripts/mutate --count $(MUTANTS) --seed $(MUTATE_SEED) --jobs $(JOBS)
+
 screenshots: build
 	@scripts/screenshots
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) build-mutate
