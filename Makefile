@@ -38,7 +38,7 @@ test-asan: deps
 
 bench: build
 	@$(BUILD)/bin/quorvel-bench
-	@xvfb-run -a tests/platform/with-pulseaudio $(BUILD)/bin/quorvel-recording-load 30
+	@xvfb-run -a tests/platform/with-sound-server pulseaudio $(BUILD)/bin/quorvel-recording-load 30
 
 fuzz: deps
 	@CXX=clang++ CC=clang cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_FUZZ=ON >/dev/null

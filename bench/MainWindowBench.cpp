@@ -59,10 +59,10 @@ void BM_BlockToScreen(benchmark::State& state)
     for (auto _ : state) {
         const long k = block++ % 10;
         b.device.inner.Deliver(std::span<const std::uint8_t>(b.sound.data() + k * kBlockSize, kBlockSize));
-        b.window->signal_Timer();
+        b.window->Session().signal_Timer();
         for (int tick = 0; tick < 30; ++tick) {
             b.clock.ms += 10;
-            b.window->DrawTimer_Timer();
+            b.window->Scope().DrawTimer_Timer();
         }
         QApplication::processEvents();
     }

@@ -2,7 +2,7 @@
 // sound server. Prints the time from process start to the window shown, and
 // the CPU share of one core over SECONDS idle and SECONDS recording with the
 // scope sweeping (from /proc/self/stat). Run by `make bench` through
-// tests/platform/with-pulseaudio, recording the null sink's monitor.
+// tests/platform/with-sound-server, recording the null sink's monitor.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>

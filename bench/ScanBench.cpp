@@ -12,7 +12,7 @@
 #include "Analyzer.h"
 #include "ShotDetector.h"
 #include "ShotSynth.h"
-#include "support/ReferenceScan.h"
+#include "ReferenceScan.h"
 
 using namespace quorvel;
 

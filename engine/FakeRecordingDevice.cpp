@@ -15,7 +15,6 @@ int FakeRecordingDevice::Open(int deviceNum, int sampleRate, BlockDoneListener& 
     listener_ = &listener;
     head_ = 0;
     count_ = 0;
-    started_ = false;
     return 0;
 }
 

@@ -176,7 +176,6 @@ BlockOutcome ShotDetector::OnBlock(const SampleArray& ring, int block, const Mea
         out.autosave = autosaveTicked;
     }
     pending_ = kNoPendingAction;
-    pendingFollowsShot_ = false;
     return out;
 }
 

@@ -23,4 +23,14 @@ void QtDialogs::Critical(const std::string& title, const std::string& text)
     QMessageBox::critical(nullptr, QString::fromStdString(title), QString::fromStdString(text));
 }
 
+void QtDialogs::Information(const std::string& title, const std::string& text)
+{
+    QMessageBox::information(nullptr, QString::fromStdString(title), QString::fromStdString(text));
+}
+
+bool QtDialogs::Question(const std::string& title, const std::string& text)
+{
+    return QMessageBox::question(nullptr, QString::fromStdString(title), QString::fromStdString(text)) == QMessageBox::Yes;
+}
+
 }  // namespace quorvel

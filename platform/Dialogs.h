@@ -13,11 +13,17 @@ public:
     virtual ~Dialogs() = default;
     // A message box with the critical-error icon.
     virtual void Critical(const std::string& title, const std::string& text) = 0;
+    // A plain information box (the About box); not echoed to stderr.
+    virtual void Information(const std::string& title, const std::string& text) = 0;
+    // A Yes/No question; true for Yes.
+    virtual bool Question(const std::string& title, const std::string& text) = 0;
 };
 
 class QtDialogs final : public Dialogs {
 public:
     void Critical(const std::string& title, const std::string& text) override;
+    void Information(const std::string& title, const std::string& text) override;
+    bool Question(const std::string& title, const std::string& text) override;
 };
 
 class FakeDialogs final : public Dialogs {
@@ -27,7 +33,16 @@ public:
         std::string text;
     };
     void Critical(const std::string& title, const std::string& text) override { shown.push_back({title, text}); }
+    void Information(const std::string& title, const std::string& text) override { informed.push_back({title, text}); }
+    bool Question(const std::string& title, const std::string& text) override
+    {
+        asked.push_back({title, text});
+        return answerYes;
+    }
     std::vector<Message> shown;
+    std::vector<Message> informed;
+    std::vector<Message> asked;
+    bool answerYes = true;
 };
 
 // The stderr line for a message: "quorvel: <title>: <text>" with line breaks as blanks.

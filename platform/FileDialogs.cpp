@@ -4,10 +4,12 @@
 
 namespace quorvel {
 
-std::string QtFileDialogs::SaveFileName(const std::string& title, const std::string& suggested, const std::string& filter)
+std::string QtFileDialogs::SaveFileName(const std::string& title, const std::string& suggested, const std::string& filter,
+                                       bool confirmOverwrite)
 {
     return QFileDialog::getSaveFileName(nullptr, QString::fromStdString(title), QString::fromStdString(suggested),
-                                        QString::fromStdString(filter))
+                                        QString::fromStdString(filter), nullptr,
+                                        confirmOverwrite ? QFileDialog::Options() : QFileDialog::DontConfirmOverwrite)
         .toStdString();
 }
 

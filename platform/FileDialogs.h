@@ -9,20 +9,23 @@ namespace quorvel {
 class FileDialogs {
 public:
     virtual ~FileDialogs() = default;
-    // The chosen path, or empty when the user cancelled.
-    virtual std::string SaveFileName(const std::string& title, const std::string& suggested, const std::string& filter) = 0;
+    // The chosen path, or empty when the user cancelled. Without
+    // `confirmOverwrite` the caller asks about the file it will really write.
+    virtual std::string SaveFileName(const std::string& title, const std::string& suggested, const std::string& filter,
+                                     bool confirmOverwrite = true) = 0;
     virtual std::string OpenFileName(const std::string& filter) = 0;
 };
 
 class QtFileDialogs final : public FileDialogs {
 public:
-    std::string SaveFileName(const std::string& title, const std::string& suggested, const std::string& filter) override;
+    std::string SaveFileName(const std::string& title, const std::string& suggested, const std::string& filter,
+                             bool confirmOverwrite) override;
     std::string OpenFileName(const std::string& filter) override;
 };
 
 class FakeFileDialogs final : public FileDialogs {
 public:
-    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override { return answer; }
+    std::string SaveFileName(const std::string&, const std::string&, const std::string&, bool) override { return answer; }
     std::string OpenFileName(const std::string&) override { return answer; }
     std::string answer;
 };

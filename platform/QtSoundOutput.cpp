@@ -66,6 +66,7 @@ public:
         const QAudioDevice device = QMediaDevices::defaultAudioOutput();
         if (device.isNull()) return "there is no sound output";
         sink_ = std::make_unique<QAudioSink>(device, EightBitMono(rate));
+        rate_ = rate;
         io_ = sink_->start();
         if (const std::string why = Why(*sink_); !why.empty() || io_ == nullptr) {
             Close();
@@ -115,6 +116,14 @@ public:
         idleSince_ = 0;
     }
 
+    std::int64_t Played() override
+    {
+        // The sink's processed time is the server's playback clock: what is
+        // being heard, not what was handed over.
+        return sink_ ? sink_->processedUSecs() * rate_ / 1000000 : 0;
+    }
+    bool Sounding() override { return sink_ != nullptr; }
+
 private:
     void Feed()
     {
@@ -132,6 +141,7 @@ private:
 
     std::vector<std::uint8_t> pending_;
     std::size_t capacity_ = 0;
+    std::int64_t rate_ = 96000;
     bool finishing_ = false;
     int idleSince_ = 0;
     QTimer feed_;

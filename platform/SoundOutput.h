@@ -3,6 +3,7 @@
 // by chunk. Tests use the fake, which keeps what it was given.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -28,6 +29,11 @@ public:
     virtual void Finish() = 0;
     // Stops at once, dropping what was not played yet.
     virtual void Close() = 0;
+    // Samples the sound server has played since Open: where the listener is.
+    virtual std::int64_t Played() = 0;
+    // Whether the stream is still open and sounding (after Finish, until
+    // what was written has played).
+    virtual bool Sounding() = 0;
 };
 
 class FakeSoundOutput final : public SoundOutput {
@@ -43,13 +49,21 @@ public:
     std::string Open(int rate) override
     {
         openRate = rate;
+        written = 0;
         open = failure.empty();
         return failure;
     }
     std::size_t Room() override { return open ? room : 0; }
-    void Write(std::span<const std::uint8_t> chunk) override { chunks.emplace_back(chunk.begin(), chunk.end()); }
+    void Write(std::span<const std::uint8_t> chunk) override
+    {
+        chunks.emplace_back(chunk.begin(), chunk.end());
+        written += static_cast<std::int64_t>(chunk.size());
+    }
     void Finish() override { open = false; }
     void Close() override { open = false; }
+    // Plays `lag` samples behind what was written.
+    std::int64_t Played() override { return std::max<std::int64_t>(0, written - lag); }
+    bool Sounding() override { return open || Played() < written; }
 
     std::string failure;
     int playTurns = 0;  // turns of the event loop a played file lasts
@@ -57,6 +71,8 @@ public:
     bool open = false;
     int openRate = 0;
     int playedRate = 0;
+    std::int64_t written = 0;
+    std::int64_t lag = 0;
     std::vector<std::string> playedFiles;
     std::vector<std::vector<std::uint8_t>> chunks;
 };

@@ -51,7 +51,11 @@ int main(int argc, char** argv)
     quorvel::SoundOutput& output = *outputOwned;
     const auto inputs = quorvel::MakeQtAudioInputs();
     const auto device = quorvel::MakeQtRecordingDevice();
-    quorvel::MainWindow window({*device, *inputs, clock, dialogs, shell, fileDialogs, mixer, output, ProgramFolder() + "/settings.ini"});
+    // The README lies where the build and the package both put it, beside
+    // the program's own share folder.
+    const std::string readme = ProgramFolder() + "/../share/quorvel/README.md";
+    quorvel::MainWindow window({*device, *inputs, clock, dialogs, shell, fileDialogs, mixer, output,
+                                ProgramFolder() + "/settings.ini", {}, readme});
     QObject::connect(&window, &quorvel::MainWindow::ended, &app, [] { QCoreApplication::exit(0); });
 
     // SIGTERM and SIGINT take the same orderly way out as "Exit".

@@ -40,27 +40,22 @@ public:
     void Wake() noexcept override {}
 };
 
-// What the main window does with each block, minus the drawing.
-class Owner final : public BlockConsumer {
-public:
-    Owner(ShotDetector& detector, const MeasureContext& context) : detector_(detector), context_(context) {}
+// What the measuring session does with each block, minus the window.
+struct Owner final : BlockConsumer {
+    Owner(ShotDetector& d, const MeasureContext& c) : detector(d), context(c) {}
     bool OnBlock(const SampleArray& ring, int block) override
     {
-        const BlockOutcome o = detector_.OnBlock(ring, block, context_);
-        if (o.event == BlockEvent::Shot) ++shots;
-        if (o.event == BlockEvent::NoImpact) ++misses;
-        if (o.autosave) ++autosaves;
+        const BlockOutcome o = detector.OnBlock(ring, block, context);
+        shots += o.event == BlockEvent::Shot;
+        misses += o.event == BlockEvent::NoImpact;
+        autosaves += o.autosave;
         labelChars += o.labels.accuracy.View().size() + o.missText.View().size();
         return false;
     }
-    int shots = 0;
-    int misses = 0;
-    int autosaves = 0;
+    ShotDetector& detector;
+    const MeasureContext& context;
+    int shots = 0, misses = 0, autosaves = 0;
     std::size_t labelChars = 0;
-
-private:
-    ShotDetector& detector_;
-    const MeasureContext& context_;
 };
 
 }  // namespace

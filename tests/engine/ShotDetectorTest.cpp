@@ -4,7 +4,7 @@
 
 #include "ShotDetector.h"
 #include "ShotSynth.h"
-#include "support/ReferenceScan.h"
+#include "ReferenceScan.h"
 #include "support/TestSettings.h"
 
 using namespace quorvel;
@@ -12,37 +12,28 @@ using namespace quorvel;
 namespace {
 
 constexpr double kT96 = 1.0 / 96000 * 1000;
+constexpr int kOpen = -1;  // keep the window the settings give
 
-using test_support::TenMetres;
-
-SampleArray Silent()
+// A ring of silence with loud single samples (index, distance from 127).
+SampleArray RingWith(std::initializer_list<std::pair<int, int>> loud)
 {
     SampleArray a;
     a.fill(kSilence);
-    return a;
-}
-
-// A ring with loud single samples at the given indexes (value 127 + dev).
-SampleArray RingWith(std::initializer_list<std::pair<int, int>> loud)
-{
-    SampleArray a = Silent();
     for (const auto& [index, dev] : loud) a[static_cast<std::size_t>(index)] = static_cast<std::uint8_t>(127 + dev);
     return a;
 }
 
 struct Harness {
-    explicit Harness(Settings settings = TenMetres()) : s(std::move(settings)), detector(clock)
+    Harness() : detector(clock)
     {
         clock.ms = 100000;
-        detector.SetWindow(CalcTriggerWindow(s.distance, s.VelocityMin, s.VelocityMax, T()));
+        detector.SetWindow(CalcTriggerWindow(s.distance, s.VelocityMin, s.VelocityMax, kT96));
     }
-    double T() const { return 1.0 / s.frequency * 1000; }
     BlockOutcome Block(const SampleArray& ring, int block)
     {
-        const MeasureContext context{s, T(), " m/s ", switches};
-        return detector.OnBlock(ring, block, context);
+        return detector.OnBlock(ring, block, MeasureContext{s, kT96, " m/s ", switches});
     }
-    Settings s;
+    Settings s = test_support::TenMetres();
     FakeClock clock;
     ShotDetector detector;
     Switches switches;
@@ -53,162 +44,106 @@ struct Harness {
 TEST(TriggerWindow, FollowsFromDistanceAndVelocityLimits)
 {
     const TriggerWindow w = CalcTriggerWindow(10, 50, 400, kT96);
-    EXPECT_EQ(w.start, 2400);
-    EXPECT_EQ(w.end, 19200);
+    EXPECT_EQ(std::make_pair(w.start, w.end), std::make_pair(2400, 19200));
     EXPECT_EQ(w.debugText, "Window: T+25.0000 - 200.0000 ms\n                T+ 2400 - 19200 samples");
-
+    // From the panel, imperial: 25 ms at 44100 is 1102.5 samples and 200 ms 8819.999...; Int rounds down.
     Settings record;
     SettingsPanel panel;
     panel.txtInfo[PanelField::Distance] = "32.8 ft";
     panel.txtInfo[PanelField::VelocityMin] = "164";
     panel.txtInfo[PanelField::VelocityMax] = "1312";
     const TriggerWindow imperial = CalcTriggerWindow(panel, record, 1.0 / 44100 * 1000);
-    EXPECT_EQ(record.distance, 32.8);
-    EXPECT_EQ(record.VelocityMax, 1312);
-    EXPECT_EQ(imperial.start, 1102);  // 25 ms at 44100 is 1102.5 samples, Int rounds down
-    EXPECT_EQ(imperial.end, 8819);  // 200 ms is 8819.999... samples in doubles; Int rounds down
-
+    EXPECT_EQ(std::make_pair(record.distance, record.VelocityMax), std::make_pair(32.8, 1312.0));
+    EXPECT_EQ(std::make_pair(imperial.start, imperial.end), std::make_pair(1102, 8819));
     // Limits of zero must not turn into garbage windows.
-    const TriggerWindow open = CalcTriggerWindow(10, 0, 0, kT96);
-    EXPECT_EQ(open.start, std::numeric_limits<std::int32_t>::max());
-    EXPECT_EQ(open.end, std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(CalcTriggerWindow(10, 0, 0, kT96).start, std::numeric_limits<std::int32_t>::max());
 }
 
 TEST(ShotDetection, A4800SampleShotAt96kHzIs200MetresPerSecond)
 {
     Harness h;
-    const SampleArray ring = RingWith({{1000, 100}, {1000 + 960, 90}, {1000 + 4800, 40}});
-    const BlockOutcome o = h.Block(ring, 1);
+    const BlockOutcome o = h.Block(RingWith({{1000, 100}, {1000 + 960, 90}, {1000 + 4800, 40}}), 1);
     ASSERT_EQ(o.event, BlockEvent::Shot) << "the impact 960 samples after the muzzle is too early and ignored";
-    EXPECT_EQ(o.muzzleLine, 1000);
-    EXPECT_EQ(o.impactLine, 5800);
     EXPECT_TRUE(o.muzzleBoxRed && o.impactBoxRed && o.startTrigLineTimer && o.fillData);
     const ShotResult& shot = h.detector.LastShot();
-    EXPECT_EQ(shot.Samples, 4800);
-    EXPECT_EQ(shot.AvgVelocity, 200);
-    EXPECT_EQ(shot.MuzzleVelocity, 210);
-    EXPECT_EQ(shot.ShotNumber, 1);
-    EXPECT_EQ(shot.SampleRate, 96000);
-    EXPECT_EQ(shot.MuzzleLevel, 60);
-    EXPECT_EQ(shot.ImpactLevel, 30);
+    EXPECT_EQ((std::array<double, 7>{shot.AvgVelocity, shot.MuzzleVelocity, static_cast<double>(shot.Samples),
+                                     static_cast<double>(shot.ShotNumber), static_cast<double>(shot.SampleRate),
+                                     static_cast<double>(shot.MuzzleLevel), static_cast<double>(shot.ImpactLevel)}),
+              (std::array<double, 7>{200, 210, 4800, 1, 96000, 60, 30}));
     EXPECT_EQ(o.labels.averageVelocity.View(), "200.0  m/s ");
     EXPECT_EQ(o.labels.elapsedSamples.View(), "4800  = 50.0000 ms");
     EXPECT_EQ(o.labels.resolution.View(), "0.0104 ms");
     EXPECT_EQ(o.labels.accuracy.View(), "200.04 - 199.96 m/s ");
     EXPECT_EQ(o.labels.shotNumber.View(), "1");
-    EXPECT_EQ(h.detector.State().MuzzleArmed, false);
+    EXPECT_FALSE(h.detector.State().MuzzleArmed);
     EXPECT_EQ(h.detector.PendingAction(), kNoPendingAction);
+    EXPECT_EQ(h.Block(RingWith({{1000, 100}, {1000 + 4800, 40}}), 2).event, BlockEvent::None) << "held off";
 
     h.s.RetainedVelocity = 100;
     h.s.offset = 2.5;
     EXPECT_EQ(MeasureShot(4800, h.s, kT96).MuzzleVelocity, 202.5);
 }
 
-TEST(ShotDetection, WindowLimitsAndThresholdsAreExact)
+// Each row: loud samples, the blocks handed over in turn, and what the last
+// of them gives. Window and muzzle volume override the ten-metre settings.
+TEST(ShotDetection, TriggersAtExactlyTheRightSamples)
 {
-    for (int impactAt : {9, 10, 20, 21}) {
+    struct Row {
+        const char* what;
+        std::initializer_list<std::pair<int, int>> loud;
+        std::vector<int> blocks;
+        BlockEvent event;
+        int muzzleLine;
+        int impactLine;
+        int samples;  // of a shot
+        int windowStart = kOpen;
+        int windowEnd = kOpen;
+        std::int16_t muzzleVolume = 60;
+    };
+    const int end3 = BlockStart(3) - 10;
+    const Row rows[] = {
+        {"impact on the window's first sample", {{500, 61}, {510, 31}}, {1}, BlockEvent::Shot, 500, 510, 10, 10, 20},
+        {"impact on the window's last sample", {{500, 61}, {520, 31}}, {1}, BlockEvent::Shot, 500, 520, 20, 10, 20},
+        {"impact one sample early", {{500, 61}, {509, 31}}, {1}, BlockEvent::NoImpact, 500, -1, 0, 10, 20},
+        {"impact one sample late", {{500, 61}, {521, 31}}, {1}, BlockEvent::NoImpact, 500, -1, 0, 10, 20},
+        {"a sample at the volume does not trigger", {{100, 60}, {200, 61}, {3200, 30}, {4200, 31}}, {1},
+         BlockEvent::Shot, 200, 4200, 4000},
+        {"nor below silence", {{100, -60}, {200, -61}, {3200, -30}, {4200, -31}}, {1}, BlockEvent::Shot, 200, 4200, 4000},
+        {"255 still triggers a volume of 127", {{200, -127}, {300, 128}}, {1}, BlockEvent::MuzzleSeen, 300, -1, 0,
+         kOpen, 100000, 127},
+        {"the timeout carries across blocks", {{end3, 100}}, {1, 2, 3}, BlockEvent::NoImpact, end3, -1, 0},
+        {"an empty window times out on the block's last sample", {{BlockStart(2) - 52, 90}}, {1}, BlockEvent::NoImpact,
+         BlockStart(2) - 52, -1, 0, 100, 50},
+        {"across the ring's end", {{kRingSamples - 1, 90}, {2999, 50}}, {5, 1}, BlockEvent::Shot, kRingSamples - 1,
+         2999, 3000},
+        {"a muzzle on ring index 0", {{0, 90}, {2500, 50}}, {1}, BlockEvent::Shot, 0, 2500, 2500},
+        {"an impact on the muzzle sample", {{700, 100}}, {1}, BlockEvent::TooClose, 700, 700, 0, 0, 100},
+        {"an impact on the next sample", {{700, 100}, {701, 100}}, {1}, BlockEvent::TooClose, 700, 701, 0, 1, 100},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
         Harness h;
-        DetectionState& st = h.detector.State();
-        st.WindowStart = 10;
-        st.WindowEnd = 20;
-        const SampleArray ring = RingWith({{500, 61}, {500 + impactAt, 31}});
-        const BlockOutcome o = h.Block(ring, 1);
-        if (impactAt == 10 || impactAt == 20) {
-            EXPECT_EQ(o.event, BlockEvent::Shot) << impactAt;
-            EXPECT_EQ(h.detector.LastShot().Samples, impactAt);
-        } else {
-            EXPECT_EQ(o.event, BlockEvent::NoImpact) << impactAt;
-            EXPECT_EQ(o.missText.View(), "no impact");
-            EXPECT_EQ(o.muzzleLine, 500);
+        h.s.MuzzleVolume = row.muzzleVolume;
+        h.switches[Switch::FreezeIfMaxExceeded] = true;
+        if (row.windowStart != kOpen) h.detector.State().WindowStart = row.windowStart;
+        if (row.windowEnd != kOpen) h.detector.State().WindowEnd = row.windowEnd;
+        const SampleArray ring = RingWith(row.loud);
+        BlockOutcome o;
+        for (int block : row.blocks) o = h.Block(ring, block);
+        EXPECT_EQ(o.event, row.event);
+        EXPECT_EQ(o.muzzleLine, row.muzzleLine);
+        EXPECT_EQ(o.impactLine, row.impactLine);
+        const bool shot = row.event == BlockEvent::Shot;
+        EXPECT_EQ(h.detector.State().ShotCount, shot ? 1 : 0);
+        EXPECT_EQ(o.fillData, shot);
+        if (shot) { EXPECT_EQ(h.detector.LastShot().Samples, row.samples); }
+        if (row.event == BlockEvent::NoImpact) { EXPECT_EQ(o.missText.View(), "no impact"); }
+        if (row.event == BlockEvent::TooClose) {
+            // Faster than the rate can measure: "Max. Velocity", never an infinite velocity.
+            EXPECT_EQ(o.missText.View(), "Max. Velocity");
+            EXPECT_TRUE(h.Block(RingWith({}), 2).freeze);
         }
-    }
-    // A sample exactly at the volume does not trigger, on either side of silence.
-    for (int sign : {1, -1}) {
-        Harness h;
-        const SampleArray atVolume = RingWith({{100, 60 * sign}, {200, 61 * sign}, {200 + 3000, 30 * sign}, {200 + 4000, 31 * sign}});
-        const BlockOutcome o = h.Block(atVolume, 1);
-        ASSERT_EQ(o.event, BlockEvent::Shot);
-        EXPECT_EQ(o.muzzleLine, 200);
-        EXPECT_EQ(o.impactLine, 4200);
-    }
-    // The loudest possible sample (255, 128 from silence) still triggers a volume of 127.
-    Harness loudest;
-    loudest.s.MuzzleVolume = 127;
-    loudest.detector.State().WindowEnd = 100000;
-    SampleArray ring = Silent();
-    ring[200] = 0;  // 127 from silence: not above 127
-    ring[300] = 255;
-    const BlockOutcome o = loudest.Block(ring, 1);
-    EXPECT_EQ(o.event, BlockEvent::MuzzleSeen);
-    EXPECT_EQ(o.muzzleLine, 300);
-}
-
-TEST(ShotDetection, TheTimeoutFiresOneSampleAfterTheWindowAndCarriesAcrossBlocks)
-{
-    Harness h;
-    // Muzzle near the end of block 2, no impact: the window (19200 samples)
-    // runs out in block 3.
-    const SampleArray ring = RingWith({{BlockStart(3) - 10, 100}});
-    EXPECT_EQ(h.Block(ring, 1).event, BlockEvent::None);
-    const BlockOutcome seen = h.Block(ring, 2);
-    EXPECT_EQ(seen.event, BlockEvent::MuzzleSeen);
-    EXPECT_EQ(seen.muzzleLine, BlockStart(3) - 10);
-    EXPECT_TRUE(seen.muzzleBoxRed);
-    EXPECT_FALSE(seen.impactBoxRed);
-    EXPECT_EQ(h.detector.State().SamplesSinceMuzzle, 10);
-    const BlockOutcome miss = h.Block(ring, 3);
-    EXPECT_EQ(miss.event, BlockEvent::NoImpact);
-    EXPECT_EQ(miss.muzzleLine, BlockStart(3) - 10);
-    EXPECT_EQ(h.detector.State().ShotCount, 0);
-    EXPECT_FALSE(h.detector.State().MuzzleArmed);
-}
-
-TEST(ShotDetection, ShotsAcrossBlockBoundariesAndTheRingsEnd)
-{
-    // Muzzle on the last sample of block 5, impact 3000 samples later in block 1.
-    Harness h;
-    SampleArray ring = RingWith({{kRingSamples - 1, 90}, {2999, 50}});
-    EXPECT_EQ(h.Block(ring, 5).event, BlockEvent::MuzzleSeen);
-    const BlockOutcome o = h.Block(ring, 1);
-    ASSERT_EQ(o.event, BlockEvent::Shot);
-    EXPECT_EQ(h.detector.LastShot().Samples, 3000);
-    EXPECT_EQ(o.muzzleLine, kRingSamples - 1);
-    EXPECT_EQ(o.impactLine, 2999);
-
-    // A muzzle on ring index 0 is a muzzle like any other.
-    Harness zero;
-    const SampleArray atZero = RingWith({{0, 90}, {2500, 50}});
-    const BlockOutcome z = zero.Block(atZero, 1);
-    ASSERT_EQ(z.event, BlockEvent::Shot);
-    EXPECT_EQ(z.muzzleLine, 0);
-    EXPECT_EQ(zero.detector.LastShot().Samples, 2500);
-}
-
-TEST(ShotDetection, TheSameShotWhereverTheBlockBoundaryFalls)
-{
-    // A synthetic recording shifted sample by sample across a boundary gives
-    // the same count every time.
-    synth::Recording r;
-    r.length = 3 * kBlockSize;
-    r.shots.push_back({1000, 5321, 0.8, 0.45});
-    const std::vector<std::uint8_t> sound = synth::SynthesizeEightBit(r);
-    for (int shift = 0; shift < 7000; shift += 7) {
-        Harness h;
-        SampleArray ring = Silent();
-        const int start = BlockStart(2) - 6000 + shift;  // the muzzle at 1000 lands around the 1|2 boundary
-        for (std::size_t k = 0; k < sound.size() && start + static_cast<int>(k) < kRingSamples; ++k) {
-            ring[static_cast<std::size_t>(start) + k] = sound[k];
-        }
-        int shots = 0;
-        for (int b = 1; b <= 5; ++b) {
-            const BlockOutcome o = h.Block(ring, b);
-            if (o.event == BlockEvent::Shot) {
-                ++shots;
-                EXPECT_EQ(h.detector.LastShot().Samples, 5321) << "shift " << shift;
-                EXPECT_EQ(o.muzzleLine, start + 1000);
-            }
-        }
-        EXPECT_EQ(shots, 1) << "shift " << shift;
+        if (row.event != BlockEvent::MuzzleSeen) { EXPECT_FALSE(h.detector.State().MuzzleArmed); }
     }
 }
 
@@ -226,7 +161,6 @@ TEST(ShotDetection, TheHoldOffIsMeasuredOnProcessingTime)
     h.clock.ms = 100000 + 900;
     ring = RingWith({{BlockStart(2) + 50, 90}});
     EXPECT_EQ(h.Block(ring, 2).event, BlockEvent::None);
-    EXPECT_FALSE(st.MuzzleArmed);
     // ...and half a millisecond more arms it (and times it out in the same block).
     h.clock.ms = 100000 + 900.5;
     const BlockOutcome o = h.Block(ring, 2);
@@ -235,75 +169,47 @@ TEST(ShotDetection, TheHoldOffIsMeasuredOnProcessingTime)
     EXPECT_EQ(st.LastMuzzleTime, 100900) << "rounded half to even";
 }
 
+// Which switches make the next block save, freeze, or both.
 TEST(ShotDetection, PendingActionsTakeTheNextBlock)
 {
-    const SampleArray shot = RingWith({{1000, 100}, {5800, 40}});
-    const SampleArray quiet = Silent();
-    {
+    struct Row {
+        const char* what;
+        std::vector<Switch> on;
+        double velocityMax;
+        bool miss;  // the muzzle times out instead
+        const char* missText;
+        const char* caption;
+        int freezeSwitch;
+        bool autosave;
+        bool freeze;
+    };
+    const Row rows[] = {
+        {"autosave only", {Switch::AutoSave}, 400, false, "", "", -1, true, false},
+        {"freeze and save a shot", {Switch::AutoSave, Switch::FreezeIfDetected}, 400, false, "", "Analyze - Shot detected",
+         0, true, true},
+        {"200 m/s is at the maximum", {Switch::AutoSave, Switch::FreezeIfMaxExceeded}, 200, false, "Max. Velocity",
+         "Analyze - Max velocity exceeded", 2, true, true},
+        {"under the maximum nothing freezes", {Switch::FreezeIfMaxExceeded}, 201, false, "", "", -1, false, false},
+        {"a freeze after no impact saves nothing", {Switch::AutoSave, Switch::FreezeIfNoImpact}, 400, true, "no impact",
+         "Analyze - Impact not detected", 1, false, true},
+        {"no switch, no action", {}, 400, false, "", "", -1, false, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
         Harness h;
-        h.switches[Switch::AutoSave] = true;
-        EXPECT_EQ(h.Block(shot, 1).event, BlockEvent::Shot);
-        EXPECT_EQ(h.detector.PendingAction(), kPendingAutosave);
-        const BlockOutcome next = h.Block(shot, 1);  // would be a shot again, but it is not scanned
-        EXPECT_FALSE(next.scanned);
-        EXPECT_TRUE(next.autosave);
-        EXPECT_FALSE(next.freeze);
-        EXPECT_EQ(h.detector.PendingAction(), kNoPendingAction);
-    }
-    {
-        Harness h;
-        h.switches[Switch::AutoSave] = true;
-        h.switches[Switch::FreezeIfDetected] = true;
+        for (Switch s : row.on) h.switches[s] = true;
+        h.s.VelocityMax = row.velocityMax;
+        if (row.miss) h.detector.State().WindowEnd = 100;
+        const SampleArray shot = RingWith({{1000, 100}, {5800, 40}});
         const BlockOutcome o = h.Block(shot, 1);
-        EXPECT_EQ(o.freezeSwitch, 0);
-        EXPECT_EQ(o.freezeCaption.View(), "Analyze - Shot detected");
-        const BlockOutcome next = h.Block(quiet, 2);
-        EXPECT_TRUE(next.autosave && next.freeze);
-    }
-    {
-        Harness h;  // over the maximum: reported, frozen, and saved
-        h.s.VelocityMax = 200;
-        h.switches[Switch::FreezeIfMaxExceeded] = true;
-        h.switches[Switch::AutoSave] = true;
-        const BlockOutcome o = h.Block(shot, 1);  // 200 m/s exactly: "at or above"
-        EXPECT_TRUE(o.fillData);
-        EXPECT_EQ(o.missText.View(), "Max. Velocity");
-        EXPECT_EQ(o.freezeCaption.View(), "Analyze - Max velocity exceeded");
-        EXPECT_EQ(o.freezeSwitch, 2);
-        const BlockOutcome next = h.Block(quiet, 2);
-        EXPECT_TRUE(next.autosave && next.freeze);
-    }
-    {
-        Harness h;  // a freeze after "no impact" saves nothing
-        h.switches[Switch::FreezeIfNoImpact] = true;
-        h.switches[Switch::AutoSave] = true;
-        h.detector.State().WindowEnd = 100;
-        const BlockOutcome o = h.Block(RingWith({{1000, 100}}), 1);
-        EXPECT_EQ(o.event, BlockEvent::NoImpact);
-        EXPECT_EQ(o.freezeCaption.View(), "Analyze - Impact not detected");
-        const BlockOutcome next = h.Block(quiet, 2);
-        EXPECT_TRUE(next.freeze);
-        EXPECT_FALSE(next.autosave);
-    }
-}
-
-TEST(ShotDetection, AnImpactUnderTwoSamplesIsNeverAnInfiniteVelocity)
-{
-    for (int gap : {0, 1}) {
-        Harness h;
-        h.switches[Switch::FreezeIfMaxExceeded] = true;
-        DetectionState& st = h.detector.State();
-        st.WindowStart = 0;
-        st.WindowEnd = 100;
-        const SampleArray ring = gap == 0 ? RingWith({{700, 100}}) : RingWith({{700, 100}, {701, 100}});
-        const BlockOutcome o = h.Block(ring, 1);
-        EXPECT_EQ(o.event, BlockEvent::TooClose) << gap;
-        EXPECT_FALSE(o.fillData);
-        EXPECT_EQ(o.missText.View(), "Max. Velocity");
-        EXPECT_EQ(st.ShotCount, 0);
-        EXPECT_FALSE(st.MuzzleArmed);
-        EXPECT_TRUE(h.Block(Silent(), 2).freeze);
-        EXPECT_FALSE(MeasurableSamples(gap));
+        EXPECT_EQ(o.missText.View(), row.missText);
+        EXPECT_EQ(o.freezeCaption.View(), row.caption);
+        EXPECT_EQ(o.freezeSwitch, row.freezeSwitch);
+        const BlockOutcome next = h.Block(shot, 1);  // would be a shot again, but an action takes it
+        EXPECT_EQ(next.autosave, row.autosave);
+        EXPECT_EQ(next.freeze, row.freeze);
+        EXPECT_EQ(next.scanned, !row.autosave && !row.freeze);
+        EXPECT_EQ(h.detector.PendingAction(), kNoPendingAction);
     }
 }
 
@@ -315,7 +221,7 @@ TEST(BlockScan, MatchesThePlainPerSampleScanOnAnyInput)
     std::uniform_int_distribution<int> windowLimit(-5, 40000);
     for (int trial = 0; trial < 60; ++trial) {
         // Sparse loud samples over quiet noise, or dense noise, or a real shot.
-        SampleArray ring = Silent();
+        SampleArray ring = RingWith({});
         const int kind = trial % 3;
         if (kind == 0) {
             for (auto& s : ring) s = static_cast<std::uint8_t>(127 + byte(rng) % 9 - 4);
@@ -338,8 +244,7 @@ TEST(BlockScan, MatchesThePlainPerSampleScanOnAnyInput)
         const auto impactVolume = static_cast<std::int16_t>(volume(rng));
         FakeClock clock;
         for (int pass = 0; pass < 40; ++pass) {
-            // The clock moves between blocks, as processing time does.
-            clock.ms = 1000 + pass * 310.0;
+            clock.ms = 1000 + pass * 310.0;  // the clock moves between blocks, as processing time does
             const int block = pass % 5 + 1;
             const ScanResult a = BlockLookTriggers(fast, ring.data(), block, muzzleVolume, impactVolume, clock);
             const ScanResult b = reference::BlockLookTriggers(plain, ring.data(), block, muzzleVolume, impactVolume, clock);
@@ -362,26 +267,25 @@ TEST(WaveformSearch, FindsWhatTheLiveScanWouldAndIgnoresTheHoldOffForTheFirstMuz
     st.WindowStart = 2400;
     st.WindowEnd = 19200;
     st.LastMuzzleTime = 999;  // a live muzzle just now does not block the search
-    SampleArray wave = RingWith({{BlockStart(3) + 5, 100}, {BlockStart(3) + 5 + 4800, 40}});
-    WaveformSearch found = SearchWaveform(st, wave, 60, 30, clock);
-    EXPECT_TRUE(found.impactFound);
-    EXPECT_EQ(found.muzzlePos, BlockStart(3) + 5);
-    EXPECT_EQ(found.impactPos, BlockStart(3) + 4805);
-    EXPECT_EQ(found.samples, 4800);
-
-    // Raising the impact volume past the impact leaves the muzzle alone.
-    found = SearchWaveform(st, wave, 60, 40, clock);
-    EXPECT_TRUE(found.muzzleFound);
-    EXPECT_FALSE(found.impactFound);
-    EXPECT_EQ(found.muzzlePos, BlockStart(3) + 5);
-    EXPECT_EQ(st.MuzzlePos, BlockStart(3) + 5);
-
-    // A muzzle so late that the window outlasts the waveform.
-    wave = RingWith({{kRingSamples - 100, 100}});
-    found = SearchWaveform(st, wave, 60, 30, clock);
-    EXPECT_TRUE(found.muzzleFound);
-    EXPECT_FALSE(found.impactFound);
-
-    found = SearchWaveform(st, Silent(), 60, 30, clock);
-    EXPECT_FALSE(found.muzzleFound);
+    const SampleArray wave = RingWith({{BlockStart(3) + 5, 100}, {BlockStart(3) + 5 + 4800, 40}});
+    struct Row {
+        SampleArray wave;
+        std::int16_t impactVolume;
+        bool muzzle, impact;
+        int muzzlePos, samples;
+    };
+    const Row rows[] = {
+        {wave, 30, true, true, BlockStart(3) + 5, 4800},
+        {wave, 40, true, false, BlockStart(3) + 5, 0},  // the impact volume raised past the impact
+        {RingWith({{kRingSamples - 100, 100}}), 30, true, false, kRingSamples - 100, 0},  // the window outlasts the waveform
+        {RingWith({}), 30, false, false, 0, 0},
+    };
+    for (const Row& row : rows) {
+        const WaveformSearch found = SearchWaveform(st, row.wave, 60, row.impactVolume, clock);
+        EXPECT_EQ(found.muzzleFound, row.muzzle);
+        EXPECT_EQ(found.impactFound, row.impact);
+        EXPECT_EQ(found.muzzlePos, row.muzzlePos);
+        EXPECT_EQ(found.samples, row.samples);
+        if (row.impact) { EXPECT_EQ(found.impactPos, row.muzzlePos + row.samples); }
+    }
 }

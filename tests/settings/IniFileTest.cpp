@@ -11,14 +11,16 @@ using namespace quorvel;
 using quorvel::test_support::Slurp;
 namespace fs = std::filesystem;
 
-namespace {
-}  // namespace
-
 TEST(IniRead, NamesMatchWithoutCaseAndValuesAreTrimmed)
 {
-    const IniDocument doc("; comment\n[Speed]\n  VELOCITYMIN = 50 \nvelocitymax=\"400\"\n;distance=9\n[other]\ndistance=7\n");
+    const IniDocument doc("; comment\n[Speed]\n  VELOCITYMIN = 50 \nvelocitymax=\"400\"\n;distance=9\n"
+                          "a='1'\nb=\"2\nc=3'\nd=\"4'\n[other]\ndistance=7\n");
     EXPECT_EQ(doc.Read("speed", "VelocityMin"), "50");
     EXPECT_EQ(doc.Read("SPEED", "velocitymax"), "400");
+    // One pair of matching quotes goes; a lone or mismatched quote stays.
+    for (const auto& [key, value] : {std::pair{"a", "1"}, {"b", "\"2"}, {"c", "3'"}, {"d", "\"4'"}}) {
+        EXPECT_EQ(doc.Read("speed", key), value) << key;
+    }
     EXPECT_EQ(doc.Read("speed", "distance"), "");  // commented out; the other section's key is not ours
     EXPECT_EQ(doc.Read("nosuch", "x"), "");
     EXPECT_FALSE(doc.Has("speed", "distance"));
@@ -62,35 +64,28 @@ TEST(IniFile, SaveReplacesTheFileWholeOrNotAtAll)
 {
     const fs::path dir = fs::path(::testing::TempDir()) / "quorvel-ini";
     fs::remove_all(dir);
-    fs::create_directories(dir);
+    fs::create_directories(dir / "occupied.ini" / "x");
     const fs::path file = dir / "settings.ini";
-
     IniDocument doc;
     doc.Write("speed", "distance", "10");
     EXPECT_EQ(SaveIniFile(file.string(), doc), "");
     EXPECT_EQ(Slurp(file), "[speed]\ndistance=10\n");
     EXPECT_FALSE(fs::exists(dir / "settings.ini.tmp"));
-
     std::string error;
-    const auto loaded = LoadIniFile(file.string(), &error);
-    ASSERT_TRUE(loaded);
-    EXPECT_EQ(loaded->Read("speed", "distance"), "10");
+    ASSERT_TRUE(LoadIniFile(file.string(), &error));
+    EXPECT_EQ(LoadIniFile(file.string(), &error)->Read("speed", "distance"), "10");
 
-    // A folder that does not exist: a clear reason, nothing written.
-    const std::string failure = SaveIniFile((dir / "missing" / "settings.ini").string(), doc);
-    EXPECT_NE(failure.find("missing/settings.ini.tmp"), std::string::npos) << failure;
-    EXPECT_NE(failure.find("No such file"), std::string::npos) << failure;
-
-    // The target is a directory: the rename fails and the temporary file goes.
-    fs::create_directories(dir / "occupied.ini");
-    fs::create_directories(dir / "occupied.ini" / "x");
+    // Saves that cannot happen give the reason and leave nothing behind:
+    // a folder that does not exist, a target that is a folder.
+    const std::string missing = SaveIniFile((dir / "missing" / "settings.ini").string(), doc);
+    EXPECT_NE(missing.find("missing/settings.ini.tmp: No such file"), std::string::npos) << missing;
     EXPECT_NE(SaveIniFile((dir / "occupied.ini").string(), doc), "");
     EXPECT_FALSE(fs::exists(dir / "occupied.ini.tmp"));
-
-    EXPECT_FALSE(LoadIniFile((dir / "nothing.ini").string(), &error));
-    EXPECT_NE(error.find("nothing.ini"), std::string::npos);
-    // A folder is not a settings file, even though it can be opened.
-    EXPECT_FALSE(LoadIniFile((dir / "occupied.ini").string(), &error));
+    // Loads that cannot happen name the file; a folder is no settings file, though it opens.
+    for (const char* name : {"nothing.ini", "occupied.ini"}) {
+        EXPECT_FALSE(LoadIniFile((dir / name).string(), &error));
+        EXPECT_NE(error.find(name), std::string::npos) << error;
+    }
     EXPECT_NE(error.find("not a file"), std::string::npos) << error;
 
     // Saving keeps the file's permissions and writes through a link.

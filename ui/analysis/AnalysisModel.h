@@ -24,6 +24,7 @@ public:
     void SetWaveform(const SampleArray& waveform, std::int32_t rate, bool present);
     const SampleArray& Waveform() const { return waveform_; }
     bool Present() const { return present_; }
+    void MarkPresent() { present_ = true; }
     std::int32_t Rate() const { return rate_; }
     double SampleTimeMs() const { return 1000.0 / rate_; }
     const MinMaxPyramid& Pyramid() const { return pyramid_; }

@@ -24,11 +24,11 @@ AnalysisWindow::AnalysisWindow(AnalysisHost& host, Clock& clock, Dialogs& dialog
       clock_(clock),
       dialogs_(dialogs),
       fileDialogs_(fileDialogs),
-      output_(output),
-      programFolder_(std::move(programFolder)),
-      yield_(std::move(yield)),
       picAll(model_),
-      picAnalyze(model_)
+      picAnalyze(model_),
+      player_({model_, picAll, output, dialogs, std::move(programFolder), std::move(yield),
+               [this] { return !isVisible() || host_.Ending(); }, [this] { return host_.Ending(); }},
+              this)
 {
     setObjectName("frmAnalyze");
     setWindowTitle("Analyze");
@@ -48,15 +48,11 @@ AnalysisWindow::AnalysisWindow(AnalysisHost& host, Clock& clock, Dialogs& dialog
     }
     QMenu* tools = menu_.addMenu("&Tools");
     tools->setObjectName("mnuTools");
-    playAll_ = tools->addAction("Play &All", this, [this] { mnuTools_Click(1); });
-    playAll_->setObjectName("mnuTools(1)");
-    playZoomed_ = tools->addAction("Play &Zoomed ", this, [this] { mnuTools_Click(2); });
-    playZoomed_->setObjectName("mnuTools(2)");
-
-    tmrPlay.setParent(this);
-    tmrPlay.setObjectName("tmrPlay");
-    tmrPlay.setInterval(50);
-    connect(&tmrPlay, &QTimer::timeout, this, &AnalysisWindow::tmrPlay_Timer);
+    QAction* playAll = tools->addAction("Play &All", this, [this] { mnuTools_Click(1); });
+    playAll->setObjectName("mnuTools(1)");
+    QAction* playZoomed = tools->addAction("Play &Zoomed ", this, [this] { mnuTools_Click(2); });
+    playZoomed->setObjectName("mnuTools(2)");
+    player_.SetActions(playAll, playZoomed);
 
     picAll.setParent(this);
     picAll.setObjectName("picAll");
@@ -122,84 +118,16 @@ void AnalysisWindow::hideEvent(QHideEvent* event)
 {
     // Streaming stops with the window (not when it is only minimised), and
     // the output device is closed.
-    if (!event->spontaneous() && tmrPlay.isActive()) StopPlaying();
+    if (!event->spontaneous() && player_.Streaming()) player_.Stop();
 }
 
 void AnalysisWindow::mnuTools_Click(int index)
 {
+    if (index == 1) player_.PlayAll();
     if (index == 2) {
-        PlayRange(static_cast<int>(std::lround(model_.ZoomLeft())),
-                  static_cast<int>(std::lround(model_.ZoomLeft() + model_.ZoomWidth())));
-        return;
+        player_.PlayRange(static_cast<int>(std::lround(model_.ZoomLeft())),
+                          static_cast<int>(std::lround(model_.ZoomLeft() + model_.ZoomWidth())));
     }
-    if (index != 1 || playingAll_) return;
-    // The whole waveform plays to its end; meanwhile the window takes no
-    // second playback, and closing it or ending the program stops it.
-    playingAll_ = true;
-    playAll_->setEnabled(false);
-    playZoomed_->setEnabled(false);
-    const std::string path = programFolder_ + "/tmp.wav";
-    const std::int32_t rate = model_.Rate();
-    std::string failure = WriteWaveFile(path, model_.Waveform(), rate);
-    if (failure.empty()) {
-        failure = output_.PlayFile(path, rate, yield_, [this] { return !isVisible() || host_.Ending(); });
-    }
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);  // also when playing failed
-    playingAll_ = false;
-    playAll_->setEnabled(true);
-    playZoomed_->setEnabled(true);
-    if (!failure.empty() && !host_.Ending()) dialogs_.Critical("Error", "Cannot play the waveform: " + failure);
-}
-
-void AnalysisWindow::PlayRange(int from, int to)
-{
-    playPos_ = from;
-    playEnd_ = to < 1 ? kRingSamples - 1 : std::min(to, kRingSamples - 1);
-    output_.Close();
-    const std::string failure = output_.Open(model_.Rate());
-    if (!failure.empty()) {
-        tmrPlay.stop();
-        picAll.SetPlayPointer(0, false);
-        playAll_->setEnabled(true);
-        dialogs_.Critical("Error", "Cannot play the waveform: " + failure);
-        return;
-    }
-    picAll.SetPlayPointer(from, true);
-    playFirst_ = true;
-    tmrPlay.start();
-    playAll_->setEnabled(false);
-}
-
-void AnalysisWindow::tmrPlay_Timer()
-{
-    constexpr int kChunk = 4800;
-    // The device must have room for the next chunk (it takes them in real
-    // time at 96000 samples per second, more slowly at lower rates).
-    if (!playFirst_ && output_.Room() < static_cast<std::size_t>(kChunk)) return;
-    picAll.SetPlayPointer(playPos_, true);
-    playFirst_ = false;
-    if (playPos_ >= playEnd_) {
-        // The chunk from here on lies past the zoom window and would only be
-        // cut off; what was written before it plays to its end.
-        tmrPlay.stop();
-        output_.Finish();
-        picAll.SetPlayPointer(playPos_, false);
-        playAll_->setEnabled(true);
-        return;
-    }
-    if (playPos_ + kChunk < kRingSamples) {
-        output_.Write(std::span<const std::uint8_t>(model_.Waveform().data() + playPos_, kChunk));
-    }
-    playPos_ += kChunk;
-}
-
-void AnalysisWindow::StopPlaying()
-{
-    tmrPlay.stop();
-    output_.Close();
-    picAll.SetPlayPointer(picAll.PlayPointerSample(), false);
-    if (playAll_ != nullptr) playAll_->setEnabled(true);
 }
 
 void AnalysisWindow::Form_Resize()
@@ -373,15 +301,25 @@ void AnalysisWindow::mnuFile_Click(int index)
                 return;
             }
             model_.SetWaveform(loaded->samples, loaded->rate, true);
+        } else {
+            // A cancelled dialog still marks the waveform in memory present.
+            model_.MarkPresent();
         }
         setWindowTitle(Q("Analyze - " + (path.size() > 3 ? path : std::string())));
         Form_Activate();
         break;
     }
     case 1: {
-        const std::string path = fileDialogs_.SaveFileName("", "", kWaveFilter);
-        if (path.size() < 4) return;
-        const std::string failure = WriteWaveFile(path + ".wav", model_.Waveform(), model_.Rate());
+        const std::string chosen = fileDialogs_.SaveFileName("", "", kWaveFilter, false);
+        if (chosen.size() < 4) return;
+        // ".wav" is always appended, so the question is about that file,
+        // not the name typed.
+        const std::string path = chosen + ".wav";
+        if (std::filesystem::exists(path) &&
+            !dialogs_.Question("Save As", path + " already exists." + kLineBreak + "Do you want to replace it?")) {
+            return;
+        }
+        const std::string failure = WriteWaveFile(path, model_.Waveform(), model_.Rate());
         if (!failure.empty()) dialogs_.Critical("Error", "Cannot save the waveform: " + failure);
         break;
     }

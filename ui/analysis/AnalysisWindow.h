@@ -18,6 +18,7 @@
 #include "Dialogs.h"
 #include "FileDialogs.h"
 #include "SoundOutput.h"
+#include "WaveformPlayer.h"
 #include "WaveformViews.h"
 
 namespace quorvel {
@@ -64,10 +65,9 @@ public:
     void mnuFile_Click(int index);
     void Form_KeyPress(char key);
     void mnuTools_Click(int index);
-    void PlayRange(int from, int to);
-    void tmrPlay_Timer();
-    bool Playing() const { return tmrPlay.isActive() || playingAll_; }
-    int PlayPos() const { return playPos_; }
+    void PlayRange(int from, int to) { player_.PlayRange(from, to); }
+    void tmrPlay_Timer() { player_.tmrPlay_Timer(); }
+    bool Playing() const { return player_.Playing(); }
 
     const AnalysisModel& Model() const { return model_; }
     int DragLine() const { return dragLine_; }
@@ -82,24 +82,13 @@ protected:
 private:
     void OverviewMouse(QMouseEvent* event, QEvent::Type type);
     void ZoomMouse(QMouseEvent* event, QEvent::Type type);
-    void StopPlaying();
     double MinZoomWidth() const { return picAnalyze.width() / 10.0; }
 
     AnalysisHost& host_;
     Clock& clock_;
     Dialogs& dialogs_;
     FileDialogs& fileDialogs_;
-    SoundOutput& output_;
-    std::string programFolder_;
-    std::function<void()> yield_;
     AnalysisModel model_;
-    int playPos_ = 0;
-    int playEnd_ = 0;
-    bool playFirst_ = false;
-    QTimer tmrPlay;
-    QAction* playAll_ = nullptr;  // owned by the menu
-    QAction* playZoomed_ = nullptr;
-    bool playingAll_ = false;
     int dragLine_ = 0;
     ZoomDrag zoomDrag_ = ZoomDrag::None;
 
@@ -108,6 +97,7 @@ private:
     ZoomView picAnalyze;
     std::array<QLabel, 8> lblX1;
     QCheckBox chkTrack;
+    WaveformPlayer player_;  // after the views it points at
 };
 
 }  // namespace quorvel

@@ -69,10 +69,13 @@ CalibrationWindow::CalibrationWindow(CalibrationHost& host, Clock& clock, std::f
     Line1.setFrameShape(QFrame::HLine);
     place(scrTimer, "scrTimer", Twips(255, 5280, 375, 375));
     scrTimer.setOrientation(Qt::Vertical);
-    scrTimer.setRange(0, 60);
-    scrTimer.setValue(10);
+    // A vertical bar lowers its value with the upper arrow; the seconds are
+    // the value's negative so that the upper arrow (and the Up key, and the
+    // wheel turned up) gives more time, as an up/down control does.
+    scrTimer.setRange(-60, 0);
+    scrTimer.setValue(-10);
     connect(&scrTimer, &QScrollBar::valueChanged, this,
-            [this](int value) { lblBigTime.setText(QString::fromStdString(FormatPattern(value, "0"))); });
+            [this] { lblBigTime.setText(QString::fromStdString(FormatPattern(Seconds(), "0"))); });
     place(Label2, "Label2", Twips(735, 5400, 2295, 255));
     Label2.setFont(Font("Verdana", "DejaVu Sans", 9, false));
     Label2.setAlignment(Qt::AlignCenter);
@@ -97,7 +100,7 @@ bool CalibrationWindow::event(QEvent* event)
 
 void CalibrationWindow::Form_Activate()
 {
-    lblBigTime.setText(QString::fromStdString(FormatPattern(scrTimer.value(), "0")));
+    lblBigTime.setText(QString::fromStdString(FormatPattern(Seconds(), "0")));
     lblFire.hide();
 }
 

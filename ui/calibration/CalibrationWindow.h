@@ -46,6 +46,8 @@ public:
     void Form_Activate();
     void cmdStart_Click(int index);
     bool Counting() const { return counting_; }
+    // The countdown length the seconds control shows.
+    int Seconds() const { return -scrTimer.value(); }
 
 protected:
     bool event(QEvent* event) override;

@@ -249,6 +249,8 @@ void ResultsWindow::errTimer_Timer()
 {
     string_.ErrTimerTick();
     ShowReadouts();
+    // The velocity readout shrinks back from "###.##": centre it again.
+    Form_Resize();
 }
 
 void ResultsWindow::lblVelo_Click(int index)

@@ -2,11 +2,8 @@
 // frozen from the main window's fake device, and the autosave after a shot.
 #include <QtTest>
 
-#include <filesystem>
-
 #include "AnalysisWindow.h"
 #include "MainWindow.h"
-#include "ShotSynth.h"
 #include "NumberText.h"
 #include "WaveFile.h"
 #include "support/MainRig.h"
@@ -20,14 +17,18 @@ namespace {
 AnalysisWindow& Frozen(Rig& rig)
 {
     rig.window->StartButton_Click();
-    const auto sound = ShotSound(4800);
-    rig.Record(sound.data());
-    rig.Record(sound.data() + kBlockSize);
+    rig.Shoot(4800);
     rig.window->cmdAnalyze_Click();
     AnalysisWindow& analysis = rig.window->Analysis();
     analysis.resize(1000, 600);
     analysis.Form_Resize();
     return analysis;
+}
+
+template <typename W>
+W* In(AnalysisWindow& analysis, const char* name)
+{
+    return analysis.findChild<W*>(name);
 }
 
 }  // namespace
@@ -38,20 +39,17 @@ private slots:
     void aFrozenShotShowsTheDetectedSamples()
     {
         Rig rig;
-        QVERIFY(rig.window->Form_Load());
         AnalysisWindow& analysis = Frozen(rig);
         QVERIFY(analysis.isVisible());
         QVERIFY2(!rig.window->isEnabled(), "the main window takes no input meanwhile");
-        QCOMPARE(rig.Text("cmdAnalyze"), QString(" << &Analyze"));
-        QCOMPARE(rig.Text("StartButton"), QString("&Start >>"));
+        QCOMPARE(rig.Text("cmdAnalyze") + rig.Text("StartButton"), QString(" << &Analyze&Start >>"));
         // The ring was unrolled: the shot at ring 30000 is now at waveform 30000 + 57600.
         const WaveformSearch& found = analysis.Model().Found();
         QVERIFY(found.impactFound);
         QCOMPARE(found.impactPos - found.muzzlePos, 4800);
-        auto* impact = analysis.findChild<QLabel*>("lblImpactTrigger");
-        QVERIFY(impact->isVisible());
-        QVERIFY(impact->text().contains("Velocity: 200.0 m/s"));
-        QCOMPARE(analysis.findChild<QLabel*>("lblX1(4)")->text(), QString("1500 ms -->|"));
+        QVERIFY(In<QLabel>(analysis, "lblImpactTrigger")->isVisible());
+        QVERIFY(In<QLabel>(analysis, "lblImpactTrigger")->text().contains("Velocity: 200.0 m/s"));
+        QCOMPARE(In<QLabel>(analysis, "lblX1(4)")->text(), QString("1500 ms -->|"));
 
         analysis.mnuFile_Click(3);  // &Close
         QVERIFY(!analysis.isVisible());
@@ -62,11 +60,9 @@ private slots:
     void draggingALevelLineRewritesTheBoxAndSearchesAgain()
     {
         Rig rig;
-        QVERIFY(rig.window->Form_Load());
         AnalysisWindow& analysis = Frozen(rig);
-        auto* zoom = analysis.findChild<ZoomView*>("picAnalyze");
+        auto* zoom = In<ZoomView>(analysis, "picAnalyze");
         const int line1 = zoom->PixelY(127.5 - 60);
-        QTest::mouseMove(zoom, QPoint(300, line1 + 30));
         QTest::mousePress(zoom, Qt::LeftButton, {}, QPoint(300, line1 + 30));
         QCOMPARE(analysis.DragLine(), 0);  // far from every line: no drag
         QTest::mouseRelease(zoom, Qt::LeftButton, {}, QPoint(300, line1 + 30));
@@ -75,63 +71,79 @@ private slots:
         QCOMPARE(analysis.DragLine(), 1);
         QTest::mouseMove(zoom, QPoint(320, zoom->PixelY(40)));
         QCOMPARE(rig.Text("txtInfo(7)"), QString::number(AnalysisModel::LevelFromY(zoom->UnitsY(zoom->PixelY(40)))));
-        QVERIFY(analysis.findChild<QLabel*>("lblCoords")->text().startsWith("Muzzle Volume: "));
+        QVERIFY(In<QLabel>(analysis, "lblCoords")->text().startsWith("Muzzle Volume: "));
         QTest::mouseRelease(zoom, Qt::LeftButton, {}, QPoint(320, zoom->PixelY(40)));
         QCOMPARE(analysis.DragLine(), 0);
-        QVERIFY(!analysis.findChild<QLabel*>("lblCoords")->isVisible());
+        QVERIFY(!In<QLabel>(analysis, "lblCoords")->isVisible());
 
         // The impact line dragged above the impact's peak: its marker goes, the muzzle stays.
-        const int line3 = zoom->PixelY(127.5 - 30);
-        QTest::mousePress(zoom, Qt::LeftButton, {}, QPoint(300, line3));
+        QTest::mousePress(zoom, Qt::LeftButton, {}, QPoint(300, zoom->PixelY(127.5 - 30)));
         QCOMPARE(analysis.DragLine(), 3);
         QTest::mouseMove(zoom, QPoint(300, 1));
         QTest::mouseRelease(zoom, Qt::LeftButton, {}, QPoint(300, 1));
         QVERIFY(ParseLeadingNumber(rig.Text("txtInfo(3)").toStdString()) > 120);
-        QVERIFY(!analysis.Model().Found().impactFound);
-        QVERIFY(analysis.Model().Found().muzzleFound);
-        QVERIFY(!analysis.findChild<QLabel*>("lblImpactTrigger")->isVisible());
-        QVERIFY(analysis.findChild<QLabel*>("lblMuzzleTrigger")->isVisible());
+        QVERIFY(!analysis.Model().Found().impactFound && analysis.Model().Found().muzzleFound);
+        QVERIFY(!In<QLabel>(analysis, "lblImpactTrigger")->isVisible());
+        QVERIFY(In<QLabel>(analysis, "lblMuzzleTrigger")->isVisible());
     }
 
     void keysAndTheOverviewMoveTheZoomWindow()
     {
         Rig rig;
-        QVERIFY(rig.window->Form_Load());
         AnalysisWindow& analysis = Frozen(rig);
-        const double minWidth = analysis.findChild<QWidget*>("picAnalyze")->width() / 10.0;
         for (int i = 0; i < 3000; ++i) analysis.Form_KeyPress('s');
         QTest::keyClick(&analysis, 'S');
-        QCOMPARE(analysis.Model().ZoomWidth(), minWidth);
+        QCOMPARE(analysis.Model().ZoomWidth(), In<QWidget>(analysis, "picAnalyze")->width() / 10.0);
         const double left = analysis.Model().ZoomLeft();
         QTest::keyClick(&analysis, 'D');
         QVERIFY(analysis.Model().ZoomLeft() > left);
-        QVERIFY(analysis.findChild<QLabel*>("lblX1(0)")->text().startsWith("|<--"));
 
-        auto* overview = analysis.findChild<OverviewView*>("picAll");
-        const auto pixelOf = [&](double sample) { return static_cast<int>(sample * overview->width() / kRingSamples); };
+        // Dragging the zoom window in the overview moves it and keeps its width.
+        auto* overview = In<OverviewView>(analysis, "picAll");
         for (int i = 0; i < 1000; ++i) analysis.Form_KeyPress('w');
         const double width = analysis.Model().ZoomWidth();
-        const double middle = analysis.Model().ZoomLeft() + width / 2;
-        QTest::mousePress(overview, Qt::LeftButton, {}, QPoint(pixelOf(middle), 20));
-        QTest::mouseMove(overview, QPoint(pixelOf(middle) - 100, 20));
-        QTest::mouseRelease(overview, Qt::LeftButton, {}, QPoint(pixelOf(middle) - 100, 20));
-        QCOMPARE(analysis.Model().ZoomWidth(), width);  // a move keeps the width
-        QVERIFY(analysis.Model().ZoomLeft() + width / 2 < middle - 1000);
+        const double before = analysis.Model().ZoomLeft();
+        const int middle = static_cast<int>((before + width / 2) * overview->width() / kRingSamples);
+        QTest::mousePress(overview, Qt::LeftButton, {}, QPoint(middle, 20));
+        QTest::mouseMove(overview, QPoint(middle - 100, 20));
+        QTest::mouseRelease(overview, Qt::LeftButton, {}, QPoint(middle - 100, 20));
+        QCOMPARE(analysis.Model().ZoomWidth(), width);
+        QVERIFY(analysis.Model().ZoomLeft() < before - 50.0 * kRingSamples / overview->width());
     }
 
     void filesOpenAndSave()
     {
+        // Open cancelled before anything was recorded: the waveform in memory counts as present.
+        Rig fresh;
+        AnalysisWindow& empty = fresh.window->Analysis();
+        empty.show();
+        empty.Form_Activate();
+        QVERIFY(In<QLabel>(empty, "lblNoData")->isVisible());
+        empty.mnuFile_Click(0);
+        QCOMPARE(empty.windowTitle(), QString("Analyze - "));
+        QVERIFY(empty.Model().Present());
+        QVERIFY(!In<QLabel>(empty, "lblNoData")->isVisible());
+
         Rig rig;
-        QVERIFY(rig.window->Form_Load());
         AnalysisWindow& analysis = Frozen(rig);
+        // ".wav" is always appended; the question is about the file written.
         const std::string base = (rig.dir / "saved").string();
         rig.fileDialogs.answer = base;
         analysis.mnuFile_Click(1);
-        QVERIFY(fs::exists(base + ".wav"));
+        QCOMPARE(fs::file_size(base + ".wav"), std::uintmax_t{144045});
+        QVERIFY(rig.dialogs.asked.empty());
+        fs::resize_file(base + ".wav", 10);
+        rig.dialogs.answerYes = false;
+        analysis.mnuFile_Click(1);
+        QCOMPARE(rig.dialogs.asked.at(0).text, base + ".wav already exists.\nDo you want to replace it?");
+        QCOMPARE(fs::file_size(base + ".wav"), std::uintmax_t{10});
+        rig.dialogs.answerYes = true;
+        analysis.mnuFile_Click(1);
+        QCOMPARE(fs::file_size(base + ".wav"), std::uintmax_t{144045});
         rig.fileDialogs.answer = base + ".wav";
         analysis.mnuFile_Click(1);
         QVERIFY(fs::exists(base + ".wav.wav"));
-        QCOMPARE(fs::file_size(base + ".wav"), std::uintmax_t{144045});
+        QCOMPARE(rig.dialogs.asked.size(), std::size_t{2});
 
         // A recording at another rate opens with its own times.
         synth::Recording r;
@@ -161,25 +173,25 @@ private slots:
     void playbackStreamsTheZoomedStretchInChunks()
     {
         Rig rig;
-        QVERIFY(rig.window->Form_Load());
         AnalysisWindow& analysis = Frozen(rig);
         auto* playAll = analysis.findChild<QAction*>("mnuTools(1)");
-        auto* overview = analysis.findChild<OverviewView*>("picAll");
+        auto* overview = In<OverviewView>(analysis, "picAll");
+        rig.output.lag = 4800;  // the sound server plays a chunk behind what it was given
         analysis.PlayRange(10000, 20000);
         QCOMPARE(rig.output.openRate, 96000);
-        QVERIFY(analysis.Playing());
         QVERIFY(!playAll->isEnabled());
-        QVERIFY(overview->PlayPointerVisible());
-        QCOMPARE(analysis.findChild<QTimer*>("tmrPlay")->interval(), 50);
-        int ticks = 0;
-        while (analysis.Playing() && ticks++ < 20) analysis.tmrPlay_Timer();
+        QCOMPARE(In<QTimer>(analysis, "tmrPlay")->interval(), 50);
+        for (int tick = 0; tick < 6; ++tick) analysis.tmrPlay_Timer();
         QCOMPARE(rig.output.chunks.size(), std::size_t{3});  // 10000, 14800, 19600; the one from 24400 would be cut off
         const SampleArray& wave = analysis.Model().Waveform();
         QVERIFY(std::equal(rig.output.chunks[2].begin(), rig.output.chunks[2].end(), wave.begin() + 19600));
+        // The pointer stays with what is heard, and the last chunk is still heard.
+        QVERIFY(analysis.Playing() && overview->PlayPointerVisible());
+        QCOMPARE(overview->PlayPointerSample(), 19600);
+        rig.output.lag = 0;
+        analysis.tmrPlay_Timer();
         QCOMPARE(overview->PlayPointerSample(), 24400);
-        QVERIFY(!overview->PlayPointerVisible());
-        QVERIFY(playAll->isEnabled());
-        QVERIFY(!rig.output.open);
+        QVERIFY(!overview->PlayPointerVisible() && !analysis.Playing() && playAll->isEnabled());
 
         // To the end: no chunk crosses the end of the waveform; "to" 0 means the end.
         rig.output.chunks.clear();
@@ -200,14 +212,12 @@ private slots:
         // Hiding the window stops the stream and closes the output.
         analysis.PlayRange(0, 100000);
         analysis.mnuFile_Click(3);
-        QVERIFY(!analysis.Playing());
-        QVERIFY(!rig.output.open);
+        QVERIFY(!analysis.Playing() && !rig.output.open);
     }
 
     void playAllUsesATemporaryFileAndLeavesNoneBehind()
     {
         Rig rig;
-        QVERIFY(rig.window->Form_Load());
         AnalysisWindow& analysis = Frozen(rig);
         analysis.mnuTools_Click(1);
         QCOMPARE(rig.output.playedFiles, std::vector<std::string>{(rig.dir / "tmp.wav").string()});
@@ -215,8 +225,7 @@ private slots:
         rig.output.failure = "the sound output cannot be opened";
         analysis.mnuTools_Click(1);
         QVERIFY(!fs::exists(rig.dir / "tmp.wav"));
-        QCOMPARE(rig.dialogs.shown.size(), std::size_t{1});
-        QCOMPARE(rig.dialogs.shown[0].text, std::string("Cannot play the waveform: the sound output cannot be opened"));
+        QCOMPARE(rig.dialogs.shown.at(0).text, std::string("Cannot play the waveform: the sound output cannot be opened"));
         analysis.PlayRange(0, 5000);
         QVERIFY(!analysis.Playing());  // the window stays usable
 
@@ -239,13 +248,10 @@ private slots:
 
     void autosaveWritesTheLineAndTheWaveformOneBlockLater()
     {
-        std::string settings = kSettings;
-        settings.replace(settings.find("AutoSaveBasic=1"), 15, "AutoSaveBasic=1\nAutoSaveExtended=1\nAutoSaveWaveForm=1");
-        Rig rig(settings);
-        QVERIFY(rig.window->Form_Load());
+        Rig rig(SettingsWith({{"AutoSaveBasic=1", "AutoSaveBasic=1\nAutoSaveExtended=1\nAutoSaveWaveForm=1"}}));
         rig.clock.days = 46362 + (13 * 3600 + 5 * 60 + 9) / 86400.0;
         rig.window->StartButton_Click();
-        const auto sound = ShotSound(4800);
+        const auto sound = Rig::ShotSound(4800);
         rig.Record(sound.data());
         rig.Record(sound.data() + kBlockSize);
         QVERIFY2(!fs::exists(rig.dir / "shots.txt"), "nothing is saved in the block of the shot");
@@ -255,7 +261,6 @@ private slots:
         std::string error;
         const auto wave = ReadWaveFile((rig.dir / "20261206-130509.wav").string(), &error);
         QVERIFY2(wave.has_value(), error.c_str());
-        QCOMPARE(wave->rate, 96000);
         QCOMPARE(wave->samples[kRingSamples - 1], rig.window->Engine().Ring()[BlockStart(3) + kBlockSize - 1]);
 
         // A folder that cannot take the file: one message, the string goes on.
@@ -263,9 +268,7 @@ private slots:
         fs::create_directories(rig.dir / "shots.txt" / "in-the-way");
         for (int shot = 0; shot < 2; ++shot) {
             rig.clock.ms += 2000;
-            rig.Record(sound.data());
-            rig.Record(sound.data() + kBlockSize);
-            rig.Record(sound.data() + 2 * kBlockSize);
+            for (int k = 0; k < 3; ++k) rig.Record(sound.data() + k * kBlockSize);
         }
         QCOMPARE(rig.dialogs.shown.size(), std::size_t{1});
         QVERIFY(rig.dialogs.shown[0].text.find("shots.txt") != std::string::npos);

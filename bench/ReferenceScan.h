@@ -1,6 +1,7 @@
-// The block scan written the plain way: one sample at a time, reading the
-// clock for every sample. The engine's scan must reach exactly the same state
-// on any input; the benchmark measures how much faster it is.
+// The benchmark's reference: the block scan written the plain way, one
+// sample at a time, reading the clock for every sample. The benchmark
+// measures how much faster the engine's scan is; the detector's tests use it
+// as the oracle the engine's scan must agree with on any input.
 #pragma once
 
 #include <cstdlib>

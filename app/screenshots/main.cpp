@@ -52,9 +52,9 @@ int main(int argc, char** argv)
         if (tick % 30 == 0) {
             const int block = tick / 30 - 1;
             device.inner.Deliver(std::span<const std::uint8_t>(sound.data() + block * kBlockSize, kBlockSize));
-            window.signal_Timer();
+            window.Session().signal_Timer();
         }
-        window.DrawTimer_Timer();
+        window.Scope().DrawTimer_Timer();
         QApplication::processEvents();
     }
     window.grab().save(QString::fromStdString((out / "main-window.png").string()));

@@ -1,0 +1,20 @@
+// The About box's text: what Quorvel is, its version and licence, where the
+// shooter's files are, and how to report a problem so that it can be found.
+#pragma once
+
+#include <string>
+
+namespace quorvel {
+
+struct AboutFacts {
+    std::string settingsFile;
+    std::string shotDataFile;
+    std::string waveformFolder;
+};
+
+std::string AboutText(const AboutFacts& facts);
+
+// The version the build was made from, as `quorvel --version` prints it.
+const char* QuorvelVersion();
+
+}  // namespace quorvel

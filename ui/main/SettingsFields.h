@@ -1,0 +1,71 @@
+// The settings fields of the main window: the nine txtInfo boxes with their
+// captions and units in "General Settings" and "Calibration", the unit
+// switch, and the switches of "Auto Analyze" and "Save". A field is checked
+// when the shooter leaves it or presses Enter; what that sets off elsewhere
+// (the rate handler, the analysis window's lines) is announced.
+#pragma once
+
+#include <array>
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include "PanelRules.h"
+#include "Settings.h"
+
+namespace quorvel {
+
+class SettingsFields final : public QObject {
+    Q_OBJECT
+public:
+    // frames: "General Settings", "Calibration", "Auto Analyze ", "Save".
+    SettingsFields(std::array<QGroupBox*, 4> frames, Settings& record, UnitLabels& units);
+
+    void ApplyLoaded(const LoadedSettings& loaded);
+    // The panel's texts, switches and units; the hardware part adds its own.
+    void Fill(SettingsPanel& panel) const;
+    Switches SwitchesFromControls() const;
+    void ShowUnitLabels();
+    // While recording nothing can be typed; the mic distance is never typed.
+    void SetRecording(bool recording);
+    void SetVolumeBoxRed(bool muzzle);
+    void RestoreVolumeBoxes();
+    // A freeze switch's text turns red until the analysis window closes.
+    void MarkFreeze(int index);
+    void ClearFreezeMarks();
+    std::string VolumeBox(bool muzzle) const;
+    void SetVolumeBox(bool muzzle, const std::string& text);
+
+    void txtInfo_GotFocus(int index);
+    void txtInfo_LostFocus(int index);
+    void chkAutosave_Click();
+    void optUnits_Click();
+
+    std::array<QLineEdit, 9> txtInfo;
+    std::array<QCheckBox, 3> chkFreeze;
+    QCheckBox chkAutosave;
+    QCheckBox chkSaveExt;
+    QCheckBox chkSaveWaveform;
+    std::array<QRadioButton, 2> optUnits;
+
+signals:
+    void fieldLeft(FieldLeave after);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void SetBoxColour(std::size_t index, const QColor& colour);
+    void RestoreBoxColour(std::size_t index);
+
+    Settings& record_;
+    UnitLabels& units_;
+    bool settingsLoading_ = false;
+    bool inFieldLeave_ = false;
+    std::array<QLabel, 22> lblInfo;  // lblInfo(6) to (8) belong to the Hardware frame and stay unused here
+};
+
+}  // namespace quorvel
