@@ -3,11 +3,14 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
-FUZZ_SECONDS ?= 60
+FUZZ_RUNS  ?= 0
+# A run count alone runs to that count, however long it takes.
+FUZZ_SECONDS ?= $(if $(filter 0,$(FUZZ_RUNS)),60,0)
+SOAK_MINUTES ?= 60
 MUTANTS    ?= 80
 MUTATE_SEED ?= 1
 
-.PHONY: all deps build run test test-asan bench fuzz demo screenshots mutate clean
+.PHONY: all deps build run test test-asan bench fuzz soak demo screenshots mutate clean
 
 all: build
 
@@ -43,11 +46,18 @@ bench: build
 fuzz: deps
 	@CXX=clang++ CC=clang cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_FUZZ=ON >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	@scripts/run-fuzzers $(FUZZ_BUILD)/bin $(FUZZ_SECONDS)
+	@scripts/run-fuzzers $(FUZZ_BUILD)/bin $(FUZZ_SECONDS) $(FUZZ_RUNS)
 
 # Plants faults in the measuring core one at a time and counts those the tests catch.
 mutate: deps
 	@scripts/mutate --count $(MUTANTS) --seed $(MUTATE_SEED) --jobs $(JOBS)
+
+# The real program recording a shot every 3 s for SOAK_MINUTES on the tests'
+# sound server under Xvfb; read over the accessibility bus at the end.
+soak: build
+	@scripts/install-deps soak
+	@tests/platform/with-sound-server pulseaudio dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" \
+	    sh -c '/usr/libexec/at-spi-bus-launcher --launch-immediately & sleep 1; scripts/soak $(SOAK_MINUTES) $(BUILD)/bin'
 
 screenshots: build
 	@scripts/screenshots

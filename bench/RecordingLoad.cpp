@@ -78,8 +78,8 @@ int main(int argc, char** argv)
     std::unique_ptr<Mixer> mixerOwned = MakePulseMixer();
     Mixer& mixer = *mixerOwned;
     FakeSoundOutput output;
-    const auto inputs = MakeQtAudioInputs();
-    const auto device = MakeQtRecordingDevice();
+    const auto inputs = MakePulseAudioInputs();
+    const auto device = MakePulseRecordingDevice();
     MainWindow window({*device, *inputs, clock, dialogs, shell, fileDialogs, mixer, output, (dir / "settings.ini").string()});
     if (!window.Form_Load()) return 1;
     window.show();

@@ -16,12 +16,16 @@ void MinMaxPyramid::Build(const std::uint8_t* samples, int count)
 {
     samples_ = samples;
     count_ = count;
-    fine_.assign(static_cast<std::size_t>((count + kFine - 1) / kFine), Range{});
-    coarse_.assign(static_cast<std::size_t>((count + kCoarse - 1) / kCoarse), Range{});
+    // Each level grows a bucket at a time, so no bucket count is worked out
+    // (and none can be one short for a last bucket of a single sample).
+    fine_.clear();
+    coarse_.clear();
     for (int i = 0; i < count; ++i) {
         const Range one{samples[i], samples[i]};
-        Widen(fine_[static_cast<std::size_t>(i / kFine)], one);
-        Widen(coarse_[static_cast<std::size_t>(i / kCoarse)], one);
+        if (i % kFine == 0) fine_.push_back(one);
+        if (i % kCoarse == 0) coarse_.push_back(one);
+        Widen(fine_.back(), one);
+        Widen(coarse_.back(), one);
     }
 }
 

@@ -37,63 +37,69 @@ sf_count_t MemRead(void* out, sf_count_t count, void* user)
 sf_count_t MemWrite(const void*, sf_count_t, void*) { return 0; }
 sf_count_t MemTell(void* user) { return static_cast<MemoryFile*>(user)->position; }
 
-std::optional<AudioSamples> ReadOpened(SNDFILE* file, const SF_INFO& info, std::string* error)
-{
-    if (info.channels < 1 || info.samplerate < 1) {
-        *error = "not a usable recording (no channels or no sample rate)";
-        return std::nullopt;
-    }
-    sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-    AudioSamples out;
-    out.sampleRate = info.samplerate;
-    if (info.frames > 0 && info.frames < (sf_count_t{1} << 31)) out.samples.reserve(static_cast<std::size_t>(info.frames));
-    const auto channels = static_cast<std::size_t>(info.channels);
-    constexpr sf_count_t kFramesPerRead = 4096;
-    std::vector<short> buffer(static_cast<std::size_t>(kFramesPerRead) * channels);
-    for (;;) {
-        const sf_count_t got = sf_readf_short(file, buffer.data(), kFramesPerRead);
-        if (got <= 0) break;
-        for (sf_count_t f = 0; f < got; ++f) out.samples.push_back(EightBitSample(buffer[static_cast<std::size_t>(f) * channels]));
-    }
-    if (sf_error(file) != SF_ERR_NO_ERROR && out.samples.empty()) {
-        *error = sf_strerror(file);
-        return std::nullopt;
-    }
-    if (out.samples.empty()) {
-        *error = "the file holds no sound samples";
-        return std::nullopt;
-    }
-    return out;
-}
+constexpr sf_count_t kFramesPerRead = 4096;
 
 }  // namespace
 
-std::optional<AudioSamples> ReadAudioFile(const std::string& path, std::string* error)
-{
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (file == nullptr) {
-        *error = sf_strerror(nullptr);
-        return std::nullopt;
+struct AudioStream::Impl {
+    ~Impl()
+    {
+        if (file != nullptr) sf_close(file);
     }
-    auto result = ReadOpened(file, info, error);
-    sf_close(file);
-    return result;
+    SNDFILE* file = nullptr;
+    SF_INFO info{};
+    MemoryFile memory;
+    std::vector<short> buffer;  // kFramesPerRead frames of every channel
+};
+
+AudioStream::AudioStream(std::unique_ptr<Impl> impl, int rate) : impl_(std::move(impl)), rate_(rate) {}
+AudioStream::~AudioStream() = default;
+
+std::unique_ptr<AudioStream> AudioStream::Opened(std::unique_ptr<Impl> impl, std::string* error)
+{
+    if (impl->file == nullptr) {
+        *error = sf_strerror(nullptr);
+        return nullptr;
+    }
+    if (impl->info.channels < 1 || impl->info.samplerate < 1) {
+        *error = "not a usable recording (no channels or no sample rate)";
+        return nullptr;
+    }
+    sf_command(impl->file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    impl->buffer.resize(static_cast<std::size_t>(kFramesPerRead) * static_cast<std::size_t>(impl->info.channels));
+    const int rate = impl->info.samplerate;
+    return std::unique_ptr<AudioStream>(new AudioStream(std::move(impl), rate));
 }
 
-std::optional<AudioSamples> ReadAudioBytes(std::span<const std::uint8_t> bytes, std::string* error)
+std::unique_ptr<AudioStream> AudioStream::Open(const std::string& path, std::string* error)
 {
-    SF_VIRTUAL_IO io{MemLength, MemSeek, MemRead, MemWrite, MemTell};
-    MemoryFile memory{bytes, 0};
-    SF_INFO info{};
-    SNDFILE* file = sf_open_virtual(&io, SFM_READ, &info, &memory);
-    if (file == nullptr) {
-        *error = sf_strerror(nullptr);
-        return std::nullopt;
+    auto impl = std::make_unique<Impl>();
+    impl->file = sf_open(path.c_str(), SFM_READ, &impl->info);
+    return Opened(std::move(impl), error);
+}
+
+std::unique_ptr<AudioStream> AudioStream::OpenBytes(std::span<const std::uint8_t> bytes, std::string* error)
+{
+    auto impl = std::make_unique<Impl>();
+    impl->memory.bytes = bytes;
+    static SF_VIRTUAL_IO io{MemLength, MemSeek, MemRead, MemWrite, MemTell};
+    impl->file = sf_open_virtual(&io, SFM_READ, &impl->info, &impl->memory);
+    return Opened(std::move(impl), error);
+}
+
+std::size_t AudioStream::Read(std::span<std::uint8_t> out)
+{
+    const auto channels = static_cast<std::size_t>(impl_->info.channels);
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const sf_count_t want = std::min<sf_count_t>(kFramesPerRead, static_cast<sf_count_t>(out.size() - done));
+        const sf_count_t got = sf_readf_short(impl_->file, impl_->buffer.data(), want);
+        if (got <= 0) break;
+        for (sf_count_t f = 0; f < got; ++f) out[done++] = EightBitSample(impl_->buffer[static_cast<std::size_t>(f) * channels]);
+        if (got < want) break;
     }
-    auto result = ReadOpened(file, info, error);
-    sf_close(file);
-    return result;
+    if (done < out.size() && error_.empty() && sf_error(impl_->file) != SF_ERR_NO_ERROR) error_ = sf_strerror(impl_->file);
+    return done;
 }
 
 }  // namespace quorvel

@@ -1,27 +1,44 @@
 // Reads recordings made by other programs (any WAVE, FLAC, ... that
-// libsndfile understands) into the program's own 8-bit samples.
+// libsndfile understands) into the program's own 8-bit samples, a piece at a
+// time, so that an hour of sound never has to be held at once and a header
+// that claims more than the file holds costs nothing.
 // The first channel is used, read as 16-bit and brought to 8 bits as
 // (s16 >> 8) + 128, so an 8-bit file comes back byte for byte.
 #pragma once
 
 #include <cstdint>
-#include <optional>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
 namespace quorvel {
 
-struct AudioSamples {
-    std::vector<std::uint8_t> samples;  // 127 is silence
-    int sampleRate = 0;
-};
-
 inline std::uint8_t EightBitSample(std::int16_t s16) { return static_cast<std::uint8_t>((s16 >> 8) + 128); }
 
-// On failure returns std::nullopt and a one-line reason in `error`.
-std::optional<AudioSamples> ReadAudioFile(const std::string& path, std::string* error);
-// The same, from bytes in memory.
-std::optional<AudioSamples> ReadAudioBytes(std::span<const std::uint8_t> bytes, std::string* error);
+class AudioStream {
+public:
+    // std::nullptr with a one-line reason in `error` when it is no recording.
+    static std::unique_ptr<AudioStream> Open(const std::string& path, std::string* error);
+    // The same over bytes in memory, which must outlive the stream.
+    static std::unique_ptr<AudioStream> OpenBytes(std::span<const std::uint8_t> bytes, std::string* error);
+    ~AudioStream();
+    AudioStream(const AudioStream&) = delete;
+    AudioStream& operator=(const AudioStream&) = delete;
+
+    int SampleRate() const { return rate_; }
+    // Fills `out` with the next samples; fewer only at the end of the sound
+    // (or where a damaged file stops: Error() then says why).
+    std::size_t Read(std::span<std::uint8_t> out);
+    const std::string& Error() const { return error_; }
+
+private:
+    struct Impl;
+    explicit AudioStream(std::unique_ptr<Impl> impl, int rate);
+    static std::unique_ptr<AudioStream> Opened(std::unique_ptr<Impl> impl, std::string* error);
+    std::unique_ptr<Impl> impl_;
+    int rate_ = 0;
+    std::string error_;
+};
 
 }  // namespace quorvel

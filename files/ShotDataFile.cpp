@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "NumberText.h"
@@ -40,17 +41,30 @@ std::string ShotDataLine(const ShotResult& shot, bool extended, const std::strin
 
 std::string AppendShotLine(const std::string& path, const std::string& line)
 {
+    const auto failed = [&path](int error) { return "Cannot write the shot data file " + path + ": " + std::strerror(error); };
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return "Cannot write the shot data file " + path + ": " + std::strerror(errno);
-    const ssize_t written = ::write(fd, line.data(), line.size());
-    const int writeError = errno;
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    if (written != static_cast<ssize_t>(line.size())) {
-        return "Cannot write the shot data file " + path + ": " + std::strerror(written < 0 ? writeError : ENOSPC);
+    if (fd < 0) return failed(errno);
+    // A full disk can take part of the line: cut the file back to where it
+    // was, so the next line never joins half of this one.
+    struct stat before {};
+    const bool sized = ::fstat(fd, &before) == 0;
+    std::size_t done = 0;
+    int error = 0;
+    while (done < line.size()) {
+        const ssize_t n = ::write(fd, line.data() + done, line.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : ENOSPC;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
     }
-    if (!synced) return "Cannot write the shot data file " + path + ": " + std::strerror(errno);
-    return {};
+    if (error == 0 && ::fsync(fd) != 0) error = errno;
+    if (error != 0 && sized) {
+        [[maybe_unused]] const int cut = ::ftruncate(fd, before.st_size);
+    }
+    ::close(fd);
+    return error == 0 ? std::string() : failed(error);
 }
 
 std::string WaveformFileName(double days)

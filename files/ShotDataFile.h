@@ -1,5 +1,6 @@
-// The shot data file: one text line per autosaved shot, appended with a
-// single write so a crash never leaves half a line. The short line holds
+// The shot data file: one text line per autosaved shot. A line that cannot
+// be written whole (a full disk) is taken back, so the file never holds half
+// a line. The short line holds
 // date, shot number and average velocity; the extended one adds distance,
 // pellet mass, trigger levels, sample count and rate.
 #pragma once
@@ -19,7 +20,8 @@ std::string ShotDataPath(const std::string& datafilename, const std::string& pro
 // time as the system writes them; numbers use `decimalPoint`.
 std::string ShotDataLine(const ShotResult& shot, bool extended, const std::string& dateText, char decimalPoint);
 
-// Appends a line; returns an empty string, or a message naming the file.
+// Appends a line; returns an empty string, or a message naming the file, and
+// then leaves the file exactly as it was.
 std::string AppendShotLine(const std::string& path, const std::string& line);
 
 // "yyyymmdd-hhmmss.wav" of a local time in days since 30 December 1899.

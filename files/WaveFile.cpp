@@ -1,6 +1,7 @@
 #include "WaveFile.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -38,16 +39,22 @@ bool IsOwnLayout(const std::vector<std::uint8_t>& bytes)
            std::memcmp(h + 36, "data", 4) == 0;
 }
 
-// The data chunk of a RIFF/WAVE file claims more bytes than the file holds.
-bool WaveDataCutShort(const std::vector<std::uint8_t>& bytes)
+// The data chunk of a RIFF/WAVE file claims more bytes than the file
+// holds: the chunks are walked by their headers, never read whole.
+bool WaveDataCutShort(std::ifstream& in, std::uint64_t fileSize)
 {
-    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
+    std::array<std::uint8_t, 12> riff{};
+    in.seekg(0);
+    if (!in.read(reinterpret_cast<char*>(riff.data()), 12) || std::memcmp(riff.data(), "RIFF", 4) != 0 ||
+        std::memcmp(riff.data() + 8, "WAVE", 4) != 0) {
         return false;
     }
-    std::size_t at = 12;
-    while (at + 8 <= bytes.size()) {
-        const std::uint32_t size = Get32(bytes.data() + at + 4);
-        if (std::memcmp(bytes.data() + at, "data", 4) == 0) return at + 8 + size > bytes.size();
+    std::uint64_t at = 12;
+    std::array<std::uint8_t, 8> chunk{};
+    while (at + 8 <= fileSize && in.seekg(static_cast<std::streamoff>(at)) &&
+           in.read(reinterpret_cast<char*>(chunk.data()), 8)) {
+        const std::uint32_t size = Get32(chunk.data() + 4);
+        if (std::memcmp(chunk.data(), "data", 4) == 0) return at + 8 + size > fileSize;
         at += 8 + size + (size & 1);
     }
     return true;  // no data chunk at all
@@ -90,13 +97,19 @@ std::optional<LoadedWaveform> ReadWaveFile(const std::string& path, std::string*
         *error = path + ": " + reason;
         return std::nullopt;
     };
-    std::ifstream in(path, std::ios::binary);
+    // Only the first 144001 samples are wanted, however long the recording.
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) return fail(std::strerror(errno));
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return fail("the file cannot be read");
-    if (bytes.empty()) return fail("the file is empty");
+    const auto fileSize = static_cast<std::uint64_t>(in.tellg());
+    if (fileSize == 0) return fail("the file is empty");
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, kWaveFileBytes)));
+    in.seekg(0);
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) {
+        return fail("the file cannot be read");
+    }
 
     LoadedWaveform w;
+    w.samples.fill(kSilence);
     if (IsOwnLayout(bytes)) {
         // The program's own file: the header is skipped and the samples taken
         // byte for byte, as it has always been read.
@@ -104,19 +117,19 @@ std::optional<LoadedWaveform> ReadWaveFile(const std::string& path, std::string*
         // always say 144000 samples.
         const std::size_t claimed = std::min<std::size_t>(Get32(bytes.data() + 40), kRingSamples);
         if (bytes.size() < kWaveHeaderBytes + claimed) return fail("the recording is cut short (truncated file)");
-        w.samples.fill(kSilence);
         std::copy_n(bytes.begin() + kWaveHeaderBytes, std::min(bytes.size() - kWaveHeaderBytes, kRingBytes), w.samples.begin());
         w.rate = static_cast<std::int32_t>(Get32(bytes.data() + 24));
         w.ownLayout = true;
         return w;
     }
-    if (WaveDataCutShort(bytes)) return fail("the recording is cut short (truncated file) or not a WAVE recording");
+    if (WaveDataCutShort(in, fileSize)) return fail("the recording is cut short (truncated file) or not a WAVE recording");
     std::string reason;
-    const auto audio = ReadAudioBytes(std::span<const std::uint8_t>(bytes.data(), bytes.size()), &reason);
-    if (!audio) return fail("not a recording Quorvel can read (" + reason + ")");
-    w.samples.fill(kSilence);
-    std::copy_n(audio->samples.begin(), std::min<std::size_t>(audio->samples.size(), kRingSamples), w.samples.begin());
-    w.rate = audio->sampleRate;
+    const auto stream = AudioStream::Open(path, &reason);
+    if (!stream) return fail("not a recording Quorvel can read (" + reason + ")");
+    if (stream->Read(std::span<std::uint8_t>(w.samples.data(), kRingSamples)) == 0) {
+        return fail("not a recording Quorvel can read (" + (stream->Error().empty() ? "the file holds no sound samples" : stream->Error()) + ")");
+    }
+    w.rate = stream->SampleRate();
     return w;
 }
 

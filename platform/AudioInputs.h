@@ -39,7 +39,7 @@ public:
     std::function<void()> changed;
 };
 
-// The sound server's devices through Qt Multimedia.
-std::unique_ptr<AudioInputs> MakeQtAudioInputs();
+// The sound server's recording devices through libpulse, following plug and unplug.
+std::unique_ptr<AudioInputs> MakePulseAudioInputs();
 
 }  // namespace quorvel

@@ -50,7 +50,8 @@ public:
     std::vector<std::string> ids;
 };
 
-// Records through Qt Multimedia on a thread of its own.
-std::unique_ptr<LiveRecordingDevice> MakeQtRecordingDevice();
+// Records a source of the sound server through libpulse; the stream never
+// moves to another microphone (see PulseRecordingDevice.cpp).
+std::unique_ptr<LiveRecordingDevice> MakePulseRecordingDevice();
 
 }  // namespace quorvel

@@ -1,5 +1,6 @@
 #include <QAudioFormat>
 #include <QAudioSink>
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMediaDevices>
@@ -11,13 +12,24 @@ namespace quorvel {
 
 namespace {
 
-QAudioFormat EightBitMono(int rate)
+// The program's 8-bit sound is played as 16-bit: a server that fills a gap
+// in an 8-bit stream with zero bytes (PipeWire does) would otherwise put a
+// full-scale click into it, where zero is silence in 16 bits.
+QAudioFormat SixteenBitMono(int rate)
 {
     QAudioFormat format;
     format.setSampleRate(rate);
     format.setChannelCount(1);
-    format.setSampleFormat(QAudioFormat::UInt8);
+    format.setSampleFormat(QAudioFormat::Int16);
     return format;
+}
+
+void AppendSixteenBit(QByteArray& to, std::span<const std::uint8_t> samples)
+{
+    const qsizetype at = to.size();
+    to.resize(at + 2 * static_cast<qsizetype>(samples.size()));
+    auto* out = reinterpret_cast<std::int16_t*>(to.data() + at);
+    for (std::size_t i = 0; i < samples.size(); ++i) out[i] = static_cast<std::int16_t>((samples[i] - 128) * 256);
 }
 
 std::string Why(const QAudioSink& sink)
@@ -45,8 +57,13 @@ public:
         if (device.isNull()) return "there is no sound output";
         QFile file(QString::fromStdString(path));
         if (!file.open(QIODevice::ReadOnly) || !file.seek(44)) return "cannot read " + path;
-        QAudioSink sink(device, EightBitMono(rate));
-        sink.start(&file);
+        const QByteArray eightBit = file.readAll();
+        QByteArray sound;
+        AppendSixteenBit(sound, std::span(reinterpret_cast<const std::uint8_t*>(eightBit.data()), static_cast<std::size_t>(eightBit.size())));
+        QBuffer buffer(&sound);
+        buffer.open(QIODevice::ReadOnly);
+        QAudioSink sink(device, SixteenBitMono(rate));
+        sink.start(&buffer);
         if (const std::string why = Why(sink); !why.empty()) return why;
         // Until the file has been read out, then until the sound server has
         // played what it holds.
@@ -54,7 +71,7 @@ public:
         const std::string why = Why(sink);
         QElapsedTimer tail;
         tail.start();
-        const qint64 heldMs = static_cast<qint64>(sink.bufferSize() - sink.bytesFree()) * 1000 / rate + 300;
+        const qint64 heldMs = static_cast<qint64>(sink.bufferSize() - sink.bytesFree()) / 2 * 1000 / rate + 300;
         while (tail.elapsed() < heldMs && !abort()) yield();
         sink.stop();
         return why == "the sound output ran dry" ? std::string() : why;
@@ -65,14 +82,14 @@ public:
         Close();
         const QAudioDevice device = QMediaDevices::defaultAudioOutput();
         if (device.isNull()) return "there is no sound output";
-        sink_ = std::make_unique<QAudioSink>(device, EightBitMono(rate));
+        sink_ = std::make_unique<QAudioSink>(device, SixteenBitMono(rate));
         rate_ = rate;
         io_ = sink_->start();
         if (const std::string why = Why(*sink_); !why.empty() || io_ == nullptr) {
             Close();
             return why.empty() ? "the sound output cannot be opened" : why;
         }
-        capacity_ = static_cast<std::size_t>(rate);  // a second of sound may wait here
+        capacity_ = static_cast<std::size_t>(rate);  // a second of sound (in samples) may wait here
         // The sound server takes what it has room for; the rest waits.
         QObject::connect(&feed_, &QTimer::timeout, &feed_, [this] { Feed(); });
         feed_.start(10);
@@ -87,13 +104,15 @@ public:
     {
         if (!sink_) return 0;
         if (Failed()) return capacity_;
-        return capacity_ - std::min(capacity_, pending_.size());
+        return capacity_ - std::min(capacity_, pending_.size() / 2);
     }
 
     void Write(std::span<const std::uint8_t> chunk) override
     {
         if (!sink_ || Failed()) return;
-        pending_.insert(pending_.end(), chunk.begin(), chunk.end());
+        QByteArray sound;
+        AppendSixteenBit(sound, chunk);
+        pending_.insert(pending_.end(), sound.begin(), sound.end());
         Feed();
     }
 

@@ -168,7 +168,9 @@ std::optional<IniDocument> LoadIniFile(const std::string& path, std::string* err
         if (error) *error = path + ": " + reason;
         return std::nullopt;
     };
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: opening a FIFO would otherwise wait for a writer forever.
+    // It is then refused as no regular file.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return fail(std::strerror(errno));
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -203,12 +205,23 @@ std::string WriteFileAtomically(const std::string& requestedPath, std::string_vi
     }
     mode_t mode = 0644;
     struct stat existing {};
-    if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) mode = existing.st_mode & 07777;
+    const bool exists = ::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+    if (exists) {
+        mode = existing.st_mode & 07777;
+        // The rename could replace a file its owner made read-only (root can
+        // write anything, so the mode itself is asked too): it stays as it is.
+        if (::access(path.c_str(), W_OK) != 0 || (mode & 0222) == 0) return "the file is read-only";
+    }
 
     const std::string temp = path + ".tmp";
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
     if (fd < 0) return "cannot write " + temp + ": " + std::strerror(errno);
     ::fchmod(fd, mode);
+    // Keep the owner and group too where we may (a file of another group
+    // stays in it).
+    if (exists) {
+        [[maybe_unused]] const int kept = ::fchown(fd, existing.st_uid, existing.st_gid);
+    }
     std::size_t written = 0;
     while (written < text.size()) {
         const ssize_t n = ::write(fd, text.data() + written, text.size() - written);

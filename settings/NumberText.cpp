@@ -112,6 +112,10 @@ double ParseLeadingNumber(std::string_view text)
         return 0.0;
     }
     if (result.ec != std::errc() || !std::isfinite(value)) return 0.0;
+    // Numbers this far from 1 have a plain written form longer than the 255
+    // characters a value can have in the settings file: saved, they would
+    // read back as another number. None can be a setting; they read as 0.
+    if (value >= 1e250 || (value != 0 && value < 1e-200)) return 0.0;
     return negative ? -value : value;
 }
 

@@ -51,8 +51,9 @@ using LabelText = FixedText<96>;
 // Reads the number at the start of a text: blanks, tabs and line feeds are
 // skipped wherever they stand, an optional sign, digits with one "." and an
 // optional exponent (E or D) follow; reading stops at the first character
-// that cannot continue the number. No number, or one too large for a
-// double, reads as 0. Locale-independent.
+// that cannot continue the number. No number, or one of 1e250 or more or
+// nearer 0 than 1e-200 (beyond what a settings value can write out in full),
+// reads as 0. Locale-independent.
 double ParseLeadingNumber(std::string_view text);
 
 // Whole numbers for 16- and 32-bit fields: half to even (74.5 -> 74,

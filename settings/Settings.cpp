@@ -1,6 +1,7 @@
 #include "Settings.h"
 
 #include "NumberText.h"
+#include "ShippedSettings.h"
 
 #include <unistd.h>
 
@@ -10,6 +11,24 @@ namespace {
 double Number(const IniDocument& file, const char* section, const char* key)
 {
     return ParseLeadingNumber(file.Read(section, key));
+}
+
+bool HoldsAnySetting(const IniDocument& file)
+{
+    static constexpr std::pair<const char*, const char*> kKeys[] = {
+        {"speed", "VelocityMin"},      {"speed", "VelocityMax"},       {"speed", "distance"},
+        {"speed", "pelletmass"},       {"speed", "RetainedVelocity"},  {"calibration", "offset"},
+        {"calibration", "MuzzleVolume"}, {"calibration", "ImpactVolume"}, {"calibration", "MicVolume"},
+        {"calibration", "units"},      {"hardware", "frequency"},      {"hardware", "deviceNum"},
+        {"hardware", "datafilename"},
+    };
+    for (const auto& [section, key] : kKeys) {
+        if (file.Has(section, key)) return true;
+    }
+    for (const char* key : kSwitchKeys) {
+        if (file.Has("calibration", key)) return true;
+    }
+    return false;
 }
 }  // namespace
 
@@ -72,8 +91,16 @@ SettingsLoadResult LoadSettings(const std::string& path)
         }
         return result;
     }
-    result.loaded = LoadSettingsFrom(*file);
     result.ok = true;
+    if (!HoldsAnySetting(*file)) {
+        // Garbage or an empty file would give every value 0 ("0 Hz", an
+        // infinite sample time); the shipped values are a working start.
+        result.loaded = LoadSettingsFrom(IniDocument(kShippedSettings));
+        result.message = path + " holds none of Quorvel's settings." + kLineBreak +
+                         "The shipped settings are used; the file is left as it is until the settings are saved.";
+        return result;
+    }
+    result.loaded = LoadSettingsFrom(*file);
     return result;
 }
 

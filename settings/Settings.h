@@ -83,7 +83,9 @@ struct LoadedSettings {
 
 struct SettingsLoadResult {
     bool ok = false;
-    std::string message;  // why loading failed, ready for a message box
+    // Why loading failed, ready for a message box; or, with `ok`, a file that
+    // held none of the settings and gave way to the shipped ones.
+    std::string message;
     LoadedSettings loaded;
 };
 
@@ -92,7 +94,8 @@ struct SettingsLoadResult {
 inline constexpr const char* kLineBreak = "\n";
 
 // Reads settings.ini. A missing file gives the "<path> not found !!!" message;
-// a missing key or non-number gives 0, check states other than 0 tick their box.
+// a missing key or non-number gives 0, check states other than 0 tick their
+// box. A file holding none of the keys gives the shipped settings and a message.
 SettingsLoadResult LoadSettings(const std::string& path);
 LoadedSettings LoadSettingsFrom(const IniDocument& file);
 

@@ -1,6 +1,7 @@
 #include "Analyzer.h"
 
 #include <algorithm>
+#include <new>
 #include <array>
 #include <optional>
 #include <span>
@@ -11,6 +12,7 @@
 #include "FakeRecordingDevice.h"
 #include "NumberText.h"
 #include "Settings.h"
+#include "ShippedSettings.h"
 #include "ShotDetector.h"
 
 namespace quorvel {
@@ -115,41 +117,42 @@ public:
         detector_.SetWindow(setup.window);
     }
 
-    void Run(const std::vector<std::uint8_t>& samples)
+    // Reads the recording a block at a time; false when it held no sound.
+    // With `runOut`, a muzzle report still waiting for its impact when the
+    // file ends runs out its window in silence, as a recording would go on,
+    // and is reported as a miss rather than lost.
+    bool Run(AudioStream& stream, bool runOut)
     {
         const int rate = setup_.record.frequency;
         clock_.ms = 10000;
         engine_.DoStart(setup_.record.deviceNum, rate);
         detector_.ResetForStart();
-        const std::size_t blocks = (samples.size() + kBlockSize - 1) / kBlockSize;
-        for (std::size_t k = 0; k < blocks; ++k) {
-            fileBlock_ = static_cast<long long>(k);
+        std::array<std::uint8_t, kBlockSize> block{};
+        long long k = 0;
+        for (;; ++k) {
+            const std::size_t count = stream.Read(block);
+            if (count == 0) break;
+            fileBlock_ = k;
             // As if the program had been running for ten seconds when this block ends.
             clock_.ms = 10000 + static_cast<double>(k + 1) * kBlockSize / rate * 1000;
-            const std::size_t begin = k * kBlockSize;
-            const std::size_t count = std::min<std::size_t>(kBlockSize, samples.size() - begin);
-            Deliver(std::span<const std::uint8_t>(samples.data() + begin, count));
+            Deliver(std::span<const std::uint8_t>(block.data(), count));
+            if (count < block.size()) break;
         }
-        // A recording goes on after the file ends: a muzzle report still
-        // waiting for its impact runs out its window in silence and is
-        // reported as a miss rather than lost.
-        static const std::array<std::uint8_t, kBlockSize> silence = [] {
-            std::array<std::uint8_t, kBlockSize> s{};
-            s.fill(kSilence);
-            return s;
-        }();
-        const long long extra = setup_.window.end / kBlockSize + 2;
-        for (long long k = 0; k < extra && detector_.State().MuzzleArmed; ++k) {
+        block.fill(kSilence);
+        const long long extra = runOut ? setup_.window.end / kBlockSize + 2 : 0;
+        for (long long n = 0; n < extra && detector_.State().MuzzleArmed; ++n) {
             ++fileBlock_;
             clock_.ms = 10000 + static_cast<double>(fileBlock_ + 1) * kBlockSize / rate * 1000;
-            Deliver(silence);
+            Deliver(block);
         }
         engine_.DoStop();
+        return delivered_;
     }
 
 private:
     void Deliver(std::span<const std::uint8_t> block)
     {
+        delivered_ = true;
         device_.Deliver(block);
         while (engine_.HandOver(*this)) {
         }
@@ -198,15 +201,17 @@ private:
     CaptureEngine engine_;
     ShotDetector detector_;
     long long fileBlock_ = 0;
+    bool delivered_ = false;
     std::optional<long long> openMuzzle_;  // file index of a muzzle armed in an earlier block
 };
 
-void AnalysisSearch(const FileSetup& setup, const std::string& name, const std::vector<std::uint8_t>& samples,
-                    std::ostream& out)
+// Searches the first five blocks, as the analysis window does; false when
+// the recording held no sound.
+bool AnalysisSearch(const FileSetup& setup, const std::string& name, AudioStream& stream, std::ostream& out)
 {
     SampleArray waveform;
     waveform.fill(kSilence);
-    std::copy_n(samples.begin(), std::min<std::size_t>(samples.size(), kRingSamples), waveform.begin());
+    if (stream.Read(std::span<std::uint8_t>(waveform.data(), kRingSamples)) == 0) return false;
     FakeClock clock;
     clock.ms = 10000;
     DetectionState state;
@@ -224,6 +229,7 @@ void AnalysisSearch(const FileSetup& setup, const std::string& name, const std::
     } else {
         out << JsonLine().Text("file", name).Text("event", "none").Str() << '\n';
     }
+    return true;
 }
 
 void DumpSettings(const LoadedSettings& loaded, std::ostream& out)
@@ -251,15 +257,14 @@ void DumpSettings(const LoadedSettings& loaded, std::ostream& out)
     out << json.Str() << '\n';
 }
 
-void Analyze(const LoadedSettings& loaded, const std::string& name, const AudioSamples& audio, bool liveMode,
-             std::ostream& out)
+// Measures one opened recording; "" or why it could not be measured.
+std::string Analyze(const LoadedSettings& loaded, const std::string& name, AudioStream& stream, bool liveMode,
+                    bool runOut, std::ostream& out)
 {
-    const FileSetup setup = SetupFor(loaded, audio.sampleRate);
-    if (liveMode) {
-        LiveReplay(setup, name, out).Run(audio.samples);
-    } else {
-        AnalysisSearch(setup, name, audio.samples, out);
-    }
+    const FileSetup setup = SetupFor(loaded, stream.SampleRate());
+    const bool any = liveMode ? LiveReplay(setup, name, out).Run(stream, runOut) : AnalysisSearch(setup, name, stream, out);
+    if (!any) return stream.Error().empty() ? "the file holds no sound samples" : stream.Error();
+    return {};
 }
 
 // Messages stay on one line whatever a file name or a library put in them.
@@ -320,6 +325,7 @@ int RunAnalyzer(const std::vector<std::string>& args, const std::string& default
         err << OneLine("quorvel-analyze: " + settings.message) << '\n';
         return 2;
     }
+    if (!settings.message.empty()) err << OneLine("quorvel-analyze: " + settings.message) << '\n';
     if (dump) {
         DumpSettings(settings.loaded, out);
         return 0;
@@ -331,14 +337,17 @@ int RunAnalyzer(const std::vector<std::string>& args, const std::string& default
     int status = 0;
     for (const std::string& name : files) {
         std::string error;
-        const auto audio = ReadAudioFile(name, &error);
-        if (!audio) {
-            err << OneLine("quorvel-analyze: " + name + ": " + error) << '\n';
-            status = 2;
-            continue;
+        try {
+            if (const auto stream = AudioStream::Open(name, &error)) {
+                error = Analyze(settings.loaded, name, *stream, liveMode, true, out);
+            }
+        } catch (const std::bad_alloc&) {
+            error = "not enough memory to measure it";
         }
-        Analyze(settings.loaded, name, *audio, liveMode, out);
         out.flush();
+        if (error.empty()) continue;
+        err << OneLine("quorvel-analyze: " + name + ": " + error) << '\n';
+        status = 2;
     }
     return status;
 }
@@ -347,16 +356,11 @@ bool AnalyzeBytes(const std::string& name, const std::vector<unsigned char>& byt
                   std::ostream& err)
 {
     std::string error;
-    const auto audio = ReadAudioBytes(std::span<const std::uint8_t>(bytes.data(), bytes.size()), &error);
-    if (!audio) {
-        err << OneLine("quorvel-analyze: " + name + ": " + error) << '\n';
-        return false;
-    }
-    IniDocument defaults(
-        "[speed]\nVelocityMin=50\nVelocityMax=400\ndistance=10\npelletmass=0.547\nRetainedVelocity=90\n"
-        "[calibration]\nMuzzleVolume=60\nImpactVolume=30\n");
-    Analyze(LoadSettingsFrom(defaults), name, *audio, liveMode, out);
-    return true;
+    const auto stream = AudioStream::OpenBytes(std::span<const std::uint8_t>(bytes.data(), bytes.size()), &error);
+    if (stream) error = Analyze(LoadSettingsFrom(IniDocument(kShippedSettings)), name, *stream, liveMode, false, out);
+    if (error.empty()) return true;
+    err << OneLine("quorvel-analyze: " + name + ": " + error) << '\n';
+    return false;
 }
 
 }  // namespace quorvel

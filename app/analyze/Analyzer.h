@@ -17,8 +17,10 @@ namespace quorvel {
 int RunAnalyzer(const std::vector<std::string>& args, const std::string& defaultSettings, std::ostream& out,
                 std::ostream& err);
 
-// Analyses the bytes of one recording as a file named `name`; the fuzzer's
-// way in. Returns false when they are not a readable recording.
+// Analyses the bytes of one recording as a file named `name` with the
+// shipped settings; the fuzzer's way in. The replay ends with the bytes (no
+// window run out in silence after them, which a header claiming an absurd
+// rate would make long). Returns false when they are not a readable recording.
 bool AnalyzeBytes(const std::string& name, const std::vector<unsigned char>& bytes, bool liveMode, std::ostream& out,
                   std::ostream& err);
 

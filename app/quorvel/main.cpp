@@ -49,8 +49,8 @@ int main(int argc, char** argv)
     quorvel::Mixer& mixer = *mixerOwned;
     const auto outputOwned = quorvel::MakeQtSoundOutput();
     quorvel::SoundOutput& output = *outputOwned;
-    const auto inputs = quorvel::MakeQtAudioInputs();
-    const auto device = quorvel::MakeQtRecordingDevice();
+    const auto inputs = quorvel::MakePulseAudioInputs();
+    const auto device = quorvel::MakePulseRecordingDevice();
     // The README lies where the build and the package both put it, beside
     // the program's own share folder.
     const std::string readme = ProgramFolder() + "/../share/quorvel/README.md";

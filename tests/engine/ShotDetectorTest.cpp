@@ -131,6 +131,9 @@ TEST(ShotDetection, TriggersAtExactlyTheRightSamples)
         BlockOutcome o;
         for (int block : row.blocks) o = h.Block(ring, block);
         EXPECT_EQ(o.event, row.event);
+        // Every event reddens the muzzle box and starts the timer that takes the lines away.
+        EXPECT_TRUE(o.muzzleBoxRed && o.startTrigLineTimer);
+        EXPECT_EQ(o.impactBoxRed, row.impactLine >= 0);
         EXPECT_EQ(o.muzzleLine, row.muzzleLine);
         EXPECT_EQ(o.impactLine, row.impactLine);
         const bool shot = row.event == BlockEvent::Shot;

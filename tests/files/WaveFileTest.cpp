@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "AudioFileReader.h"
@@ -68,12 +70,13 @@ TEST(WaveFile, WritesTheExactLayoutAndReadsItBackByteForByte)
     EXPECT_EQ(loaded->rate, 44100);
     EXPECT_EQ(loaded->samples, wave);
 
-    // Other programs read it as an ordinary 8-bit mono recording.
-    const auto audio = ReadAudioFile(file.string(), &error);
-    ASSERT_TRUE(audio) << error;
-    EXPECT_EQ(audio->sampleRate, 44100);
-    ASSERT_EQ(audio->samples.size(), 144000u);
-    EXPECT_TRUE(std::equal(audio->samples.begin(), audio->samples.end(), wave.begin()));
+    // Other programs read it as an ordinary 8-bit mono recording, a piece at a time.
+    const auto stream = AudioStream::Open(file.string(), &error);
+    ASSERT_TRUE(stream) << error;
+    EXPECT_EQ(stream->SampleRate(), 44100);
+    std::vector<std::uint8_t> pieces(200000);
+    EXPECT_EQ(stream->Read(std::span(pieces).first(1000)) + stream->Read(std::span(pieces).subspan(1000)), 144000u);
+    EXPECT_TRUE(std::equal(wave.begin(), wave.begin() + kRingSamples, pieces.begin()));
     if (std::system("command -v sox >/dev/null 2>&1") == 0) {
         const std::string command = "sox --i -r '" + file.string() + "' > '" + (Dir() / "rate.txt").string() + "' 2>/dev/null";
         ASSERT_EQ(std::system(command.c_str()), 0);
@@ -161,6 +164,18 @@ TEST(ShotDataFile, ShortAndExtendedLinesAppendedWhole)
     const std::string failure = AutosaveShot(shot, noFolder, Ramp(), 48000, now);
     EXPECT_NE(failure.find("no-folder/data.txt"), std::string::npos) << failure;
     EXPECT_TRUE(fs::exists(Dir() / "20261206-130509.wav"));
+
+    // A disk that fills during a line (a file size limit here): the bytes that fit are taken back.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit unlimited{};
+    ::getrlimit(RLIMIT_FSIZE, &unlimited);
+    const auto size = fs::file_size(target.dataFile);
+    const rlimit nearlyFull{static_cast<rlim_t>(size + 5), unlimited.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &nearlyFull);
+    const std::string full = AppendShotLine(target.dataFile, "a line longer than the room left\r\n");
+    ::setrlimit(RLIMIT_FSIZE, &unlimited);
+    EXPECT_NE(full.find("data.txt"), std::string::npos) << full;
+    EXPECT_EQ(fs::file_size(target.dataFile), size);
 
     // Started with stdin closed (from a launcher), the data file can be descriptor 0.
     const int stdinCopy = ::dup(0);

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <sys/stat.h>
+
 #include "IniFile.h"
 #include "support/Files.h"
 
@@ -81,8 +83,10 @@ TEST(IniFile, SaveReplacesTheFileWholeOrNotAtAll)
     EXPECT_NE(missing.find("missing/settings.ini.tmp: No such file"), std::string::npos) << missing;
     EXPECT_NE(SaveIniFile((dir / "occupied.ini").string(), doc), "");
     EXPECT_FALSE(fs::exists(dir / "occupied.ini.tmp"));
-    // Loads that cannot happen name the file; a folder is no settings file, though it opens.
-    for (const char* name : {"nothing.ini", "occupied.ini"}) {
+    // Loads that cannot happen name the file; a folder is no settings file,
+    // though it opens, nor is a FIFO, which would wait for a writer.
+    ::mkfifo((dir / "fifo.ini").c_str(), 0600);
+    for (const char* name : {"nothing.ini", "occupied.ini", "fifo.ini"}) {
         EXPECT_FALSE(LoadIniFile((dir / name).string(), &error));
         EXPECT_NE(error.find(name), std::string::npos) << error;
     }

@@ -16,6 +16,8 @@ TEST(NumberParse, ReadsTheLeadingNumberAndIgnoresBlanks)
         // Text without a number is 0.
         {"", 0},          {" ", 0},            {"abc", 0},      {"-", 0},         {".", 0},      {"-.", 0},
         {"e5", 0},        {"m/s 200", 0},      {"1e999", 0},    {"\r5", 0},
+        // Too far from 1 to be written out in full in a settings file.
+        {"5D\t\t 00260", 0}, {"-1e250", 0},    {"1e-201", 0},   {"9.9e249", 9.9e249},
     };
     for (const auto& [text, value] : rows) EXPECT_EQ(ParseLeadingNumber(text), value) << '"' << text << '"';
     EXPECT_EQ(ParseLeadingNumber(std::string_view("19", 1)), 1) << "a view is never read past its end";

@@ -55,18 +55,25 @@ TEST(LoadSettings, ReadsEveryKeyWithTheNumberParse)
     EXPECT_EQ(l.panel.rateText, "44100");
 }
 
-TEST(LoadSettings, MissingFileEndsWithTheMessageAndEmptyFileGivesZeros)
+TEST(LoadSettings, AMissingFileEndsAndAFileWithoutSettingsGivesTheShippedOnes)
 {
     const std::string missing = (fs::path(::testing::TempDir()) / "no-such-dir" / "settings.ini").string();
     const SettingsLoadResult r = LoadSettings(missing);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.message, missing + " not found !!!\nCan't continue");
 
-    const SettingsLoadResult empty = LoadSettings(TempFile("empty.ini", "garbage\x01\x02[[]]=\n").string());
-    ASSERT_TRUE(empty.ok);
-    EXPECT_EQ(empty.loaded.record.distance, 0);
-    EXPECT_EQ(empty.loaded.record.frequency, 0);
-    EXPECT_TRUE(std::isinf(empty.loaded.SampleTimeMs));
+    const LoadedSettings shipped = LoadSettingsFrom(IniDocument(test_support::Slurp(QUORVEL_SHIPPED_SETTINGS)));
+    for (const char* content : {"", "garbage\x01\x02[[]]=\n", "[speed]\nVelocity=7\n"}) {
+        const fs::path p = TempFile("none.ini", content);
+        const SettingsLoadResult r = LoadSettings(p.string());
+        ASSERT_TRUE(r.ok);
+        EXPECT_EQ(r.message, p.string() + " holds none of Quorvel's settings.\n"
+                                          "The shipped settings are used; the file is left as it is until the settings are saved.");
+        EXPECT_EQ(r.loaded.panel.txtInfo, shipped.panel.txtInfo);
+        EXPECT_EQ(r.loaded.record.frequency, 96000);
+        EXPECT_EQ(Slurp(p), content);
+    }
+    EXPECT_EQ(LoadSettings(TempFile("one.ini", "[calibration]\nunits=1\n").string()).message, "") << "one setting is enough";
 }
 
 TEST(SaveSettings, AHandWrittenFileKeepsEverythingButTheValues)
@@ -106,6 +113,16 @@ TEST(SaveSettings, AFileMadeFromNothingHasTheDocumentedLayoutAndReadsBack)
     const LoadedSettings again = LoadSettingsFrom(IniDocument(Slurp(p)));
     EXPECT_EQ(again.panel.txtInfo, panel.txtInfo);
     EXPECT_EQ(again.record.datafilename, "");
+
+    // A file made read-only stays as it is (for root too), with one message naming it.
+    const std::string before = Slurp(p);
+    fs::permissions(p, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    panel.txtInfo[PanelField::Distance] = "20";
+    const std::string readOnly = SaveSettings(p.string(), panel, record);
+    EXPECT_EQ(readOnly, "Cannot save the settings to " + p.string() + ": the file is read-only");
+    EXPECT_EQ(Slurp(p), before);
+    EXPECT_EQ(fs::status(p).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(p, fs::perms::owner_write, fs::perm_options::add);
 
     // A save that cannot replace the file names it and leaves it alone.
     const fs::path folder = fs::path(::testing::TempDir()) / "quorvel-settings" / "is-a-folder.ini";

@@ -29,8 +29,8 @@ inline std::string SettingsWith(std::initializer_list<std::pair<std::string, std
 
 // The sound server's own services, for the tests on the tests' private server.
 struct RealServices {
-    std::unique_ptr<LiveRecordingDevice> device = MakeQtRecordingDevice();
-    std::unique_ptr<AudioInputs> inputs = MakeQtAudioInputs();
+    std::unique_ptr<LiveRecordingDevice> device = MakePulseRecordingDevice();
+    std::unique_ptr<AudioInputs> inputs = MakePulseAudioInputs();
     std::unique_ptr<Mixer> mixer = MakePulseMixer();
     std::unique_ptr<SoundOutput> output = MakeQtSoundOutput();
     SteadyClock clock;

@@ -72,6 +72,7 @@ bool MainWindow::Form_Load()
         services_.dialogs.Critical("Error", settings.message);
         return false;
     }
+    if (!settings.message.empty()) services_.dialogs.Critical("Settings", settings.message);
     ApplyLoadedSettings(settings.loaded);
     settingsLoaded_ = true;
     hardware_.SetSettingsLoaded();

@@ -54,7 +54,7 @@ void MainWindow::BuildControls()
     }
 
     // Debug read-outs, beside the buttons in the large layout.
-    Place(lblPBUF, this, "lblPBUF", 462, 10, 210, 16);
+    Place(lblPBUF, this, "lblPBUF", 462, 10, 210, 16).setAccessibleDescription("Capture block and overruns");
     Place(debug2, this, "debug2", 462, 30, 210, 34).setText("sampling debug-data");
     Place(lclCalls, this, "lclCalls", 462, 70, 210, 64).setText("sampling debug-data");
 

@@ -41,6 +41,10 @@ private slots:
         QCOMPARE(missing.dialogs.shown.at(0).title, std::string("Error"));
         QCOMPARE(missing.dialogs.shown.at(0).text, (missing.dir / "settings.ini").string() + " not found !!!\nCan't continue");
 
+        Rig garbage("\x01\x02 no settings here");  // the shipped settings, and one message
+        QCOMPARE(garbage.dialogs.shown.at(0).title, std::string("Settings"));
+        QCOMPARE(garbage.Text("cmbFreq") + garbage.Text("txtInfo(0)"), QString("9600010"));
+
         Rig noHardware(kSettings, {{"line-0", "Line In", 0}});
         QCOMPARE(noHardware.dialogs.shown.at(0).text, std::string("Cannot detect any suitable recording hardware !\nInitDevices() failed"));
         QCOMPARE(noHardware.Text("lblX1(1)"), QString("-1000 ms"));
