@@ -47,10 +47,10 @@ int main(int argc, char** argv)
     r.shots.push_back({kBlockSize + 9000, synth::DelayFor(10, 183.4, 96000), 0.85, 0.5});
     const auto sound = synth::SynthesizeEightBit(r);
     window.StartButton_Click();
-    for (int tick = 1; tick <= 125; ++tick) {
-        clock.ms += 10;
-        if (tick % 30 == 0) {
-            const int block = tick / 30 - 1;
+    for (int tick = 1; tick <= 25; ++tick) {
+        clock.ms += 50;
+        if (tick % 6 == 0) {
+            const int block = tick / 6 - 1;
             device.inner.Deliver(std::span<const std::uint8_t>(sound.data() + block * kBlockSize, kBlockSize));
             window.Session().signal_Timer();
         }

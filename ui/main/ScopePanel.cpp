@@ -32,11 +32,22 @@ void ScopePanel::Start()
 {
     scope.Clear();
     sweep_.Start(clock_.NowMs());
-    DrawTimer.start();
+    recording_ = true;
+    if (panelOpen_) DrawTimer.start();
+}
+
+void ScopePanel::SetPanelOpen(bool open)
+{
+    // With the scope hidden nothing is drawn, so nothing needs waking; the
+    // sweep goes on from where it was when the panel opens again.
+    panelOpen_ = open;
+    if (open && recording_) DrawTimer.start();
+    if (!open) DrawTimer.stop();
 }
 
 void ScopePanel::Stop()
 {
+    recording_ = false;
     DrawTimer.stop();
     while (drawBusy_) QApplication::processEvents();
 }

@@ -1,7 +1,7 @@
 // The "Realtime Waveform" frame: the scope, its two axis labels and the
-// Static / Moving window switch, and the 10 ms DrawTimer that sweeps the
-// recording onto the scope 300 ms behind real time while the settings side
-// of the main window is open.
+// Static / Moving window switch, and the DrawTimer that sweeps the recording
+// onto the scope 300 ms behind real time while the settings side of the
+// main window is open.
 #pragma once
 
 #include <array>
@@ -29,7 +29,7 @@ public:
     void Stop();
     void DrawTimer_Timer();
     void SetSampleTime(double sampleTimeMs, int drawIntervalMs);
-    void SetPanelOpen(bool open) { panelOpen_ = open; }
+    void SetPanelOpen(bool open);
     // The axis labels once the rate is known ("-1000 ms" until then).
     void ShowScale(double sampleTimeMs);
     bool ScaleShown() const { return lblX1[1].text() != "-1000 ms"; }
@@ -47,6 +47,7 @@ private:
     QTimer DrawTimer;
     double sampleTimeMs_ = 0;
     bool panelOpen_ = true;
+    bool recording_ = false;
     bool drawBusy_ = false;
     std::array<QRadioButton, 2> optWave;
     std::array<QLabel, 2> lblX1;

@@ -2,6 +2,8 @@
 
 #include "LineControl.h"
 
+#include <algorithm>
+
 #include <QPainter>
 #include <QPaintEvent>
 
@@ -24,18 +26,6 @@ ScopeView::ScopeView(QWidget* parent) : QWidget(parent)
         MakeLineControl(trigline_[i], this, QString("trigline(%1)").arg(i), kTrigLine[i]);
         trigline_[i].hide();
     }
-    flush_.setSingleShot(true);
-    flush_.setInterval(40);
-    connect(&flush_, &QTimer::timeout, this, [this] {
-        update(dirty_);
-        dirty_ = QRect();
-    });
-}
-
-void ScopeView::Invalidate(const QRect& rect)
-{
-    dirty_ = dirty_.united(rect);
-    if (!flush_.isActive()) flush_.start();
 }
 
 void ScopeView::resizeEvent(QResizeEvent*)
@@ -82,22 +72,30 @@ int ScopeView::Column(int ringIndex) const
 
 int ScopeView::Row(int sample) const { return sample * (picture_.height() - 1) / 255; }
 
+QRgb* ScopeView::Pixel(int column, int row)
+{
+    // bits() once per stroke: scanLine() checks for sharing on every row.
+    return reinterpret_cast<QRgb*>(picture_.bits() + static_cast<qsizetype>(row) * picture_.bytesPerLine()) + column;
+}
+
 void ScopeView::FillColumns(int firstColumn, int lastColumn, QRgb colour)
 {
     firstColumn = std::max(firstColumn, 0);
     lastColumn = std::min(lastColumn, picture_.width() - 1);
-    for (int y = 0; y < picture_.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(picture_.scanLine(y));
-        for (int x = firstColumn; x <= lastColumn; ++x) line[x] = colour;
-    }
+    if (firstColumn > lastColumn) return;
+    const qsizetype stride = picture_.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+    QRgb* line = Pixel(firstColumn, 0);
+    for (int y = 0; y < picture_.height(); ++y, line += stride) std::fill(line, line + (lastColumn - firstColumn + 1), colour);
 }
 
 void ScopeView::Stroke(int column, int fromRow, int toRow, QRgb colour)
 {
     if (column < 0 || column >= picture_.width()) return;
-    for (int y = std::max(fromRow, 0); y <= std::min(toRow, picture_.height() - 1); ++y) {
-        reinterpret_cast<QRgb*>(picture_.scanLine(y))[column] = colour;
-    }
+    fromRow = std::max(fromRow, 0);
+    toRow = std::min(toRow, picture_.height() - 1);
+    const qsizetype stride = picture_.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+    QRgb* pixel = Pixel(column, fromRow);
+    for (int y = fromRow; y <= toRow; ++y, pixel += stride) *pixel = colour;
 }
 
 void ScopeView::Trace(const SampleArray& ring, int first, int last, QRgb colour)
@@ -105,22 +103,12 @@ void ScopeView::Trace(const SampleArray& ring, int first, int last, QRgb colour)
     // One vertical stroke per column from the quietest to the loudest sample
     // in it, so a muzzle crack shorter than a column still shows at full height.
     last = std::min(last, kRingSamples);
-    if (first > last) return;
-    int column = Column(first);
-    std::uint8_t low = ring[static_cast<std::size_t>(first)];
-    std::uint8_t high = low;
-    for (int i = first; i <= last; ++i) {
-        const std::uint8_t v = ring[static_cast<std::size_t>(i)];
-        const int c = Column(i);
-        if (c != column) {
-            Stroke(column, Row(low), Row(high), colour);
-            column = c;
-            low = high = v;
-        }
-        low = std::min(low, v);
-        high = std::max(high, v);
+    for (int column = Column(first); first <= last; ++column) {
+        const int end = std::min(last, ColumnStart(column + 1) - 1);
+        const auto [low, high] = std::minmax_element(ring.begin() + first, ring.begin() + end + 1);
+        Stroke(column, Row(*low), Row(*high), colour);
+        first = end + 1;
     }
-    Stroke(column, Row(low), Row(high), colour);
 }
 
 int ScopeView::ColumnStart(int column) const
@@ -140,7 +128,7 @@ QRect ScopeView::OnScreen(int firstColumn, int lastColumn) const
 
 void ScopeView::DrawStretch(const SampleArray& ring, const SweepStretch& s)
 {
-    EnsurePicture();
+    // The picture is made when the view is sized (and by Clear at every start).
     const int last = std::min(s.to + Step(), kRingSamples);
     FillColumns(Column(s.oldCursor), Column(s.oldCursor), kBackground);
     FillColumns(Column(s.from), Column(last), kBackground);
@@ -148,7 +136,7 @@ void ScopeView::DrawStretch(const SampleArray& ring, const SweepStretch& s)
     // The stretch's first column is traced whole again, so what the last
     // tick drew into it is not lost.
     Trace(ring, std::min(ColumnStart(Column(s.from)), s.from), last, kTrace);
-    Invalidate(OnScreen(std::min(Column(s.oldCursor), Column(s.from)), std::max(Column(s.oldCursor), Column(last))));
+    update(OnScreen(std::min(Column(s.oldCursor), Column(s.from)), std::max(Column(s.oldCursor), Column(last))));
 }
 
 void ScopeView::DrawBlock(const SampleArray& ring, int block)

@@ -10,7 +10,6 @@
 #include <QFrame>
 #include <QImage>
 #include <QPainter>
-#include <QTimer>
 #include <QWidget>
 
 #include "CaptureRing.h"
@@ -45,6 +44,7 @@ private:
     double X(double ringIndex) const;
     int Column(int ringIndex) const;  // in the picture's own pixels
     int Row(int sample) const;
+    QRgb* Pixel(int column, int row);
     void FillColumns(int firstColumn, int lastColumn, QRgb colour);
     void Stroke(int column, int fromRow, int toRow, QRgb colour);
     void Trace(const SampleArray& ring, int first, int last, QRgb colour);
@@ -52,13 +52,8 @@ private:
     int ColumnStart(int column) const;
     void PlaceLines();
 
-    void Invalidate(const QRect& rect);
 
     QImage picture_;
-    // The picture changes every 10 ms while recording; the screen follows at
-    // 25 Hz, which the eye cannot tell apart from 100 Hz and costs a quarter.
-    QRect dirty_;
-    QTimer flush_;
     std::array<int, 2> trigX_{};
     // The line controls over the picture: block separators and trigger lines.
     std::array<QFrame, 4> bufSeparator_;

@@ -20,7 +20,7 @@ private slots:
         QCOMPARE(rig.Mismatch({{"txtInfo(0)", "10"}, {"txtInfo(6)", "5"}, {"txtInfo(1)", "0.547"}, {"txtInfo(7)", "60"},
                                {"txtInfo(3)", "30"}, {"lblInfo(3)", "m"}, {"lblInfo(9)", "m/s"}, {"lblInfo(4)", "g"},
                                {"cmdSettings", "&Settings  >>"}, {"lblX1(0)", "|<- 0 ms"}, {"lblX1(1)", "1500 ms ->|"},
-                               {"lclCalls", "96000 Hz 8-bit mono.\nDraw Timer:10 ms\n5 x 28800 fixed 300.00 ms buffer(s)\n"
+                               {"lclCalls", "96000 Hz 8-bit mono.\nDraw Timer:50 ms\n5 x 28800 fixed 300.00 ms buffer(s)\n"
                                             "0.0104 ms resolution"},
                                {"debug2", "Window: T+25.0000 - 200.0000 ms\n                T+ 2400 - 19200 samples"}}),
                  QString());
@@ -211,7 +211,7 @@ private slots:
         auto* rates = rig.Find<QComboBox>("cmbFreq");
         QCOMPARE(devices->currentIndex(), 0);  // a saved position beyond the list picks the first device
         QCOMPARE(rates->currentText(), QString("44100"));  // the saved rate survives the rebuilt list
-        QVERIFY(rig.Text("lclCalls").startsWith("44100 Hz 8-bit mono.\nDraw Timer:10 ms\n5 x 28800 fixed 653.06 ms buffer(s)\n0.0227"));
+        QVERIFY(rig.Text("lclCalls").startsWith("44100 Hz 8-bit mono.\nDraw Timer:50 ms\n5 x 28800 fixed 653.06 ms buffer(s)\n0.0227"));
         // Typed rates apply keystroke by keystroke, with no completion from the list.
         rates->lineEdit()->clear();
         QTest::keyClicks(rates->lineEdit(), "500");
