@@ -10,7 +10,7 @@ SOAK_MINUTES ?= 60
 MUTANTS    ?= 80
 MUTATE_SEED ?= 1
 
-.PHONY: all deps build run test test-asan bench fuzz soak demo screenshots mutate clean
+.PHONY: all deps build run test test-asan bench fuzz soak demo screenshots mutate package install clean
 
 all: build
 
@@ -20,6 +20,15 @@ deps:
 build: deps
 	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
+
+# The Debian package, build/quorvel_<version>_amd64.deb.
+package: build
+	@cd $(BUILD) && cpack -G DEB >/dev/null && ls quorvel_*_amd64.deb
+
+# make install PREFIX=/some/where: the same files as the package.
+PREFIX ?= /usr/local
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
 
 run: build
 	@$(BUILD)/bin/quorvel
@@ -41,7 +50,7 @@ test-asan: deps
 
 bench: build
 	@$(BUILD)/bin/quorvel-bench
-	@xvfb-run -a tests/platform/with-sound-server pulseaudio $(BUILD)/bin/quorvel-recording-load 30
+	@QUORVEL_MONITOR_LATENCY_MS=100 xvfb-run -a tests/platform/with-sound-server pulseaudio $(BUILD)/bin/quorvel-recording-load 30
 
 fuzz: deps
 	@CXX=clang++ CC=clang cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_FUZZ=ON >/dev/null

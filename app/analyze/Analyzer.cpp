@@ -277,7 +277,13 @@ std::string OneLine(std::string text)
 }
 
 constexpr const char* kUsage =
-    "usage: quorvel-analyze [--settings PATH] [--mode live|analysis] [--dump-settings] FILE...";
+    "usage: quorvel-analyze [--settings PATH] [--mode live|analysis] [--dump-settings] FILE...\n"
+    "       quorvel-analyze --help | --version\n"
+    "Measures the shots in recordings with Quorvel's detector; one JSON line per shot or miss.\n"
+    "  --settings PATH   the settings to measure with (default: the ones quorvel uses)\n"
+    "  --mode live       replay each file block by block as a recording (the default)\n"
+    "  --mode analysis   search the first 144000 samples once, as the analysis window does\n"
+    "  --dump-settings   print the loaded settings as JSON and exit";
 
 }  // namespace
 
@@ -308,6 +314,9 @@ int RunAnalyzer(const std::vector<std::string>& args, const std::string& default
             dump = true;
         } else if (a == "--help" || a == "-h") {
             out << kUsage << '\n';
+            return 0;
+        } else if (a == "--version") {
+            out << "quorvel-analyze " << QUORVEL_VERSION << '\n';
             return 0;
         } else if (a.size() > 1 && a[0] == '-' && a != "--") {
             err << "quorvel-analyze: unknown option " << a << '\n' << kUsage << '\n';

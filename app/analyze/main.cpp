@@ -4,12 +4,16 @@
 #include <vector>
 
 #include "Analyzer.h"
+#include "Locations.h"
 
 int main(int argc, char** argv)
 {
+    // The settings quorvel itself uses; a user who never started it
+    // measures with the shipped ones, and nothing is created for them.
+    const quorvel::FileLocations where = quorvel::LocateFiles(quorvel::CurrentEnvironment(""));
     std::error_code ec;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    const std::filesystem::path folder = ec ? std::filesystem::path(".") : exe.parent_path();
+    const bool made = std::filesystem::exists(where.settingsFile, ec);
+    const std::string settings = made || where.layout != quorvel::Layout::PerUser ? where.settingsFile : where.shippedSettings;
     const std::vector<std::string> args(argv + 1, argv + argc);
-    return quorvel::RunAnalyzer(args, (folder / "settings.ini").string(), std::cout, std::cerr);
+    return quorvel::RunAnalyzer(args, settings, std::cout, std::cerr);
 }

@@ -12,9 +12,21 @@
 int main(int argc, char** argv)
 {
     using namespace quorvel::synth;
+    constexpr const char* kUsage =
+        "usage: quorvel-synth OUT [--rate R] [--seconds S] [--kind wav8|wav16|wav24|float|flac] "
+        "[--channels N] [--distance D] [--shot MS:VELOCITY]... [--miss MS]...\n"
+        "       quorvel-synth --help | --version\n"
+        "Writes a recording of generated air-gun shots (muzzle report, impact, background noise).\n";
+    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (argc == 2 && std::string(argv[1]) == "--version") {
+        std::cout << "quorvel-synth " << QUORVEL_VERSION << '\n';
+        return 0;
+    }
     if (argc < 2) {
-        std::cerr << "usage: quorvel-synth OUT [--rate R] [--seconds S] [--kind wav8|wav16|wav24|float|flac] "
-                     "[--channels N] [--distance D] [--shot MS:VELOCITY]... [--miss MS]...\n";
+        std::cerr << kUsage;
         return 2;
     }
     const std::string outPath = argv[1];

@@ -1,6 +1,9 @@
 // quorvel: the main window on the sound server's recording devices.
 #include <csignal>
-#include <filesystem>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -8,14 +11,17 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "AboutText.h"
 #include "AudioInputs.h"
 #include "Clock.h"
 #include "Dialogs.h"
+#include "Instance.h"
 #include "LiveRecordingDevice.h"
+#include "Locations.h"
 #include "MainWindow.h"
 #include "Mixer.h"
-#include "SoundOutput.h"
 #include "Shell.h"
+#include "SoundOutput.h"
 
 namespace {
 
@@ -27,47 +33,101 @@ void OnTerminate(int)
     [[maybe_unused]] const auto written = ::write(signalPipe[0], &c, 1);
 }
 
-std::string ProgramFolder()
+constexpr const char* kUsage =
+    "usage: quorvel [--settings PATH] [--new-instance]\n"
+    "       quorvel --help | --version\n"
+    "  --settings PATH   read and save the settings in PATH (the shot data and waveforms go beside it)\n"
+    "  --new-instance    start another window even when Quorvel is running already\n"
+    "Without --settings: settings.ini beside the program when it is there, else\n"
+    "$XDG_CONFIG_HOME/quorvel/settings.ini (normally ~/.config/quorvel/), with the shot\n"
+    "data and waveforms in $XDG_DATA_HOME/quorvel/ (normally ~/.local/share/quorvel/).\n";
+
+struct Options {
+    std::string settings;
+    bool newInstance = false;
+    int exitNow = -1;  // set when the options alone decide
+};
+
+Options ReadOptions(int argc, char** argv)
 {
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string(".") : exe.parent_path().string();
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            o.exitNow = 0;
+        } else if (a == "--version") {
+            std::printf("quorvel %s\n", quorvel::QuorvelVersion());
+            o.exitNow = 0;
+        } else if (a == "--new-instance") {
+            o.newInstance = true;
+        } else if (a == "--settings" && i + 1 < argc) {
+            o.settings = argv[++i];
+        } else if (a.rfind("--", 0) == 0) {
+            std::fprintf(stderr, "quorvel: unknown option %s\n%s", a.c_str(), kUsage);
+            o.exitNow = 2;
+        }  // single-dash options are Qt's own (-platform, ...)
+        if (o.exitNow >= 0) break;
+    }
+    return o;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    const Options options = ReadOptions(argc, argv);
+    if (options.exitNow >= 0) return options.exitNow;
     QApplication app(argc, argv);
     QApplication::setApplicationName("quorvel");
+    QApplication::setDesktopFileName("quorvel");
 
-    quorvel::SteadyClock clock;
-    quorvel::QtDialogs dialogs;
-    quorvel::QtShell shell;
-    quorvel::QtFileDialogs fileDialogs;
-    const auto mixerOwned = quorvel::MakePulseMixer();
-    quorvel::Mixer& mixer = *mixerOwned;
-    const auto outputOwned = quorvel::MakeQtSoundOutput();
-    quorvel::SoundOutput& output = *outputOwned;
-    const auto inputs = quorvel::MakePulseAudioInputs();
-    const auto device = quorvel::MakePulseRecordingDevice();
-    // The README lies where the build and the package both put it, beside
-    // the program's own share folder.
-    const std::string readme = ProgramFolder() + "/../share/quorvel/README.md";
-    quorvel::MainWindow window({*device, *inputs, clock, dialogs, shell, fileDialogs, mixer, output,
-                                ProgramFolder() + "/settings.ini", {}, readme});
-    QObject::connect(&window, &quorvel::MainWindow::ended, &app, [] { QCoreApplication::exit(0); });
-
-    // SIGTERM and SIGINT take the same orderly way out as "Exit".
+    // SIGTERM and SIGINT take the same orderly way out as "Exit"; before the
+    // window exists (a message about the settings' folder) they just end.
+    std::function<void()> terminate = [] { QCoreApplication::exit(1); };
     ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe);
-    QSocketNotifier terminate(signalPipe[1], QSocketNotifier::Read);
-    QObject::connect(&terminate, &QSocketNotifier::activated, &window, [&] {
+    QSocketNotifier terminateNotifier(signalPipe[1], QSocketNotifier::Read);
+    QObject::connect(&terminateNotifier, &QSocketNotifier::activated, &app, [&] {
         char c = 0;
         [[maybe_unused]] const auto got = ::read(signalPipe[1], &c, 1);
-        window.DoEnd();
+        terminate();
     });
     std::signal(SIGTERM, OnTerminate);
     std::signal(SIGINT, OnTerminate);
+
+    quorvel::QtDialogs dialogs;
+    const quorvel::FileLocations where = quorvel::LocateFiles(quorvel::CurrentEnvironment(options.settings));
+    if (const std::string problem = quorvel::PrepareFiles(where); !problem.empty()) {
+        dialogs.Critical("Error", problem + quorvel::kLineBreak + "Can't continue");
+        return 1;
+    }
+    const auto instance = quorvel::MakeLocalSocketInstance(quorvel::InstanceSocketPath());
+    if (!options.newInstance && !instance->Claim()) {
+        std::fprintf(stderr, "quorvel: Quorvel is running already; its window was brought to the front\n");
+        return 0;
+    }
+
+    quorvel::SteadyClock clock;
+    quorvel::QtShell shell;
+    quorvel::QtFileDialogs fileDialogs;
+    const auto mixer = quorvel::MakePulseMixer();
+    const auto output = quorvel::MakeQtSoundOutput();
+    const auto inputs = quorvel::MakePulseAudioInputs();
+    const auto device = quorvel::MakePulseRecordingDevice();
+    const auto env = quorvel::CurrentEnvironment(options.settings);
+    // The README lies where the build and the package both put it.
+    const std::string readme = env.programFolder + "/../share/quorvel/README.md";
+    quorvel::MainWindow window({*device, *inputs, clock, dialogs, shell, fileDialogs, *mixer, *output, where.settingsFile,
+                                {}, readme, where.dataFolder});
+    QObject::connect(&window, &quorvel::MainWindow::ended, &app, [] { QCoreApplication::exit(0); });
+    instance->onRaise = [&window] {
+        std::fprintf(stderr, "quorvel: a second start brought the window to the front\n");
+        window.showNormal();
+        window.raise();
+        window.activateWindow();
+    };
+
+    terminate = [&window] { window.DoEnd(); };
 
     if (!window.Form_Load()) return 1;
     if (window.Ended()) return 0;  // a signal during a start-up message already ended it

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "Locations.h"
 #include "NumberText.h"
 #include "Settings.h"
 #include "support/Files.h"
@@ -184,4 +185,45 @@ TEST(SampleRateText, OnlyRatesAbove1000AreTaken)
         EXPECT_EQ(s.frequency, frequency) << text;
     }
     EXPECT_DOUBLE_EQ(SampleTimeMsFor(96000), 1.0 / 96);
+}
+
+TEST(Locations, PortablePerUserOrExplicit)
+{
+    const fs::path dir = fs::path(::testing::TempDir()) / "quorvel-locations";
+    fs::remove_all(dir);
+    fs::create_directories(dir / "portable");
+    std::ofstream(dir / "portable" / "settings.ini") << "[speed]\n";
+    struct Row {
+        Environment env;
+        Layout layout;
+        std::string settings, data;
+    };
+    const std::string h = dir.string() + "/home";
+    const Row rows[] = {
+        {{(dir / "portable").string(), h, "", "", ""}, Layout::Portable, (dir / "portable/settings.ini").string(),
+         (dir / "portable").string()},
+        {{"/usr/bin", h, "", "", ""}, Layout::PerUser, h + "/.config/quorvel/settings.ini", h + "/.local/share/quorvel"},
+        {{"/usr/bin", h, "/cfg", "/dat", ""}, Layout::PerUser, "/cfg/quorvel/settings.ini", "/dat/quorvel"},
+        // A relative XDG folder is ignored, as the base directory specification says.
+        {{"/usr/bin", h, "cfg", "dat", ""}, Layout::PerUser, h + "/.config/quorvel/settings.ini", h + "/.local/share/quorvel"},
+        {{(dir / "portable").string(), h, "", "", "/srv/range/q.ini"}, Layout::Explicit, "/srv/range/q.ini", "/srv/range"},
+    };
+    for (const Row& row : rows) {
+        const FileLocations where = LocateFiles(row.env);
+        EXPECT_EQ(where.layout, row.layout) << row.settings;
+        EXPECT_EQ(where.settingsFile, row.settings);
+        EXPECT_EQ(where.dataFolder, row.data);
+    }
+
+    // The first start makes the folders and copies the shipped file; later ones keep what is there.
+    FileLocations where = LocateFiles(rows[1].env);
+    where.shippedSettings = QUORVEL_SHIPPED_SETTINGS;
+    ASSERT_EQ(PrepareFiles(where), "");
+    EXPECT_EQ(Slurp(where.settingsFile), Slurp(QUORVEL_SHIPPED_SETTINGS));
+    EXPECT_TRUE(fs::is_directory(where.dataFolder));
+    std::ofstream(where.settingsFile) << "[speed]\ndistance=7\n";
+    ASSERT_EQ(PrepareFiles(where), "");
+    EXPECT_EQ(Slurp(where.settingsFile), "[speed]\ndistance=7\n");
+    where.dataFolder = where.settingsFile + "/data";  // a file in the way
+    EXPECT_NE(PrepareFiles(where).find("Cannot make the folder"), std::string::npos);
 }

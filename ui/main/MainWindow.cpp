@@ -221,7 +221,7 @@ MeasureContext MainWindow::Context() const
 
 AutosaveTarget MainWindow::AutosaveTo() const
 {
-    const std::string folder = ProgramFolder();
+    const std::string folder = DataFolder();
     return {ShotDataPath(record_.datafilename, folder), folder, fields_.chkSaveExt.isChecked(),
             fields_.chkSaveWaveform.isChecked()};
 }
@@ -314,8 +314,9 @@ void MainWindow::cmbFreq_Change()
     FollowNewChoice();
 }
 
-std::string MainWindow::ProgramFolder() const
+std::string MainWindow::DataFolder() const
 {
+    if (!services_.dataFolder.empty()) return services_.dataFolder;
     return std::filesystem::path(services_.settingsPath).parent_path().string();
 }
 

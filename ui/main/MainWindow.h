@@ -51,6 +51,8 @@ struct MainServices {
     std::function<void()> yield = {};
     // The README shipped with the program, opened by the second credit label.
     std::string readmePath = {};
+    // Where the shot data file and waveforms go; beside the settings when empty.
+    std::string dataFolder = {};
 };
 
 class MainWindow final : public QWidget, private SessionListener, private AnalysisHost, private CalibrationHost {
@@ -117,7 +119,7 @@ private:
     void FollowNewChoice();
     void LayOutBottom();
     void BuildControls();
-    std::string ProgramFolder() const;
+    std::string DataFolder() const;
     void UnloadAnalysis();
     // Unrolls the ring into the waveform and opens the analysis window on it.
     void OpenAnalysisOnRecording(const std::string& caption);

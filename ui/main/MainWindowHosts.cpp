@@ -29,7 +29,7 @@ AnalysisWindow& MainWindow::Analysis()
     if (!analysis_) {
         AnalysisHost& host = *this;
         analysis_ = std::make_unique<AnalysisWindow>(host, services_.clock, services_.dialogs, services_.fileDialogs,
-                                                     services_.output, ProgramFolder(), Yield());
+                                                     services_.output, DataFolder(), Yield());
     }
     return *analysis_;
 }
@@ -149,8 +149,8 @@ void MainWindow::ShowAbout()
 {
     AboutFacts facts;
     facts.settingsFile = services_.settingsPath;
-    facts.shotDataFile = ShotDataPath(record_.datafilename, ProgramFolder());
-    facts.waveformFolder = ProgramFolder();
+    facts.shotDataFile = ShotDataPath(record_.datafilename, DataFolder());
+    facts.waveformFolder = DataFolder();
     services_.dialogs.Information("About Quorvel", AboutText(facts));
 }
 

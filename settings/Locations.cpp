@@ -53,7 +53,7 @@ std::string PrepareFiles(const FileLocations& where)
 {
     if (where.layout != Layout::PerUser) return {};
     std::error_code ec;
-    for (const fs::path folder : {fs::path(where.settingsFile).parent_path(), fs::path(where.dataFolder)}) {
+    for (const fs::path& folder : {fs::path(where.settingsFile).parent_path(), fs::path(where.dataFolder)}) {
         fs::create_directories(folder, ec);
         if (ec || !fs::is_directory(folder)) {
             return "Cannot make the folder " + folder.string() + ": " + (ec ? ec.message() : "a file is in the way");
