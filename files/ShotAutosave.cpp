@@ -29,7 +29,7 @@ std::string LocalDateText(double days)
 }  // namespace
 
 std::string AutosaveShot(const ShotResult& shot, const AutosaveTarget& target, const SampleArray& waveform,
-                         std::int32_t rate, double nowDays)
+                         std::int32_t rate, double nowDays, std::string* waveformWritten)
 {
     const char decimalPoint = std::localeconv()->decimal_point[0];
     std::string failure =
@@ -37,6 +37,7 @@ std::string AutosaveShot(const ShotResult& shot, const AutosaveTarget& target, c
     if (target.waveform) {
         const std::string name = target.waveFolder + "/" + WaveformFileName(nowDays);
         const std::string waveFailure = WriteWaveFile(name, waveform, rate);
+        if (waveFailure.empty() && waveformWritten != nullptr) *waveformWritten = name;
         if (!waveFailure.empty()) {
             if (!failure.empty()) failure += kLineBreak;
             failure += "Cannot save the shot's waveform: " + waveFailure;

@@ -20,8 +20,9 @@ struct AutosaveTarget {
 
 // Writes what `target` asks for; returns "" or every reason something could
 // not be written, one per line. `nowDays` names the waveform file; the
-// line's date is the shot's own, in the system's local format.
+// line's date is the shot's own, in the system's local format. A waveform
+// written is named in `waveformWritten`.
 std::string AutosaveShot(const ShotResult& shot, const AutosaveTarget& target, const SampleArray& waveform,
-                         std::int32_t rate, double nowDays);
+                         std::int32_t rate, double nowDays, std::string* waveformWritten = nullptr);
 
 }  // namespace quorvel

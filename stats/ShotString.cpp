@@ -53,20 +53,20 @@ void ShotString::ReloadReadouts()
     bannerText_ = Full() ? kFullBanner : "";
 }
 
-void ShotString::Statistics()
+void ShotString::Statistics(int last)
 {
     minimum_ = 9999;
     maximum_ = 0;
     Sum sum;
-    for (int i = 0; i <= count_; ++i) {
+    for (int i = 0; i <= last; ++i) {
         const double v = velocities_[static_cast<std::size_t>(i)];
         sum.Add(v);
         if (v < minimum_) minimum_ = v;
         if (v > maximum_) maximum_ = v;
     }
-    average_ = sum.Value() / (count_ + 1);
+    average_ = sum.Value() / (last + 1);
     spread_ = maximum_ - minimum_;
-    stdDev_ = SampleStdDev(velocities_.data(), count_);
+    stdDev_ = SampleStdDev(velocities_.data(), last);
 }
 
 void ShotString::FillData(const ShotResult& shot, const UnitLabels& units)
@@ -74,6 +74,7 @@ void ShotString::FillData(const ShotResult& shot, const UnitLabels& units)
     ErrTimerTick();
     const double v = shot.MuzzleVelocity;
     const std::string_view format = units.SpeedFormat;
+    savedFormat_ = format;
     const double energy = MuzzleEnergy(v, shot.PelletMass, IsMetric(units));
     if (Full()) {
         // The string cannot grow: the shot is shown, the statistics stay.
@@ -87,7 +88,7 @@ void ShotString::FillData(const ShotResult& shot, const UnitLabels& units)
     }
     velocities_[static_cast<std::size_t>(count_)] = v;
     records_[static_cast<std::size_t>(count_)] = {shot.ShotNumber, shot.ShotTime, energy};
-    Statistics();
+    Statistics(count_);
     if (count_ > 1) {
         const double difference = v - previous_;
         readouts_[Readout::Difference] = (difference > 0 ? "+" : "") + FormatPattern(difference, format);
@@ -137,7 +138,70 @@ void ShotString::NewString()
     notice_ = false;
     std::fill(velocities_.begin(), velocities_.end(), 0.0);
     std::fill(records_.begin(), records_.end(), ShotRecord{});
+    excluded_.clear();
     if (bannerText_ == kFullBanner) bannerVisible_ = false;
+}
+
+int ShotString::ExcludeLast()
+{
+    if (count_ == 0) return 0;
+    --count_;
+    const auto slot = static_cast<std::size_t>(count_);
+    excluded_.push_back({records_[slot], velocities_[slot]});
+    // The total adds up the energies as shown, so the one shown goes.
+    readouts_[Readout::TotalEnergy] =
+        FormatPattern(ParseLeadingNumber(readouts_[Readout::TotalEnergy]) -
+                          ParseLeadingNumber(FormatPattern(records_[slot].energy, "000.0")),
+                      "0.0");
+    velocities_[slot] = 0;
+    records_[slot] = {};
+    if (bannerText_ == kFullBanner) bannerVisible_ = false;
+    ShowStatistics();
+    return excluded_.back().record.number;
+}
+
+int ShotString::IncludeExcluded()
+{
+    if (excluded_.empty() || Full()) return 0;
+    const Excluded back = excluded_.back();
+    excluded_.pop_back();
+    auto at = static_cast<std::size_t>(count_);
+    while (at > 0 && records_[at - 1].number > back.record.number) {
+        records_[at] = records_[at - 1];
+        velocities_[at] = velocities_[at - 1];
+        --at;
+    }
+    records_[at] = back.record;
+    velocities_[at] = back.velocity;
+    ++count_;
+    readouts_[Readout::TotalEnergy] =
+        FormatPattern(ParseLeadingNumber(readouts_[Readout::TotalEnergy]) +
+                          ParseLeadingNumber(FormatPattern(back.record.energy, "000.0")),
+                      "0.0");
+    if (Full()) {
+        bannerText_ = kFullBanner;
+        bannerVisible_ = true;
+    }
+    ShowStatistics();
+    return back.record.number;
+}
+
+void ShotString::ShowStatistics()
+{
+    if (count_ == 0) {
+        for (auto r : {Readout::Average, Readout::Minimum, Readout::Maximum, Readout::Spread, Readout::StdDev}) {
+            readouts_[r] = "000.0";
+        }
+        return;
+    }
+    Statistics(count_ - 1);
+    const std::string format = savedFormat_;
+    readouts_[Readout::Average] = FormatPattern(average_, format);
+    readouts_[Readout::Minimum] = FormatPattern(minimum_, format);
+    readouts_[Readout::Maximum] = FormatPattern(maximum_, format);
+    readouts_[Readout::Spread] = FormatPattern(spread_, format);
+    readouts_[Readout::StdDev] = FormatPattern(stdDev_, format);
+    previous_ = velocities_[static_cast<std::size_t>(count_ - 1)];
 }
 
 double ShotString::TotalEnergy() const

@@ -62,6 +62,12 @@ public:
     void ErrTimerTick();
     // A click on the shot counter: a new string (the caller resets the shot number).
     void NewString();
+    // A flyer: the newest counted shot leaves the statistics, the chart and
+    // the exports; returns its number, or 0 when no shot is left to exclude.
+    int ExcludeLast();
+    // The shot excluded last comes back in its place; its number, or 0.
+    int IncludeExcluded();
+    bool HasExcluded() const { return !excluded_.empty(); }
     // The window was loaded: fresh readouts, timer off; the series stays.
     void ReloadReadouts();
 
@@ -88,10 +94,16 @@ public:
     std::string Table(char separator, const UnitLabels& units) const;
 
 private:
-    void Statistics();  // DrawArray's statistics over slots 0..count_
+    void Statistics(int last);  // DrawArray's statistics over slots 0..last
+    void ShowStatistics();      // after a shot left or came back
 
     std::vector<double> velocities_;
     std::vector<ShotRecord> records_;
+    struct Excluded {
+        ShotRecord record;
+        double velocity;
+    };
+    std::vector<Excluded> excluded_;  // newest last
     int count_ = 0;
     double minimum_ = 0;
     double maximum_ = 0;
@@ -100,6 +112,7 @@ private:
     double average_ = 0;
     double previous_ = 0;
     std::string savedVelocityText_;
+    std::string savedFormat_ = "000.0";  // the speed pattern of the last shot
     std::array<std::string, 10> readouts_;
     bool notice_ = false;
     bool bannerVisible_ = false;

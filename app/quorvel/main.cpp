@@ -34,17 +34,20 @@ void OnTerminate(int)
 }
 
 constexpr const char* kUsage =
-    "usage: quorvel [--settings PATH] [--new-instance]\n"
+    "usage: quorvel [--settings PATH] [--new-instance] [--record]\n"
     "       quorvel --help | --version\n"
     "  --settings PATH   read and save the settings in PATH (the shot data and waveforms go beside it)\n"
     "  --new-instance    start another window even when Quorvel is running already\n"
+    "  --record          start recording at once, as \"Start >>\" does\n"
     "Without --settings: settings.ini beside the program when it is there, else\n"
     "$XDG_CONFIG_HOME/quorvel/settings.ini (normally ~/.config/quorvel/), with the shot\n"
-    "data and waveforms in $XDG_DATA_HOME/quorvel/ (normally ~/.local/share/quorvel/).\n";
+    "data, waveforms and the shot library in $XDG_DATA_HOME/quorvel/ (normally\n"
+    "~/.local/share/quorvel/).\n";
 
 struct Options {
     std::string settings;
     bool newInstance = false;
+    bool record = false;
     int exitNow = -1;  // set when the options alone decide
 };
 
@@ -61,6 +64,8 @@ Options ReadOptions(int argc, char** argv)
             o.exitNow = 0;
         } else if (a == "--new-instance") {
             o.newInstance = true;
+        } else if (a == "--record") {
+            o.record = true;
         } else if (a == "--settings" && i + 1 < argc) {
             o.settings = argv[++i];
         } else if (a.rfind("--", 0) == 0) {
@@ -132,5 +137,6 @@ int main(int argc, char** argv)
     if (!window.Form_Load()) return 1;
     if (window.Ended()) return 0;  // a signal during a start-up message already ended it
     window.show();
+    if (options.record && !window.Session().Recording()) window.StartButton_Click();
     return QApplication::exec();
 }

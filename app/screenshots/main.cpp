@@ -1,6 +1,9 @@
-// quorvel-screenshots DIR: the main window as a shooter sees it just after a
-// shot, drawn from a generated recording, saved as DIR/main-window.png.
+// quorvel-screenshots SETTINGS DIR: the windows as a shooter sees them, the
+// main window just after a shot drawn from a generated recording, the
+// library on a made-up afternoon, and a page of its report, saved in DIR.
 // Run under xvfb-run (scripts/screenshots) for a real X window.
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -9,10 +12,51 @@
 #include <QLabel>
 #include <QPixmap>
 
+#include "LibraryWindow.h"
 #include "MainWindow.h"
 #include "ShotSynth.h"
 
 using namespace quorvel;
+
+namespace {
+
+// Three strings of an afternoon: a pre-charged gun's full fill (rising,
+// level, falling), then two pellets of ten shots each.
+void FillLibrary(const std::string& path)
+{
+    ShotLibrary library;
+    library.Open(path);
+    const auto add = [&](std::int64_t id, const char* name, const char* pellet, const char* started,
+                         const std::vector<double>& velocities, int flyer) {
+        const StringInfo info{id, name, "FX Impact M3", pellet, "", started};
+        for (std::size_t i = 0; i < velocities.size(); ++i) {
+            StoredShot s;
+            s.stringId = id;
+            s.number = static_cast<int>(i) + 1;
+            s.timeUtc = std::string(started).substr(0, 14) + std::to_string(10 + i / 2) + ":" + std::to_string(10 + i % 50) + "Z";
+            s.muzzleVelocity = velocities[i];
+            s.averageVelocity = velocities[i] * 0.95;
+            s.pelletMass = 1.03;
+            s.sampleRate = 96000;
+            s.distance = 10;
+            s.excluded = static_cast<int>(i) + 1 == flyer;
+            library.AddShot(info, s);
+        }
+    };
+    std::vector<double> fill;
+    for (int n = 0; n < 40; ++n) {
+        const double rise = n < 8 ? (8 - n) * 1.6 : 0;
+        const double fall = n > 30 ? (n - 30) * 1.9 : 0;
+        fill.push_back(268.0 - rise - fall + 0.45 * std::sin(n * 1.7));
+    }
+    add(1000, "Full fill, 200 bar", "JSB Hades 15.89 gr", "2026-12-05T13:00:00Z", fill, 0);
+    add(2000, "JSB Exact 15.89", "JSB Exact 15.89 gr", "2026-12-05T14:30:00Z",
+        {267.2, 267.9, 266.8, 267.5, 268.1, 267.0, 267.6, 267.3, 262.4, 267.8}, 9);
+    add(3000, "H&N Baracuda 18", "H&N Baracuda 18.13 gr", "2026-12-05T15:00:00Z",
+        {259.1, 261.4, 258.2, 260.8, 257.9, 261.9, 259.6, 258.7, 260.9, 259.3}, 0);
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -36,7 +80,13 @@ int main(int argc, char** argv)
     FakeFileDialogs fileDialogs;
     FakeMixer mixer;
     FakeSoundOutput output;
-    MainWindow window({device, inputs, clock, dialogs, shell, fileDialogs, mixer, output, settings.string()});
+    // The library is a made-up afternoon at the range, not the shots above.
+    const std::filesystem::path data = std::filesystem::temp_directory_path() / "quorvel-screenshots";
+    std::filesystem::remove_all(data);
+    std::filesystem::create_directories(data);
+    FillLibrary((data / "library.sqlite").string());
+    MainWindow window({device, inputs, clock, dialogs, shell, fileDialogs, mixer, output, settings.string(), {}, {},
+                       data.string()});
     if (!window.Form_Load()) return 1;
     window.cmdSettings_Click();
     window.show();
@@ -87,6 +137,26 @@ int main(int argc, char** argv)
     results.show();
     QApplication::processEvents();
     results.grab().save(QString::fromStdString((out / "results-window.png").string()));
+
+    // The library comparing two pellets, and the report of one string; the
+    // shot measured above is taken out again.
+    const std::int64_t measured = window.Library().Recorder()->Current().id;
+    window.Library().Finish();
+    ShotLibrary stored;
+    stored.Open((data / "library.sqlite").string());
+    stored.Remove(measured);
+    LibraryWindow& library = window.Library().ShowWindow(window.Record());
+    library.resize(1100, 760);
+    library.SelectStrings({2000, 3000});
+    QApplication::processEvents();
+    library.grab().save(QString::fromStdString((out / "library-window.png").string()));
+    library.SelectStrings({1000});
+    fileDialogs.answer = (data / "report.pdf").string();
+    library.SaveReport();
+    const std::string page = "pdftoppm -png -r 60 -singlefile '" + fileDialogs.answer + "' '" + (out / "report-page").string() + "'";
+    if (std::system(page.c_str()) != 0) std::fprintf(stderr, "quorvel-screenshots: pdftoppm failed\n");
+    library.close();
     std::filesystem::remove(settings);
+    std::filesystem::remove_all(data);
     return 0;
 }

@@ -52,6 +52,21 @@ TEST(ShotString, StatisticsAndReadoutsShotByShot)
     }
     EXPECT_EQ(s.Count(), 5);
 
+    // Flyers leave the statistics newest first and come back in their place.
+    const auto statistics = [](const Readouts& r) {
+        return std::vector<std::string>{r[2], r[5], r[6], r[7], r[8], r[9]};
+    };
+    EXPECT_EQ(s.ExcludeLast(), 5);
+    EXPECT_EQ(s.ExcludeLast(), 4);
+    EXPECT_EQ(statistics(All(s)), statistics(steps[2].second));
+    EXPECT_EQ(s.Text(Readout::Velocity), "251.5") << "the shot measured last is still shown";
+    EXPECT_EQ(s.IncludeExcluded(), 4);
+    EXPECT_EQ(statistics(All(s)), statistics(steps[3].second));
+    EXPECT_EQ(s.Velocities()[3], 251.5);
+    s.NewString();
+    EXPECT_EQ(s.ExcludeLast(), 0);
+    EXPECT_FALSE(s.HasExcluded());
+
     ShotString imperial;
     imperial.FillData(Shot(800, 14.3), kImperial);
     EXPECT_EQ(imperial.Text(Readout::Energy), "020.3");

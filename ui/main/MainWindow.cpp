@@ -27,7 +27,8 @@ MainWindow::MainWindow(MainServices services)
       fields_({&frmSettings[0], &frmSettings[2], &frmSettings[3], &frmSettings[4]}, record_, units_),
       hardware_(frmSettings[1], record_, services_.inputs, services_.device, services_.mixer),
       session_(services_.device, services_.clock, services_.dialogs, *this, this),
-      scope_(Frame3, services_.clock, session_.Engine().Ring())
+      scope_(Frame3, services_.clock, session_.Engine().Ring()),
+      library_(services_.dialogs, services_.fileDialogs, this)
 {
     BuildControls();
     tmrRemoveTrigLines.setParent(this);
@@ -79,6 +80,7 @@ bool MainWindow::Form_Load()
     ApplyLoadedSettings(settings.loaded);
     settingsLoaded_ = true;
     hardware_.SetSettingsLoaded();
+    OpenLibrary();
 
     services_.clock.NowMs();
     fields_.ShowUnitLabels();
@@ -132,6 +134,7 @@ void MainWindow::DoEnd()
         const std::string failure = SaveSettings(services_.settingsPath, PanelFromControls(), record_);
         if (!failure.empty()) services_.dialogs.Critical("Error", failure);
     }
+    library_.Finish();
     emit ended();
 }
 
@@ -251,6 +254,8 @@ void MainWindow::Show(const BlockOutcome& o)
         tmrRemoveTrigLines.setInterval(1500);
         tmrRemoveTrigLines.start();
     }
+    // Stored before it is shown: a shot on the screen is a shot on its way to disk.
+    StoreInLibrary(o);
     if (o.fillData) Results().FillData(session_.Detector().LastShot());
     if (!o.missText.Empty()) Results().MisShot(o.missText.Str());
     if (!o.freezeCaption.Empty()) freezeCaption_ = o.freezeCaption.Str();
@@ -338,6 +343,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
             lblCredit_Click(i);
             return true;
         }
+    }
+    if (watched == &lblLibrary && event->type() == QEvent::MouseButtonRelease) {
+        ShowLibrary();
+        return true;
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -25,6 +25,7 @@
 #include "Dialogs.h"
 #include "FileDialogs.h"
 #include "HardwarePanel.h"
+#include "LibraryLink.h"
 #include "LiveRecordingDevice.h"
 #include "MeasuringSession.h"
 #include "Mixer.h"
@@ -95,6 +96,9 @@ public:
     bool AnalysisVisible() const { return analysis_ && analysis_->isVisible(); }
     CalibrationWindow& Calibration();
     SettingsPanel PanelFromControls() const;
+    // The shot library window, in front (lblLibrary, Ctrl+L, the results window's menu).
+    void ShowLibrary();
+    LibraryLink& Library() { return library_; }
 
 signals:
     void ended();
@@ -126,6 +130,11 @@ private:
     std::function<void()> Yield() const;
     void ShowAbout();
     void OpenReadme();
+    // The shot library's part: stores what a block measured.
+    void OpenLibrary();
+    void StoreInLibrary(const BlockOutcome& outcome);
+    void ConnectResultsToLibrary();
+    void WaveformSaved(int shotNumber, const std::string& path) override;
 
     // What the analysis window asks of the main window.
     std::string VolumeBox(bool muzzle) const override { return fields_.VolumeBox(muzzle); }
@@ -170,6 +179,7 @@ private:
     QGroupBox Frame3;
     QFrame Line1;
     std::array<QLabel, 2> lblCredit;
+    QLabel lblLibrary;
     QTimer tmrRemoveTrigLines;
 
     // The parts, after the frames they live in.
@@ -181,6 +191,7 @@ private:
     std::unique_ptr<ResultsWindow> results_;
     std::unique_ptr<AnalysisWindow> analysis_;
     std::unique_ptr<CalibrationWindow> calibration_;
+    LibraryLink library_;
 };
 
 }  // namespace quorvel

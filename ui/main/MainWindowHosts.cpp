@@ -15,6 +15,7 @@ ResultsWindow& MainWindow::Results()
     if (!results_) {
         results_ = std::make_unique<ResultsWindow>(string_, record_, units_, services_.dialogs, services_.fileDialogs);
         connect(results_.get(), &ResultsWindow::newString, this, [this] { session_.Detector().SetShotCount(0); });
+        ConnectResultsToLibrary();
         connect(results_.get(), &ResultsWindow::closed, this, [this] {
             // Closed with its close box: it is loaded afresh next time; the
             // string stays with us.

@@ -1,5 +1,7 @@
 // Where the main window's own controls stand, with their captions, tooltips
 // and names; each part places its controls in the frame it is given.
+#include <QShortcut>
+
 #include "MainWindow.h"
 #include "Placement.h"
 
@@ -78,10 +80,15 @@ void MainWindow::BuildControls()
     lblCredit[0].setToolTip(" Click to contact author");
     Place(lblCredit[1], this, "lblCredit(1)", 0, 0, 220, 15).setText("Quorvel - how to use it");
     lblCredit[1].setToolTip("Click to read the README that came with Quorvel");
-    for (QLabel& credit : lblCredit) {
-        credit.setAlignment(Qt::AlignCenter);
-        credit.setCursor(Qt::PointingHandCursor);
-        credit.installEventFilter(this);
+    Place(lblLibrary, this, "lblLibrary", 0, 0, 220, 15).setText("Shot library… (Ctrl+L)");
+    lblLibrary.setToolTip("Every string kept: compare, set flyers aside, export and report");
+    auto* library = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this);
+    library->setObjectName("keyLibrary");
+    connect(library, &QShortcut::activated, this, &MainWindow::ShowLibrary);
+    for (QLabel* credit : {&lblCredit[0], &lblCredit[1], &lblLibrary}) {
+        credit->setAlignment(Qt::AlignCenter);
+        credit->setCursor(Qt::PointingHandCursor);
+        credit->installEventFilter(this);
     }
     resize(679, 693);
 }
@@ -93,6 +100,7 @@ void MainWindow::LayOutBottom()
     Line1.setGeometry(left, lineY, width() - 2 * left, 2);
     lblCredit[0].move((width() - lblCredit[0].width()) / 2, lineY + 7);
     lblCredit[1].move((width() - lblCredit[1].width()) / 2, lineY + 7 + lblCredit[0].height());
+    lblLibrary.move((width() - lblLibrary.width()) / 2, lineY + 14 + 2 * lblCredit[0].height());
 }
 
 }  // namespace quorvel

@@ -91,8 +91,10 @@ void MeasuringSession::AutoSaveShot()
 {
     const AutosaveTarget target = listener_.AutosaveTo();
     if (target.waveform) engine_.UnrollRing();
+    std::string waveform;
     const std::string failure =
-        AutosaveShot(detector_.LastShot(), target, engine_.Waveform(), frequency_, clock_.NowDays());
+        AutosaveShot(detector_.LastShot(), target, engine_.Waveform(), frequency_, clock_.NowDays(), &waveform);
+    if (!waveform.empty()) listener_.WaveformSaved(detector_.LastShot().ShotNumber, waveform);
     if (failure.empty()) {
         autosaveFailed_ = false;
         return;

@@ -31,6 +31,8 @@ public:
     virtual void Freeze() = 0;
     // The device failed or went quiet while recording; the session has not stopped.
     virtual void DeviceFailed(const std::string& reason) = 0;
+    // The autosave wrote this shot's waveform.
+    virtual void WaveformSaved(int /*shotNumber*/, const std::string& /*path*/) {}
 
 protected:
     ~SessionListener() = default;

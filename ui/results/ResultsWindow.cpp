@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 
@@ -279,7 +280,48 @@ void ResultsWindow::contextMenuEvent(QContextMenuEvent* event)
     QMenu menu(this);
     menu.addAction("Copy", this, &ResultsWindow::CopyString);
     menu.addAction("Export CSV…", this, &ResultsWindow::ExportCsv);
+    menu.addSeparator();
+    QAction* exclude = menu.addAction("Exclude last shot", this, &ResultsWindow::ExcludeLastShot);
+    exclude->setShortcut(Qt::Key_Delete);
+    exclude->setEnabled(string_.Count() > 0);
+    menu.addAction("Include the shot excluded last", this, &ResultsWindow::IncludeExcludedShot)
+        ->setEnabled(string_.HasExcluded());
+    menu.addAction("String details…", this, &ResultsWindow::detailsWanted);
+    menu.addAction("Library…", this, &ResultsWindow::libraryWanted);
     menu.exec(event->globalPos());
+}
+
+void ResultsWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Delete) {
+        ExcludeLastShot();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void ResultsWindow::ExcludeLastShot()
+{
+    if (const int number = string_.ExcludeLast()) {
+        Redraw();
+        emit shotExcluded(number, true);
+    }
+}
+
+void ResultsWindow::IncludeExcludedShot()
+{
+    if (const int number = string_.IncludeExcluded()) {
+        Redraw();
+        emit shotExcluded(number, false);
+    }
+}
+
+void ResultsWindow::Redraw()
+{
+    ShowReadouts();
+    LayOut(std::max(string_.Count() - 1, 0));
+    picHistory.Clear();
+    if (string_.Count() > 0) DrawArray();
 }
 
 void ResultsWindow::CopyString() { QApplication::clipboard()->setText(Q(string_.Table('\t', units_))); }

@@ -34,11 +34,17 @@ public:
     void lblVelo_Click(int index);
     void CopyString();
     void ExportCsv();
+    // A flyer leaves the readouts, the chart and the exports (and comes back).
+    void ExcludeLastShot();
+    void IncludeExcludedShot();
 
     const HistoryChart& Chart() const { return picHistory; }
 
 signals:
     void newString();  // the shot number starts again at 1
+    void shotExcluded(int number, bool excluded);
+    void detailsWanted();  // "String details…"
+    void libraryWanted();  // "Library…"
     void closed();
 
 protected:
@@ -46,6 +52,7 @@ protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -53,6 +60,7 @@ private:
     void LayOut(int count);
     void ShowReadouts();
     void DrawArray();
+    void Redraw();
 
     ShotString& string_;
     const Settings& record_;

@@ -93,6 +93,7 @@ private slots:
     void theStringOutlivesAClosedResultsWindow()
     {
         Rig rig;
+        rig.clock.days = 46362.5;
         rig.window->StartButton_Click();
         rig.Shoot(4800);
         rig.window->Results().close();
@@ -109,10 +110,25 @@ private slots:
         QCOMPARE(rig.window->String().Count(), 2);
         QCOMPARE(velocity->text(), QString("210.0"));
         QCOMPARE(rig.window->Results().findChild<QLabel*>("lblVelo(3)")->text(), QString("002"));
-        // A click on the shot counter starts the numbering again.
+        // The Delete key sets the newest shot aside as a flyer.
+        QTest::keyClick(&rig.window->Results(), Qt::Key_Delete);
+        QCOMPARE(rig.window->Results().findChild<QLabel*>("lblVelo(2)")->text(), QString("210.0"));
+        // A click on the shot counter starts the numbering again, and a new string.
+        const auto first = rig.window->Library().Recorder()->Current().id;
+        rig.clock.days += 0.01;
         QTest::mouseClick(rig.window->Results().findChild<QLabel*>("lblVelo(3)"), Qt::LeftButton);
         QCOMPARE(rig.window->Detector().State().ShotCount, 0);
+        QVERIFY(rig.window->Library().Recorder()->Current().id != first);
+        rig.clock.ms += 1000;
+        rig.Shoot(4800);
         rig.window->StartButton_Click();
+        // Every shot and miss is in the library, as any SQLite tool reads it.
+        QTest::mouseClick(rig.Find<QLabel>("lblLibrary"), Qt::LeftButton);
+        QVERIFY(rig.window->Library().Window() != nullptr);
+        rig.window->DoEnd();
+        QCOMPARE(SqliteQuery(rig.dir / "library.sqlite", "SELECT count(DISTINCT string_id), "
+                             "group_concat(ifnull(number, '-') || kind || excluded, ' ') FROM shots"),
+                 std::string("2|1shot0 -no impact0 2shot1 1shot0\n"));
     }
 
     void aFreezeStopsRecordingAndKeepsTheTriggerLines()

@@ -1,0 +1,111 @@
+// The shot library: every shot and miss, in strings, in one SQLite file that
+// shooters may query with any SQLite tool (the schema is documented in the
+// README). One object owns one connection; every write is a transaction of
+// its own, in a WAL journal with synchronous=FULL, so a shot that was
+// stored survives a killed program or a power cut. Windows ask it for rows
+// and statistics; they never write SQL.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "Sqlite.h"
+#include "StringStatistics.h"
+
+namespace quorvel {
+
+inline constexpr int kLibrarySchemaVersion = 2;
+
+enum class ShotKind { Shot, NoImpact, MaxVelocity };
+const char* KindText(ShotKind kind);  // "shot", "no impact", "max velocity"
+
+// Velocities in m/s, energy in J, distance in m, mass in g, whatever units
+// the window shows; times ISO 8601 UTC.
+struct StoredShot {
+    std::int64_t stringId = 0;
+    std::optional<int> number;  // the shot's number in its string; none for a miss
+    std::string timeUtc;
+    ShotKind kind = ShotKind::Shot;
+    std::optional<double> muzzleVelocity;
+    std::optional<double> averageVelocity;
+    std::optional<double> energy;
+    std::optional<int> samples;
+    int sampleRate = 0;
+    double distance = 0;
+    double pelletMass = 0;
+    int muzzleVolume = 0;
+    int impactVolume = 0;
+    bool excluded = false;
+    std::string excludeReason;
+    std::optional<std::string> waveform;  // the waveform file saved with it
+};
+
+struct StringInfo {
+    std::int64_t id = 0;
+    std::string name;
+    std::string gun;
+    std::string pellet;
+    std::string notes;
+    std::string startedUtc;
+};
+
+// A string as the library lists it: its details and the statistics of the
+// shots that count (not excluded, not misses).
+struct StringRow {
+    StringInfo info;
+    Summary summary;
+    int excluded = 0;
+    double averageEnergy = 0;  // J, from each counted shot's velocity and pellet mass
+};
+
+// A string with its shots: taken out of the library for Undo, exported, imported.
+struct StoredString {
+    StringInfo info;
+    std::vector<StoredShot> shots;
+};
+
+class ShotLibrary {
+public:
+    enum class Status { Ok, Locked, ReadOnly, Damaged, Newer, Failed };
+    struct Opened {
+        Status status = Status::Failed;
+        std::string message;  // for the shooter, naming the file; empty when all is well
+    };
+    // Opens or makes the library. A file that is no database (or a damaged
+    // one) is moved aside and a new library started; a newer schema is left
+    // alone; a read-only file (by its mode, also for root) is opened for
+    // reading only.
+    Opened Open(const std::string& path);
+    bool IsOpen() const { return db_.IsOpen(); }
+    const std::string& Path() const { return path_; }
+
+    std::optional<sql::Error> UpdateString(const StringInfo& info);
+    // Stores a shot; its string is made first when it is not there yet.
+    std::optional<sql::Error> AddShot(const StringInfo& string, const StoredShot& shot);
+    std::optional<sql::Error> SetExcluded(std::int64_t stringId, int number, bool excluded, const std::string& reason);
+
+    std::optional<sql::Error> SetWaveform(std::int64_t stringId, int number, const std::string& path);
+
+    std::vector<StringRow> Strings();  // newest first
+    std::vector<StoredShot> Shots(std::int64_t stringId);
+    std::optional<StoredString> Remove(std::int64_t stringId);
+    std::optional<sql::Error> Restore(const StoredString& removed);
+    // Adds the shots that are not there yet (the same time and average
+    // velocity), with their strings; `added` counts them.
+    std::optional<sql::Error> Import(const std::vector<StoredString>& strings, int* added);
+
+private:
+    Opened MoveAsideAndStartAgain(const std::string& reason);
+    std::optional<sql::Error> Migrate(int version);
+    std::optional<sql::Error> InsertShot(const StoredShot& shot);
+    std::optional<sql::Error> Write(const std::function<std::optional<sql::Error>()>& work);
+
+    std::string path_;
+    sql::Database db_;
+};
+
+}  // namespace quorvel

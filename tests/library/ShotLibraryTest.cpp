@@ -1,0 +1,215 @@
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "Files.h"
+#include "LibraryWriter.h"
+#include "ShotLibrary.h"
+#include "Sqlite.h"
+#include "UtcTime.h"
+
+using namespace quorvel;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A fresh folder per test and the sqlite3 tool a shooter would use.
+class Library : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = fs::temp_directory_path() /
+               ("quorvel-library-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        path_ = (dir_ / "library.sqlite").string();
+    }
+    void TearDown() override
+    {
+        fs::permissions(dir_, fs::perms::owner_all);
+        fs::remove_all(dir_);
+    }
+    std::string Query(const std::string& sql) const { return test_support::SqliteQuery(path_, sql); }
+    static StringInfo String(std::int64_t id) { return {id, "String " + std::to_string(id), "", "", "", "2026-12-06T10:00:00Z"}; }
+    static StoredShot Shot(std::int64_t string, int number, double velocity)
+    {
+        StoredShot s;
+        s.stringId = string;
+        s.number = number;
+        s.timeUtc = "2026-12-06T10:00:0" + std::to_string(number % 10) + "Z";
+        s.muzzleVelocity = velocity;
+        s.averageVelocity = velocity - 2;
+        s.energy = velocity * velocity * 0.547 / 2000;
+        s.samples = 3800;
+        s.sampleRate = 96000;
+        s.distance = 10;
+        s.pelletMass = 0.547;
+        return s;
+    }
+    fs::path dir_;
+    std::string path_;
+};
+
+}  // namespace
+
+// What the program stores is what any SQLite tool reads, under the
+// documented names; statistics count only shots that are not excluded.
+TEST_F(Library, StoresShotsUnderTheDocumentedSchemaAndCountsOnlyIncludedShots)
+{
+    ShotLibrary library;
+    ASSERT_EQ(library.Open(path_).status, ShotLibrary::Status::Ok);
+    for (int n = 1; n <= 4; ++n) ASSERT_FALSE(library.AddShot(String(7), Shot(7, n, 250 + n)));
+    StoredShot miss = Shot(7, 0, 0);
+    miss.number.reset();
+    miss.kind = ShotKind::NoImpact;
+    miss.muzzleVelocity = miss.averageVelocity = miss.energy = std::nullopt;
+    ASSERT_FALSE(library.AddShot(String(7), miss));
+    ASSERT_FALSE(library.SetExcluded(7, 4, true, "flyer"));
+    ASSERT_FALSE(library.UpdateString({7, "JSB 8.44", "HW100", "JSB Exact", "cold day", "ignored"}));
+
+    EXPECT_EQ(Query("PRAGMA user_version; PRAGMA journal_mode; SELECT name, gun, pellet, notes, started_utc FROM strings;"
+                    "SELECT number, kind, muzzle_velocity, excluded, exclude_reason FROM shots WHERE string_id = 7 "
+                    "AND (number IS NULL OR number > 3) ORDER BY id;"),
+              "2\nwal\nJSB 8.44|HW100|JSB Exact|cold day|2026-12-06T10:00:00Z\n4|shot|254.0|1|flyer\n|no impact||0|\n");
+    EXPECT_EQ(Query("SELECT group_concat(name) FROM pragma_table_info('shots');"),
+              "id,string_id,number,time_utc,kind,muzzle_velocity,average_velocity,energy,samples,sample_rate,distance,"
+              "pellet_mass,muzzle_volume,impact_volume,excluded,exclude_reason,waveform\n");
+
+    const auto rows = library.Strings();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].summary.count, 3);
+    EXPECT_EQ(rows[0].excluded, 1);
+    EXPECT_DOUBLE_EQ(rows[0].summary.mean, 252);
+    EXPECT_DOUBLE_EQ(rows[0].summary.Es(), 2);
+
+    // Deleted and brought back whole.
+    const auto removed = library.Remove(7);
+    ASSERT_TRUE(removed);
+    EXPECT_EQ(Query("SELECT count(*) FROM shots; SELECT count(*) FROM strings;"), "0\n0\n");
+    ASSERT_FALSE(library.Restore(*removed));
+    EXPECT_EQ(Query("SELECT count(*), sum(excluded) FROM shots; SELECT name FROM strings;"), "5|1\nJSB 8.44\n");
+}
+
+TEST_F(Library, MigratesAVersionOneFileInPlace)
+{
+    fs::copy_file(QUORVEL_TEST_DATA "/library-v1.sqlite", path_);
+    ShotLibrary library;
+    ASSERT_EQ(library.Open(path_).status, ShotLibrary::Status::Ok);
+    EXPECT_EQ(Query("PRAGMA user_version; SELECT count(*), sum(excluded), count(waveform) FROM shots;"
+                    "SELECT name, gun FROM strings;"),
+              "2\n3|0|0\n2025-11-24 16:00|\n");
+    EXPECT_DOUBLE_EQ(library.Strings()[0].summary.mean, 251.5);
+}
+
+// Every kind of unusable file: one message naming it, and the file as it was.
+TEST_F(Library, UnusableFilesAreLeftAsTheyWereWithAMessage)
+{
+    struct Case {
+        const char* what;
+        std::function<void(const std::string&)> make;
+        ShotLibrary::Status status;
+        bool movedAside;
+    };
+    const auto text = [](const std::string& p) { std::ofstream(p) << "shots, not a database\n"; };
+    const auto newer = [this](const std::string& p) {
+        ShotLibrary().Open(p);
+        Query("PRAGMA user_version = 3;");
+    };
+    const auto readOnly = [](const std::string& p) {
+        ShotLibrary l;
+        l.Open(p);
+        l.AddShot(String(1), Shot(1, 1, 250));
+        l = ShotLibrary();
+        fs::permissions(p, fs::perms::owner_read);
+    };
+    const std::vector<Case> cases = {{"not a database", text, ShotLibrary::Status::Ok, true},
+                                     {"newer", newer, ShotLibrary::Status::Newer, false},
+                                     {"read-only", readOnly, ShotLibrary::Status::ReadOnly, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        c.make(path_);
+        const std::string before = test_support::Slurp(path_);
+        ShotLibrary library;
+        const auto opened = library.Open(path_);
+        EXPECT_EQ(opened.status, c.status);
+        EXPECT_NE(opened.message.find(path_), std::string::npos) << opened.message;
+        std::vector<fs::path> aside;
+        for (const auto& e : fs::directory_iterator(dir_)) {
+            if (e.path().filename().string().find(".damaged-") != std::string::npos) aside.push_back(e.path());
+        }
+        ASSERT_EQ(aside.size(), c.movedAside ? 1u : 0u);
+        EXPECT_EQ(test_support::Slurp(c.movedAside ? aside[0] : fs::path(path_)), before);
+        if (c.status != ShotLibrary::Status::Ok) {
+            EXPECT_TRUE(library.AddShot(String(2), Shot(2, 1, 250)));
+        }
+    }
+}
+
+// Shots measured while the library cannot be written wait in order and are
+// stored when it can; the shooter hears once of the trouble and once of its end.
+TEST_F(Library, TheWriterKeepsShotsThroughALockAndAFullDiskAndStoresThemAfter)
+{
+    std::mutex m;
+    std::vector<std::string> told;
+    {
+        ShotLibrary().Open(path_);
+        sql::Database other;
+        ASSERT_FALSE(other.Open(path_, sql::Database::Mode::ReadWrite));
+        ASSERT_FALSE(other.Exec("BEGIN EXCLUSIVE"));
+        LibraryWriter writer(path_, [&](bool, const std::string& s) { std::lock_guard l(m); told.push_back(s); },
+                             std::chrono::milliseconds(50));
+        for (int n = 1; n <= 3; ++n) writer.Store(String(1), Shot(1, n, 250 + n));
+        std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+        EXPECT_EQ(writer.Waiting(), 3);
+        other.Exec("COMMIT");
+        EXPECT_EQ(writer.Finish(std::chrono::seconds(20)), 0);
+    }
+    EXPECT_EQ(Query("SELECT group_concat(number) FROM shots;"), "1,2,3\n");
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_NE(told[0].find("locked"), std::string::npos) << told[0];
+    EXPECT_NE(told[1].find("every kept shot is stored"), std::string::npos);
+
+    // A full disk: writing beyond the file size limit fails as ENOSPC would.
+    told.clear();
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    LibraryWriter writer(path_, [&](bool, const std::string& s) { std::lock_guard l(m); told.push_back(s); },
+                         std::chrono::milliseconds(50));
+    rlimit full = old;
+    full.rlim_cur = 0;
+    ::setrlimit(RLIMIT_FSIZE, &full);
+    for (int n = 4; n <= 40; ++n) writer.Store(String(1), Shot(1, n, 250));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_GT(writer.Waiting(), 0);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(writer.Finish(std::chrono::seconds(20)), 0);
+    EXPECT_EQ(Query("SELECT count(*) FROM shots;"), "40\n");
+    EXPECT_EQ(told.size(), 2u);
+}
+
+TEST(UtcTime, LocalDaysBecomeUtcAndComeBackWithTheirOffset)
+{
+    ::setenv("TZ", "Europe/Berlin", 1);
+    ::tzset();
+    // 6 December 2026 22:04:05 local (winter, UTC+1) and 1 July 2026 12:00 (summer, UTC+2).
+    EXPECT_EQ(UtcIsoFromLocalDays(46362 + (22 * 3600 + 4 * 60 + 5) / 86400.0), "2026-12-06T21:04:05Z");
+    EXPECT_EQ(UtcIsoFromLocalDays(46204.5), "2026-07-01T10:00:00Z");
+    EXPECT_EQ(LocalIsoWithOffset("2026-07-01T10:00:00Z"), "2026-07-01T12:00:00+02:00");
+    EXPECT_EQ(LocalTimeText("2026-12-06T21:04:05Z"), "2026-12-06 22:04:05");
+    EXPECT_FALSE(ParseUtcIso("2026-12-06 21:04:05"));
+    ::unsetenv("TZ");
+    ::tzset();
+}

@@ -1,0 +1,48 @@
+// Velocity against shot number for one string or several overlaid, scaled
+// to the data (not to the velocity limits a shooter set for measuring).
+// One string shows its average line, a ±1 SD band and its plateau shaded;
+// excluded shots are drawn hollow. The same drawing goes on screen, into
+// the PDF report and into a PNG.
+#pragma once
+
+#include <vector>
+
+#include <QColor>
+#include <QString>
+#include <QWidget>
+
+#include "StringFigures.h"
+
+namespace quorvel {
+
+struct ChartSeries {
+    QString name;
+    QColor colour;
+    StringFigures figures;
+};
+
+class StringChart final : public QWidget {
+    Q_OBJECT
+public:
+    explicit StringChart(QWidget* parent = nullptr);
+
+    void SetSeries(std::vector<ChartSeries> series, const QString& speedUnit);
+    const std::vector<ChartSeries>& Series() const { return series_; }
+    // Draws into any painter: the window, a report page, an image.
+    void Paint(QPainter& painter, const QRectF& area) const;
+    QImage Image(const QSize& size) const;  // `size` in points; the image has twice the pixels
+
+    // The velocity range drawn, after the margins (for tests and readers).
+    std::pair<double, double> VelocityRange() const;
+
+    static QColor Colour(int index);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    std::vector<ChartSeries> series_;
+    QString unit_;
+};
+
+}  // namespace quorvel

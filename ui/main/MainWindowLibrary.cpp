@@ -1,0 +1,51 @@
+// The main window's part in the shot library: a new string at start and
+// at each reset of the shot number, every shot and miss stored as measured,
+// flyers and details from the results window, and the library window.
+#include <QShortcut>
+
+#include "LibraryWindow.h"
+#include "MainWindow.h"
+
+namespace quorvel {
+
+void MainWindow::OpenLibrary()
+{
+    library_.Open(LibraryPath(services_.settingsPath, DataFolder()), services_.clock.NowDays());
+}
+
+void MainWindow::StoreInLibrary(const BlockOutcome& o)
+{
+    StringRecorder* recorder = library_.Recorder();
+    if (recorder == nullptr) return;
+    if (o.fillData) recorder->Shot(session_.Detector().LastShot(), record_.units == 0);
+    if (o.event == BlockEvent::NoImpact) recorder->Miss(ShotKind::NoImpact, services_.clock.NowDays(), record_, {});
+    if (o.event == BlockEvent::TooClose) recorder->Miss(ShotKind::MaxVelocity, services_.clock.NowDays(), record_, {});
+}
+
+void MainWindow::WaveformSaved(int shotNumber, const std::string& path)
+{
+    if (StringRecorder* recorder = library_.Recorder()) recorder->WaveformSaved(shotNumber, path);
+}
+
+void MainWindow::ConnectResultsToLibrary()
+{
+    ResultsWindow* results = results_.get();
+    connect(results, &ResultsWindow::newString, this, [this] {
+        if (StringRecorder* recorder = library_.Recorder()) recorder->NewString(services_.clock.NowDays());
+    });
+    connect(results, &ResultsWindow::shotExcluded, this, [this](int number, bool excluded) {
+        if (StringRecorder* recorder = library_.Recorder()) recorder->SetExcluded(number, excluded);
+        if (LibraryWindow* window = library_.Window()) QTimer::singleShot(300, window, &LibraryWindow::Reload);
+    });
+    connect(results, &ResultsWindow::detailsWanted, this, [this, results] { library_.EditDetails(results); });
+    connect(results, &ResultsWindow::libraryWanted, this, &MainWindow::ShowLibrary);
+}
+
+void MainWindow::ShowLibrary()
+{
+    if (!library_.IsOpen() || library_.Recorder() == nullptr) return;
+    LibraryWindow& window = library_.ShowWindow(record_);
+    window.SelectStrings({library_.Recorder()->Current().id});
+}
+
+}  // namespace quorvel
