@@ -43,6 +43,19 @@ constexpr const char* kShotColumns =
     "string_id, number, time_utc, kind, muzzle_velocity, average_velocity, energy, samples, sample_rate, "
     "distance, pellet_mass, muzzle_volume, impact_volume, excluded, exclude_reason, waveform";
 
+constexpr const char* kInsertString =
+    "INSERT INTO strings(id, name, gun, pellet, notes, started_utc) VALUES(?, ?, ?, ?, ?, ?)";
+// A string written with its first shot; one already there keeps its details.
+constexpr const char* kAddString =
+    "INSERT OR IGNORE INTO strings(id, name, gun, pellet, notes, started_utc) VALUES(?, ?, ?, ?, ?, ?)";
+
+sql::Statement& BindString(sql::Statement& s, const StringInfo& info)
+{
+    return s.Bind(1, info.id).Bind(2, info.name).Bind(3, info.gun).Bind(4, info.pellet).Bind(5, info.notes).Bind(6, info.startedUtc);
+}
+
+StringInfo ReadString(const sql::Statement& s) { return {s.Int(0), s.Text(1), s.Text(2), s.Text(3), s.Text(4), s.Text(5)}; }
+
 bool IsBusy(int code) { return (code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED; }
 bool IsDamage(int code) { return (code & 0xff) == SQLITE_NOTADB || (code & 0xff) == SQLITE_CORRUPT; }
 
@@ -109,7 +122,7 @@ const char* KindText(ShotKind kind)
     return "shot";
 }
 
-ShotLibrary::Opened ShotLibrary::Open(const std::string& path)
+ShotLibrary::Opened ShotLibrary::Open(const std::string& path, bool check)
 {
     db_.Close();
     path_ = path;
@@ -126,9 +139,9 @@ ShotLibrary::Opened ShotLibrary::Open(const std::string& path)
 
     int version = 0;
     std::optional<sql::Error> error;
-    {
-        sql::Statement check(db_, "PRAGMA quick_check(1)");
-        if (check.Step(&error) && check.Text(0) != "ok") error = sql::Error{SQLITE_CORRUPT, check.Text(0)};
+    if (check) {
+        sql::Statement pages(db_, "PRAGMA quick_check(1)");
+        if (pages.Step(&error) && pages.Text(0) != "ok") error = sql::Error{SQLITE_CORRUPT, pages.Text(0)};
     }
     if (!error) {
         sql::Statement v(db_, "PRAGMA user_version");
@@ -204,12 +217,10 @@ std::optional<sql::Error> ShotLibrary::Write(const std::function<std::optional<s
 std::optional<sql::Error> ShotLibrary::UpdateString(const StringInfo& info)
 {
     return Write([&] {
-        sql::Statement s(db_, "INSERT INTO strings(id, name, gun, pellet, notes, started_utc) VALUES(?, ?, ?, ?, ?, ?) "
-                              "ON CONFLICT(id) DO UPDATE SET name = excluded.name, gun = excluded.gun, "
-                              "pellet = excluded.pellet, notes = excluded.notes");
-        s.Bind(1, info.id).Bind(2, info.name).Bind(3, info.gun).Bind(4, info.pellet).Bind(5, info.notes);
-        s.Bind(6, info.startedUtc);
-        return s.Run();
+        sql::Statement s(db_, std::string(kInsertString) +
+                                  " ON CONFLICT(id) DO UPDATE SET name = excluded.name, gun = excluded.gun, "
+                                  "pellet = excluded.pellet, notes = excluded.notes");
+        return BindString(s, info).Run();
     });
 }
 
@@ -233,10 +244,8 @@ std::optional<sql::Error> ShotLibrary::InsertShot(const StoredShot& shot)
 std::optional<sql::Error> ShotLibrary::AddShot(const StringInfo& string, const StoredShot& shot)
 {
     return Write([&]() -> std::optional<sql::Error> {
-        sql::Statement s(db_, "INSERT OR IGNORE INTO strings(id, name, gun, pellet, notes, started_utc) "
-                              "VALUES(?, ?, ?, ?, ?, ?)");
-        s.Bind(1, string.id).Bind(2, string.name).Bind(3, string.gun).Bind(4, string.pellet).Bind(5, string.notes);
-        if (auto e = s.Bind(6, string.startedUtc).Run()) return e;
+        sql::Statement s(db_, kAddString);
+        if (auto e = BindString(s, string).Run()) return e;
         return InsertShot(shot);
     });
 }
@@ -267,7 +276,7 @@ std::vector<StringRow> ShotLibrary::Strings()
     if (!db_.IsOpen()) return rows;
     sql::Statement s(db_, "SELECT id, name, gun, pellet, notes, started_utc FROM strings ORDER BY started_utc DESC, id DESC");
     while (s.Step()) {
-        rows.push_back({{s.Int(0), s.Text(1), s.Text(2), s.Text(3), s.Text(4), s.Text(5)}, {}, 0, 0});
+        rows.push_back({ReadString(s), {}, 0, 0});
     }
     // One pass over every shot in string order is far quicker than a query
     // per string; the statistics are the program's own, not SQL's.
@@ -319,7 +328,7 @@ std::optional<StoredString> ShotLibrary::Remove(std::int64_t stringId)
     sql::Statement s(db_, "SELECT id, name, gun, pellet, notes, started_utc FROM strings WHERE id = ?");
     s.Bind(1, stringId);
     if (!s.Step()) return std::nullopt;
-    removed.info = {s.Int(0), s.Text(1), s.Text(2), s.Text(3), s.Text(4), s.Text(5)};
+    removed.info = ReadString(s);
     removed.shots = Shots(stringId);
     const auto e = Write([&]() -> std::optional<sql::Error> {
         sql::Statement shots(db_, "DELETE FROM shots WHERE string_id = ?");
@@ -334,10 +343,8 @@ std::optional<StoredString> ShotLibrary::Remove(std::int64_t stringId)
 std::optional<sql::Error> ShotLibrary::Restore(const StoredString& removed)
 {
     return Write([&]() -> std::optional<sql::Error> {
-        sql::Statement s(db_, "INSERT INTO strings(id, name, gun, pellet, notes, started_utc) VALUES(?, ?, ?, ?, ?, ?)");
-        const StringInfo& info = removed.info;
-        s.Bind(1, info.id).Bind(2, info.name).Bind(3, info.gun).Bind(4, info.pellet).Bind(5, info.notes);
-        if (auto e = s.Bind(6, info.startedUtc).Run()) return e;
+        sql::Statement s(db_, kInsertString);
+        if (auto e = BindString(s, removed.info).Run()) return e;
         for (const StoredShot& shot : removed.shots) {
             if (auto e = InsertShot(shot)) return e;
         }
@@ -353,9 +360,9 @@ std::optional<sql::Error> ShotLibrary::Import(const std::vector<StoredString>& s
         // The file holds the average to five decimals: what was stored live
         // and later imported is the same shot.
         sql::Statement known(db_, "SELECT 1 FROM shots WHERE time_utc = ? AND abs(average_velocity - ?) < 1e-4 LIMIT 1");
-        sql::Statement string(db_, "INSERT OR IGNORE INTO strings(id, name, started_utc) VALUES(?, ?, ?)");
+        sql::Statement string(db_, kAddString);
         for (const StoredString& s : strings) {
-            if (auto e = string.Bind(1, s.info.id).Bind(2, s.info.name).Bind(3, s.info.startedUtc).Run()) return e;
+            if (auto e = BindString(string, s.info).Run()) return e;
             for (const StoredShot& shot : s.shots) {
                 known.Bind(1, shot.timeUtc).Bind(2, shot.averageVelocity.value_or(0));
                 const bool there = known.Step();

@@ -78,8 +78,9 @@ public:
     // Opens or makes the library. A file that is no database (or a damaged
     // one) is moved aside and a new library started; a newer schema is left
     // alone; a read-only file (by its mode, also for root) is opened for
-    // reading only.
-    Opened Open(const std::string& path);
+    // reading only. `check` reads every page first (PRAGMA quick_check): the
+    // writer does at start; a window opened later may skip it and open at once.
+    Opened Open(const std::string& path, bool check = true);
     bool IsOpen() const { return db_.IsOpen(); }
     const std::string& Path() const { return path_; }
 

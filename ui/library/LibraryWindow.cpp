@@ -25,7 +25,8 @@ LibraryWindow::LibraryWindow(std::string path, Dialogs& dialogs, FileDialogs& fi
     setObjectName("frmLibrary");
     setWindowTitle("Quorvel - Shot library");
     BuildControls();
-    const ShotLibrary::Opened opened = library_.Open(path_);
+    // The recorder's writer checked every page at start.
+    const ShotLibrary::Opened opened = library_.Open(path_, false);
     if (!opened.message.empty()) lblStatus.setText(Q(opened.message));
     resize(980, 720);
 }
@@ -50,7 +51,10 @@ void LibraryWindow::BuildControls()
     const int digits = fm.horizontalAdvance("0000.00") + 16;
     const int widths[] = {fm.horizontalAdvance("2026-12-06 22:04:05") + 12, fm.horizontalAdvance("x") * 24,
                           fm.horizontalAdvance("x") * 14, fm.horizontalAdvance("x") * 20, digits};
-    for (int c = 0; c < StringsModel::Columns; ++c) tblStrings.setColumnWidth(c, c < 5 ? widths[c] : digits);
+    for (int c = 0; c < StringsModel::Columns; ++c) {
+        const int header = fm.horizontalAdvance(model_.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()) + 24;
+        tblStrings.setColumnWidth(c, std::max(header, c < 5 ? widths[c] : digits));
+    }
     connect(tblStrings.selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { SelectionChanged(); });
     connect(&tblStrings, &QTableView::doubleClicked, this, [this] { EditDetails(); });
 
@@ -118,8 +122,17 @@ void LibraryWindow::BuildControls()
     top->addWidget(&txtPlateau);
     top->addWidget(&cmdImport);
 
+    // The flyer controls stand under the shots they act on.
+    auto* shots = new QWidget;
+    auto* shotColumn = new QVBoxLayout(shots);
+    shotColumn->setContentsMargins(0, 0, 0, 0);
+    shotColumn->addWidget(&tblShots, 1);
+    auto* flyer = new QHBoxLayout;
+    flyer->addWidget(&txtReason, 1);
+    flyer->addWidget(&cmdExclude);
+    shotColumn->addLayout(flyer);
     auto* middle = new QSplitter(Qt::Horizontal);
-    middle->addWidget(&tblShots);
+    middle->addWidget(shots);
     middle->addWidget(&picStrings);
     middle->setStretchFactor(1, 2);
     auto* split = new QSplitter(Qt::Vertical);
@@ -130,16 +143,15 @@ void LibraryWindow::BuildControls()
     split->setStretchFactor(1, 4);
     split->setStretchFactor(2, 2);
 
-    auto* shotRow = new QHBoxLayout;
-    shotRow->addWidget(&txtReason, 1);
-    shotRow->addWidget(&cmdExclude);
-    shotRow->addSpacing(16);
-    for (QPushButton* b : {&cmdDetails, &cmdDelete, &cmdUndo, &cmdCsv, &cmdReport, &cmdChart}) shotRow->addWidget(b);
+    auto* stringRow = new QHBoxLayout;
+    for (QPushButton* b : {&cmdDetails, &cmdDelete, &cmdUndo}) stringRow->addWidget(b);
+    stringRow->addStretch(1);
+    for (QPushButton* b : {&cmdCsv, &cmdReport, &cmdChart}) stringRow->addWidget(b);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(split, 1);
-    layout->addLayout(shotRow);
+    layout->addLayout(stringRow);
     layout->addWidget(&lblStatus);
 }
 

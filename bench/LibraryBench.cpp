@@ -1,0 +1,147 @@
+// The shot library: the library window opening on 100,000 shots in 2,000
+// strings (statistics included), against the plain way of asking SQL for
+// each string's figures in turn; and what storing a shot costs the UI
+// thread, against writing it there (a transaction with synchronous=FULL).
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include <QApplication>
+
+#include "LibraryWindow.h"
+#include "LibraryWriter.h"
+
+using namespace quorvel;
+
+namespace {
+
+std::string BigLibrary()
+{
+    static const std::string path = [] {
+        const auto p = std::filesystem::temp_directory_path() / "quorvel-bench-library.sqlite";
+        for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(p.string() + suffix);
+        std::vector<StoredString> strings;
+        for (int s = 0; s < 2000; ++s) {
+            StoredString string;
+            string.info = {1'700'000'000'000 + s * 3'600'000LL, "String " + std::to_string(s), "HW100", "JSB", "",
+                           "2026-01-01T10:00:00Z"};
+            for (int n = 1; n <= 50; ++n) {
+                StoredShot shot;
+                shot.stringId = string.info.id;
+                shot.number = n;
+                const int second = s * 50 + n;  // one shot a second, all different
+                char time[32];
+                std::snprintf(time, sizeof time, "2026-01-%02dT%02d:%02d:%02dZ", 1 + second / 86400, second / 3600 % 24,
+                              second / 60 % 60, second % 60);
+                shot.timeUtc = time;
+                shot.muzzleVelocity = 250 + std::sin(s * 50 + n) * 2;
+                shot.averageVelocity = *shot.muzzleVelocity - 3;
+                shot.pelletMass = 0.547;
+                shot.sampleRate = 96000;
+                shot.excluded = n == 17;
+                string.shots.push_back(shot);
+            }
+            strings.push_back(std::move(string));
+        }
+        ShotLibrary library;
+        library.Open(p.string());
+        int added = 0;
+        library.Import(strings, &added);
+        return p.string();
+    }();
+    return path;
+}
+
+void BM_LibraryWindowOpens(benchmark::State& state)
+{
+    const std::string path = BigLibrary();
+    FakeDialogs dialogs;
+    FakeFileDialogs files;
+    Settings settings;
+    for (auto _ : state) {
+        LibraryWindow window(path, dialogs, files);
+        window.SetSettings(settings);
+        window.Reload();
+        window.show();
+        QApplication::processEvents();
+        benchmark::DoNotOptimize(window.SelectedIds());
+    }
+}
+BENCHMARK(BM_LibraryWindowOpens)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same figures the window shows, read the library's way: one pass over all shots.
+void BM_LibraryStringsRead(benchmark::State& state)
+{
+    const std::string path = BigLibrary();
+    for (auto _ : state) {
+        ShotLibrary library;
+        library.Open(path, false);
+        benchmark::DoNotOptimize(library.Strings());
+    }
+}
+BENCHMARK(BM_LibraryStringsRead)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The reference: each string's statistics from SQL, one query per string.
+void BM_LibraryReferenceQueries(benchmark::State& state)
+{
+    const std::string path = BigLibrary();
+    for (auto _ : state) {
+        sql::Database db;
+        db.Open(path, sql::Database::Mode::ReadOnly);
+        sql::Statement ids(db, "SELECT id FROM strings ORDER BY started_utc DESC");
+        sql::Statement figures(db, "SELECT count(*), avg(muzzle_velocity), min(muzzle_velocity), max(muzzle_velocity), "
+                                   "avg(muzzle_velocity * muzzle_velocity) FROM shots WHERE string_id = ? AND kind = "
+                                   "'shot' AND excluded = 0");
+        double sum = 0;
+        while (ids.Step()) {
+            figures.Bind(1, ids.Int(0));
+            if (figures.Step()) sum += figures.Real(1) + std::sqrt(std::max(0.0, figures.Real(4) - figures.Real(1) * figures.Real(1)));
+            figures.Reset();
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+BENCHMARK(BM_LibraryReferenceQueries)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+StoredShot OneShot(int n)
+{
+    StoredShot shot;
+    shot.stringId = 1;
+    shot.number = n;
+    shot.timeUtc = "2026-12-06T10:00:00Z";
+    shot.muzzleVelocity = 250;
+    shot.averageVelocity = 247;
+    shot.sampleRate = 96000;
+    return shot;
+}
+
+// What the block hand-over pays: the shot handed to the writer's thread.
+void BM_StoreShotOnTheUiThread(benchmark::State& state)
+{
+    const auto path = std::filesystem::temp_directory_path() / "quorvel-bench-store.sqlite";
+    std::filesystem::remove(path);
+    LibraryWriter writer(path.string(), [](bool, const std::string&) {});
+    const StringInfo info{1, "bench", "", "", "", "2026-12-06T10:00:00Z"};
+    int n = 0;
+    for (auto _ : state) writer.Store(info, OneShot(++n));
+    state.counters["stored"] = writer.Finish(std::chrono::seconds(60)) == 0 ? 1 : 0;
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_StoreShotOnTheUiThread)->Unit(benchmark::kMicrosecond)->Iterations(200);
+
+// The reference: the same shot written on the calling thread, its own transaction, flushed to disk.
+void BM_StoreShotWrittenInPlace(benchmark::State& state)
+{
+    const auto path = std::filesystem::temp_directory_path() / "quorvel-bench-inplace.sqlite";
+    std::filesystem::remove(path);
+    ShotLibrary library;
+    library.Open(path.string());
+    const StringInfo info{1, "bench", "", "", "", "2026-12-06T10:00:00Z"};
+    int n = 0;
+    for (auto _ : state) library.AddShot(info, OneShot(++n));
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_StoreShotWrittenInPlace)->Unit(benchmark::kMicrosecond)->Iterations(200);
+
+}  // namespace
