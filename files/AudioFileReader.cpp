@@ -87,6 +87,26 @@ std::unique_ptr<AudioStream> AudioStream::OpenBytes(std::span<const std::uint8_t
     return Opened(std::move(impl), error);
 }
 
+std::int64_t AudioStream::Frames() const
+{
+    const sf_count_t frames = impl_->info.frames;
+    return frames > 0 && frames < SF_COUNT_MAX ? static_cast<std::int64_t>(frames) : 0;
+}
+
+std::string AudioStream::StartText() const
+{
+    // Field recorders write a broadcast extension chunk; its date and time
+    // are the recorder's local clock.
+    SF_BROADCAST_INFO bext{};
+    if (sf_command(impl_->file, SFC_GET_BROADCAST_INFO, &bext, sizeof bext) == SF_TRUE) {
+        const std::string date(bext.origination_date, strnlen(bext.origination_date, sizeof bext.origination_date));
+        const std::string time(bext.origination_time, strnlen(bext.origination_time, sizeof bext.origination_time));
+        if (!date.empty()) return date + " " + time;
+    }
+    const char* text = sf_get_string(impl_->file, SF_STR_DATE);
+    return text != nullptr ? std::string(text) : std::string();
+}
+
 std::size_t AudioStream::Read(std::span<std::uint8_t> out)
 {
     const auto channels = static_cast<std::size_t>(impl_->info.channels);

@@ -27,6 +27,12 @@ public:
     AudioStream& operator=(const AudioStream&) = delete;
 
     int SampleRate() const { return rate_; }
+    // The length the header gives, in samples; 0 when it does not say.
+    std::int64_t Frames() const;
+    // When the recorder says the recording began, as "YYYY-MM-DD hh:mm:ss"
+    // local time (a broadcast WAVE's origination, or the file's date text);
+    // empty when it does not say.
+    std::string StartText() const;
     // Fills `out` with the next samples; fewer only at the end of the sound
     // (or where a damaged file stops: Error() then says why).
     std::size_t Read(std::span<std::uint8_t> out);

@@ -322,6 +322,15 @@ std::vector<StoredShot> ShotLibrary::Shots(std::int64_t stringId)
     return shots;
 }
 
+std::int64_t ShotLibrary::UnusedStringId(std::int64_t wanted)
+{
+    if (!db_.IsOpen()) return wanted;
+    sql::Statement s(db_, "SELECT max(id) FROM strings WHERE id >= ?");
+    s.Bind(1, wanted);
+    if (!s.Step() || s.IsNull(0)) return wanted;
+    return s.Int(0) + 1;
+}
+
 std::optional<StoredString> ShotLibrary::Remove(std::int64_t stringId)
 {
     StoredString removed;

@@ -94,6 +94,8 @@ public:
     std::vector<StringRow> Strings();  // newest first
     std::vector<StoredShot> Shots(std::int64_t stringId);
     std::optional<StoredString> Remove(std::int64_t stringId);
+    // `wanted`, or the next id after every string at or above it.
+    std::int64_t UnusedStringId(std::int64_t wanted);
     std::optional<sql::Error> Restore(const StoredString& removed);
     // Adds the shots that are not there yet (the same time and average
     // velocity), with their strings; `added` counts them.

@@ -15,24 +15,23 @@ std::string DefaultStringName(double localDays)
     return name;
 }
 
-void StringRecorder::NewString(double localDays)
+StringInfo StringStartingAt(double localDays)
 {
-    current_ = {};
-    current_.startedUtc = UtcIsoFromLocalDays(localDays);
-    current_.name = DefaultStringName(localDays);
-    // Ids are the start in milliseconds: unique across program runs and
-    // across several recorders writing one library.
-    const auto seconds = ParseUtcIso(current_.startedUtc).value_or(0);
+    StringInfo info;
+    info.startedUtc = UtcIsoFromLocalDays(localDays);
+    info.name = DefaultStringName(localDays);
+    const auto seconds = ParseUtcIso(info.startedUtc).value_or(0);
     const double fraction = localDays * 86400 - std::floor(localDays * 86400);
-    current_.id = seconds * 1000 + static_cast<std::int64_t>(fraction * 1000);
+    info.id = seconds * 1000 + static_cast<std::int64_t>(fraction * 1000);
+    return info;
 }
 
-void StringRecorder::Shot(const ShotResult& shot, bool metric)
+StoredShot StoredFromShot(const ShotResult& shot, bool metric, std::int64_t stringId)
 {
     const double speed = metric ? 1 : FeetPerMetre;
     const double mass = metric ? 1 : GrainsPerGram;
     StoredShot s;
-    s.stringId = current_.id;
+    s.stringId = stringId;
     s.number = shot.ShotNumber;
     s.timeUtc = UtcIsoFromLocalDays(shot.ShotTime);
     s.muzzleVelocity = shot.MuzzleVelocity / speed;
@@ -44,14 +43,15 @@ void StringRecorder::Shot(const ShotResult& shot, bool metric)
     s.pelletMass = shot.PelletMass / mass;
     s.muzzleVolume = shot.MuzzleLevel;
     s.impactVolume = shot.ImpactLevel;
-    writer_.Store(current_, s);
+    return s;
 }
 
-void StringRecorder::Miss(ShotKind kind, double localDays, const Settings& settings, std::optional<int> samples)
+StoredShot StoredFromMiss(ShotKind kind, double localDays, const Settings& settings, std::optional<int> samples,
+                          std::int64_t stringId)
 {
     const bool metric = settings.units == 0;
     StoredShot s;
-    s.stringId = current_.id;
+    s.stringId = stringId;
     s.kind = kind;
     s.timeUtc = UtcIsoFromLocalDays(localDays);
     s.samples = samples;
@@ -60,7 +60,16 @@ void StringRecorder::Miss(ShotKind kind, double localDays, const Settings& setti
     s.pelletMass = settings.pelletmass / (metric ? 1 : GrainsPerGram);
     s.muzzleVolume = settings.MuzzleVolume;
     s.impactVolume = settings.ImpactVolume;
-    writer_.Store(current_, s);
+    return s;
+}
+
+void StringRecorder::NewString(double localDays) { current_ = StringStartingAt(localDays); }
+
+void StringRecorder::Shot(const ShotResult& shot, bool metric) { writer_.Store(current_, StoredFromShot(shot, metric, current_.id)); }
+
+void StringRecorder::Miss(ShotKind kind, double localDays, const Settings& settings, std::optional<int> samples)
+{
+    writer_.Store(current_, StoredFromMiss(kind, localDays, settings, samples, current_.id));
 }
 
 void StringRecorder::SetExcluded(int number, bool excluded, const std::string& reason)

@@ -20,6 +20,8 @@ public:
     // A new string starts (the program started, or the shot number was
     // reset); named after its local date and time until the shooter names it.
     void NewString(double localDays);
+    // A new string with these details (a recording measured from a file).
+    void NewString(const StringInfo& info) { current_ = info; }
     void Shot(const ShotResult& shot, bool metric);
     // A shot without a velocity: `samples` when muzzle and impact were too close.
     void Miss(ShotKind kind, double localDays, const Settings& settings, std::optional<int> samples);
@@ -36,5 +38,13 @@ private:
 
 // "2026-12-06 22:04": a string's name until the shooter gives it one.
 std::string DefaultStringName(double localDays);
+// A new string begun at that moment, with its default name; its id is the
+// start in milliseconds, unique across program runs and across several
+// recorders writing one library.
+StringInfo StringStartingAt(double localDays);
+// Rows to store, in metric units whatever the window shows.
+StoredShot StoredFromShot(const ShotResult& shot, bool metric, std::int64_t stringId);
+StoredShot StoredFromMiss(ShotKind kind, double localDays, const Settings& settings, std::optional<int> samples,
+                          std::int64_t stringId);
 
 }  // namespace quorvel

@@ -36,7 +36,11 @@ std::vector<std::int16_t> Synthesize(const Recording& r)
     std::vector<double> sound(static_cast<std::size_t>(std::max<std::int64_t>(r.length, 0)));
     for (double& s : sound) s = noise(rng);
     for (const Shot& shot : r.shots) {
-        AddBurst(sound, shot.muzzleSample, shot.muzzleLevel, 2900.0, 1.2, r.sampleRate, rng);
+        AddBurst(sound, shot.muzzleSample, shot.muzzleLevel, 2900.0, r.ringMs, r.sampleRate, rng);
+        if (r.echoMs > 0) {
+            const auto echoAt = shot.muzzleSample + std::llround(r.echoMs * r.sampleRate / 1000);
+            AddBurst(sound, echoAt, r.echoLevel, 2900.0, r.ringMs, r.sampleRate, rng);
+        }
         if (shot.impactDelay > 0) {
             AddBurst(sound, shot.muzzleSample + shot.impactDelay, shot.impactLevel, 1700.0, 0.8, r.sampleRate, rng);
         }

@@ -24,6 +24,9 @@ struct Recording {
     double noise = 0.015;      // background noise peak, 1 = full scale
     std::uint32_t seed = 1;
     std::vector<Shot> shots;
+    double ringMs = 1.2;    // how long every report rings (its time constant)
+    double echoMs = 0;      // each report echoes this long after it; 0 = no echo
+    double echoLevel = 0;
 };
 
 // The recording as 16-bit samples.

@@ -8,9 +8,12 @@
 #include <sstream>
 
 #include "AudioFileReader.h"
-#include "CaptureEngine.h"
-#include "FakeRecordingDevice.h"
+#include "JsonLine.h"
+#include "LevelSuggestion.h"
+#include "LibraryStore.h"
 #include "NumberText.h"
+#include "RecordingMeasure.h"
+#include "RecordingStart.h"
 #include "Settings.h"
 #include "ShippedSettings.h"
 #include "ShotDetector.h"
@@ -19,69 +22,7 @@ namespace quorvel {
 
 namespace {
 
-std::string JsonString(std::string_view s)
-{
-    std::string out = "\"";
-    for (const char c : s) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            static constexpr char kHex[] = "0123456789abcdef";
-            out += "\\u00";
-            out += kHex[u >> 4];
-            out += kHex[u & 15];
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
-// Builds one JSON object, keys in the order they are added.
-class JsonLine {
-public:
-    JsonLine& Text(std::string_view key, std::string_view value) { return Raw(key, JsonString(value)); }
-    JsonLine& Number(std::string_view key, double value) { return Raw(key, RoundTripNumber(value)); }
-    JsonLine& Integer(std::string_view key, long long value) { return Raw(key, std::to_string(value)); }
-    std::string Str() const { return "{" + body_ + "}"; }
-
-private:
-    JsonLine& Raw(std::string_view key, const std::string& value)
-    {
-        if (!body_.empty()) body_ += ',';
-        body_ += JsonString(key) + ":" + value;
-        return *this;
-    }
-    std::string body_;
-};
-
-class NoWake final : public HandOverWaker {
-public:
-    void Wake() noexcept override {}
-};
-
-// Everything one file is measured with: the loaded settings with the file's
-// own sample rate in force.
-struct FileSetup {
-    Settings record;
-    SettingsPanel panel;
-    UnitLabels units;
-    double sampleTimeMs = 0;
-    TriggerWindow window;
-};
-
-FileSetup SetupFor(const LoadedSettings& loaded, int sampleRate)
-{
-    FileSetup f{loaded.record, loaded.panel, loaded.units, 0, {}};
-    f.record.frequency = sampleRate;
-    f.sampleTimeMs = SampleTimeMsFor(sampleRate);
-    f.window = CalcTriggerWindow(f.panel, f.record, f.sampleTimeMs);
-    return f;
-}
-
-void PrintShot(std::ostream& out, const std::string& file, const FileSetup& f, const ShotResult& shot, long long muzzle,
+void PrintShot(std::ostream& out, const std::string& file, const MeasureSetup& f, const ShotResult& shot, long long muzzle,
                long long impact)
 {
     const double energy = MuzzleEnergy(shot.MuzzleVelocity, shot.PelletMass, IsMetric(f.units));
@@ -107,107 +48,34 @@ void PrintMiss(std::ostream& out, const std::string& file, std::string_view reas
         << '\n';
 }
 
-// Replays a recording through the capture ring as if it were being recorded,
-// and reports what the detector finds, block by block.
-class LiveReplay final : private BlockConsumer {
+// Prints what the live replay measures, and stores it in a library too
+// when one was given.
+class Printer final : public MeasureListener {
 public:
-    LiveReplay(const FileSetup& setup, const std::string& name, std::ostream& out)
-        : setup_(setup), name_(name), out_(out), engine_(device_, waker_), detector_(clock_)
+    Printer(const MeasureSetup& setup, const std::string& name, std::ostream& out, LibraryStore* library)
+        : setup_(setup), name_(name), out_(out), library_(library)
     {
-        detector_.SetWindow(setup.window);
     }
-
-    // Reads the recording a block at a time; false when it held no sound.
-    // With `runOut`, a muzzle report still waiting for its impact when the
-    // file ends runs out its window in silence, as a recording would go on,
-    // and is reported as a miss rather than lost.
-    bool Run(AudioStream& stream, bool runOut)
+    void Measured(const MeasuredEvent& e) override
     {
-        const int rate = setup_.record.frequency;
-        clock_.ms = 10000;
-        engine_.DoStart(setup_.record.deviceNum, rate);
-        detector_.ResetForStart();
-        std::array<std::uint8_t, kBlockSize> block{};
-        long long k = 0;
-        for (;; ++k) {
-            const std::size_t count = stream.Read(block);
-            if (count == 0) break;
-            fileBlock_ = k;
-            // As if the program had been running for ten seconds when this block ends.
-            clock_.ms = 10000 + static_cast<double>(k + 1) * kBlockSize / rate * 1000;
-            Deliver(std::span<const std::uint8_t>(block.data(), count));
-            if (count < block.size()) break;
+        if (e.kind == MeasuredKind::Shot) {
+            PrintShot(out_, name_, setup_, e.shot, e.muzzleSample, e.impactSample);
+        } else {
+            PrintMiss(out_, name_, e.missText, e.muzzleSample);
         }
-        block.fill(kSilence);
-        const long long extra = runOut ? setup_.window.end / kBlockSize + 2 : 0;
-        for (long long n = 0; n < extra && detector_.State().MuzzleArmed; ++n) {
-            ++fileBlock_;
-            clock_.ms = 10000 + static_cast<double>(fileBlock_ + 1) * kBlockSize / rate * 1000;
-            Deliver(block);
-        }
-        engine_.DoStop();
-        return delivered_;
+        if (library_ != nullptr) library_->Store(e, setup_.record, IsMetric(setup_.units));
     }
 
 private:
-    void Deliver(std::span<const std::uint8_t> block)
-    {
-        delivered_ = true;
-        device_.Deliver(block);
-        while (engine_.HandOver(*this)) {
-        }
-    }
-
-    long long FileIndex(std::int32_t ringIndex, int currentBlock) const
-    {
-        // The ring slot of that index was last filled `back` blocks ago.
-        const int slot = ringIndex / kBlockSize + 1;
-        const int back = (currentBlock - slot + kBlockCount) % kBlockCount;
-        return (fileBlock_ - back) * kBlockSize + (ringIndex - BlockStart(slot));
-    }
-
-    bool OnBlock(const SampleArray& ring, int block) override
-    {
-        const MeasureContext context{setup_.record, setup_.sampleTimeMs, setup_.units.SpeedUnit, Switches{}};
-        const BlockOutcome o = detector_.OnBlock(ring, block, context);
-        switch (o.event) {
-        case BlockEvent::None:
-            break;
-        case BlockEvent::MuzzleSeen:
-            openMuzzle_ = FileIndex(o.muzzleLine, block);
-            break;
-        case BlockEvent::Shot: {
-            const ShotResult& shot = detector_.LastShot();
-            const long long impact = FileIndex(o.impactLine, block);
-            PrintShot(out_, name_, setup_, shot, impact - shot.Samples, impact);
-            openMuzzle_.reset();
-            break;
-        }
-        case BlockEvent::TooClose:
-        case BlockEvent::NoImpact:
-            PrintMiss(out_, name_, o.missText.View(), openMuzzle_.value_or(FileIndex(o.muzzleLine, block)));
-            openMuzzle_.reset();
-            break;
-        }
-        return o.freeze;
-    }
-
-    const FileSetup& setup_;
+    const MeasureSetup& setup_;
     const std::string& name_;
     std::ostream& out_;
-    FakeClock clock_;
-    FakeRecordingDevice device_;
-    NoWake waker_;
-    CaptureEngine engine_;
-    ShotDetector detector_;
-    long long fileBlock_ = 0;
-    bool delivered_ = false;
-    std::optional<long long> openMuzzle_;  // file index of a muzzle armed in an earlier block
+    LibraryStore* library_;
 };
 
 // Searches the first five blocks, as the analysis window does; false when
 // the recording held no sound.
-bool AnalysisSearch(const FileSetup& setup, const std::string& name, AudioStream& stream, std::ostream& out)
+bool AnalysisSearch(const MeasureSetup& setup, const std::string& name, AudioStream& stream, std::ostream& out)
 {
     SampleArray waveform;
     waveform.fill(kSilence);
@@ -234,7 +102,7 @@ bool AnalysisSearch(const FileSetup& setup, const std::string& name, AudioStream
 
 void DumpSettings(const LoadedSettings& loaded, std::ostream& out)
 {
-    FileSetup f = SetupFor(loaded, loaded.record.frequency);
+    MeasureSetup f = SetupFor(loaded, loaded.record.frequency);
     const Settings& s = f.record;
     JsonLine json;
     json.Number("VelocityMin", s.VelocityMin)
@@ -257,14 +125,66 @@ void DumpSettings(const LoadedSettings& loaded, std::ostream& out)
     out << json.Str() << '\n';
 }
 
-// Measures one opened recording; "" or why it could not be measured.
-std::string Analyze(const LoadedSettings& loaded, const std::string& name, AudioStream& stream, bool liveMode,
-                    bool runOut, std::ostream& out)
+enum class Mode { Live, Analysis, Suggest };
+
+// Suggested trigger volumes from the first five blocks, the stretch the
+// analysis window shows; false when the recording held no sound.
+bool Suggest(const MeasureSetup& setup, const std::string& name, AudioStream& stream, std::ostream& out)
 {
-    const FileSetup setup = SetupFor(loaded, stream.SampleRate());
-    const bool any = liveMode ? LiveReplay(setup, name, out).Run(stream, runOut) : AnalysisSearch(setup, name, stream, out);
+    std::vector<std::uint8_t> samples(kRingSamples);
+    samples.resize(stream.Read(samples));
+    if (samples.empty()) return false;
+    const LevelAdvice advice = SuggestLevels(samples, setup.record.frequency, setup.window);
+    JsonLine json;
+    json.Text("file", name).Text("event", "levels");
+    if (advice.Good()) {
+        json.Integer("muzzle_volume", advice.muzzleVolume)
+            .Integer("impact_volume", advice.impactVolume)
+            .Integer("noise_peak", advice.noisePeak)
+            .Integer("muzzle_peak", advice.muzzlePeak)
+            .Integer("impact_peak", advice.impactPeak);
+    } else {
+        json.Text("problem", advice.problem);
+    }
+    out << json.Str() << '\n';
+    return true;
+}
+
+// "1:02.5": a place in a recording.
+std::string Place(std::int64_t samples, int rate)
+{
+    const double seconds = static_cast<double>(samples) / rate;
+    const auto minutes = static_cast<long long>(seconds / 60);
+    return std::to_string(minutes) + ":" + FormatPattern(seconds - static_cast<double>(minutes) * 60, "00.0");
+}
+
+// Measures one opened recording; "" or why it could not be measured (in
+// full: a damaged file is measured as far as it can be read).
+std::string Analyze(const LoadedSettings& loaded, const std::string& name, AudioStream& stream, Mode mode,
+                    bool runOut, std::ostream& out, LibraryStore* library)
+{
+    const MeasureSetup setup = SetupFor(loaded, stream.SampleRate());
+    bool any = false;
+    std::int64_t read = 0;
+    if (mode == Mode::Live) {
+        const RecordingStart start = StartOf(name, stream);
+        Printer printer(setup, name, out, library);
+        RecordingMeasure measure(stream, setup, start.days, printer);
+        while (measure.Step(64)) {
+        }
+        measure.Finish(runOut);
+        any = measure.AnySound();
+        read = measure.SamplesRead();
+    } else {
+        any = mode == Mode::Analysis ? AnalysisSearch(setup, name, stream, out) : Suggest(setup, name, stream, out);
+    }
     if (!any) return stream.Error().empty() ? "the file holds no sound samples" : stream.Error();
-    return {};
+    std::string problem;
+    if (library != nullptr) problem = library->TakeError();
+    if (problem.empty() && !stream.Error().empty()) {
+        problem = "measured up to " + Place(read, stream.SampleRate()) + ", where the file stops: " + stream.Error();
+    }
+    return problem;
 }
 
 // Messages stay on one line whatever a file name or a library put in them.
@@ -277,41 +197,55 @@ std::string OneLine(std::string text)
 }
 
 constexpr const char* kUsage =
-    "usage: quorvel-analyze [--settings PATH] [--mode live|analysis] [--dump-settings] FILE...\n"
+    "usage: quorvel-analyze [--settings PATH] [--mode live|analysis] [--library PATH [--string NAME]] FILE...\n"
+    "       quorvel-analyze [--settings PATH] --suggest-levels FILE...\n"
+    "       quorvel-analyze [--settings PATH] --dump-settings\n"
     "       quorvel-analyze --help | --version\n"
     "Measures the shots in recordings with Quorvel's detector; one JSON line per shot or miss.\n"
     "  --settings PATH   the settings to measure with (default: the ones quorvel uses)\n"
     "  --mode live       replay each file block by block as a recording (the default)\n"
     "  --mode analysis   search the first 144000 samples once, as the analysis window does\n"
+    "  --library PATH    store what live replay measures in this shot library too\n"
+    "  --string NAME     store every file in one string of that name (default: a string per file)\n"
+    "  --suggest-levels  suggest muzzle and impact volumes from the first shot of each file\n"
     "  --dump-settings   print the loaded settings as JSON and exit";
 
-}  // namespace
-
-int RunAnalyzer(const std::vector<std::string>& args, const std::string& defaultSettings, std::ostream& out,
-                std::ostream& err)
-{
-    std::string settingsPath = defaultSettings;
-    bool liveMode = true;
+struct Options {
+    std::string settingsPath;
+    Mode mode = Mode::Live;
     bool dump = false;
+    std::string library;
+    std::string stringName;
     std::vector<std::string> files;
+};
+
+// The options, or the exit status when there is nothing to measure.
+std::optional<int> ReadOptions(const std::vector<std::string>& args, Options& o, std::ostream& out, std::ostream& err)
+{
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--settings" || a == "--mode") {
+        if (a == "--settings" || a == "--mode" || a == "--library" || a == "--string") {
             if (i + 1 >= args.size()) {
                 err << "quorvel-analyze: " << a << " needs a value\n" << kUsage << '\n';
                 return 2;
             }
             const std::string& value = args[++i];
             if (a == "--settings") {
-                settingsPath = value;
+                o.settingsPath = value;
+            } else if (a == "--library") {
+                o.library = value;
+            } else if (a == "--string") {
+                o.stringName = value;
             } else if (value == "live" || value == "analysis") {
-                liveMode = value == "live";
+                o.mode = value == "live" ? Mode::Live : Mode::Analysis;
             } else {
                 err << "quorvel-analyze: unknown mode '" << value << "' (live or analysis)\n";
                 return 2;
             }
         } else if (a == "--dump-settings") {
-            dump = true;
+            o.dump = true;
+        } else if (a == "--suggest-levels") {
+            o.mode = Mode::Suggest;
         } else if (a == "--help" || a == "-h") {
             out << kUsage << '\n';
             return 0;
@@ -322,33 +256,57 @@ int RunAnalyzer(const std::vector<std::string>& args, const std::string& default
             err << "quorvel-analyze: unknown option " << a << '\n' << kUsage << '\n';
             return 2;
         } else if (a == "--") {
-            files.insert(files.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+            o.files.insert(o.files.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
             break;
         } else {
-            files.push_back(a);
+            o.files.push_back(a);
         }
     }
+    if ((!o.library.empty() || !o.stringName.empty()) && (o.mode != Mode::Live || o.library.empty())) {
+        err << "quorvel-analyze: --library stores what --mode live measures; --string needs --library\n";
+        return 2;
+    }
+    return std::nullopt;
+}
 
-    const SettingsLoadResult settings = LoadSettings(settingsPath);
+}  // namespace
+
+int RunAnalyzer(const std::vector<std::string>& args, const std::string& defaultSettings, std::ostream& out,
+                std::ostream& err)
+{
+    Options o;
+    o.settingsPath = defaultSettings;
+    if (const auto status = ReadOptions(args, o, out, err)) return *status;
+
+    const SettingsLoadResult settings = LoadSettings(o.settingsPath);
     if (!settings.ok) {
         err << OneLine("quorvel-analyze: " + settings.message) << '\n';
         return 2;
     }
     if (!settings.message.empty()) err << OneLine("quorvel-analyze: " + settings.message) << '\n';
-    if (dump) {
+    if (o.dump) {
         DumpSettings(settings.loaded, out);
         return 0;
     }
-    if (files.empty()) {
+    if (o.files.empty()) {
         err << kUsage << '\n';
         return 2;
     }
+    std::optional<LibraryStore> library;
+    if (!o.library.empty()) {
+        library.emplace();
+        if (const std::string why = library->Open(o.library); !why.empty()) {
+            err << OneLine("quorvel-analyze: " + why) << '\n';
+            return 2;
+        }
+    }
     int status = 0;
-    for (const std::string& name : files) {
+    for (const std::string& name : o.files) {
         std::string error;
         try {
             if (const auto stream = AudioStream::Open(name, &error)) {
-                error = Analyze(settings.loaded, name, *stream, liveMode, true, out);
+                if (library) library->BeginRecording(o.stringName, name, StartOf(name, *stream).days);
+                error = Analyze(settings.loaded, name, *stream, o.mode, true, out, library ? &*library : nullptr);
             }
         } catch (const std::bad_alloc&) {
             error = "not enough memory to measure it";
@@ -366,7 +324,8 @@ bool AnalyzeBytes(const std::string& name, const std::vector<unsigned char>& byt
 {
     std::string error;
     const auto stream = AudioStream::OpenBytes(std::span<const std::uint8_t>(bytes.data(), bytes.size()), &error);
-    if (stream) error = Analyze(LoadSettingsFrom(IniDocument(kShippedSettings)), name, *stream, liveMode, false, out);
+    if (stream) error = Analyze(LoadSettingsFrom(IniDocument(kShippedSettings)), name, *stream, liveMode ? Mode::Live : Mode::Analysis,
+                        false, out, nullptr);
     if (error.empty()) return true;
     err << OneLine("quorvel-analyze: " + name + ": " + error) << '\n';
     return false;

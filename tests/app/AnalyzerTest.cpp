@@ -217,3 +217,53 @@ TEST(Analyzer, DumpSettingsShowsTheLoadedRecord)
               "\"AutoSaveWaveForm\":0,\"units\":0,\"frequency\":96000,\"deviceNum\":0,\"datafilename\":\"shots.txt\","
               "\"SampleTimeMs\":0.010416666666666666,\"WindowStart\":2400,\"WindowEnd\":19200}\n");
 }
+
+// Batch work: suggested volumes as JSON, and a season's recordings stored
+// in a library (one string per file, or one named string), read back with
+// the sqlite3 tool.
+TEST(Analyzer, SuggestsLevelsAndStoresInALibrary)
+{
+    const fs::path settings = Write("settings.ini", kSettings);
+    const fs::path first = MakeRecording("range day.wav", 48000, synth::FileKind::Wav16, 1);
+    const fs::path second = MakeRecording("second.flac", 44100, synth::FileKind::Flac16, 1);
+    const fs::path silent = Dir() / "silent.wav";
+    synth::Recording quiet;
+    quiet.length = 96000;
+    ASSERT_EQ(synth::WriteRecording(silent.string(), synth::Synthesize(quiet), 96000, synth::FileKind::Wav8), "");
+
+    const RunResult levels = Analyze({"--settings", settings.string(), "--suggest-levels", first.string(), silent.string()});
+    EXPECT_EQ(levels.status, 0) << levels.err;
+    std::istringstream lines(levels.out);
+    std::string good, bad;
+    std::getline(lines, good);
+    std::getline(lines, bad);
+    EXPECT_EQ(good.rfind("{\"file\":\"" + first.string() + "\",\"event\":\"levels\",\"muzzle_volume\":", 0), 0u) << good;
+    for (const char* key : {"impact_volume", "noise_peak", "muzzle_peak", "impact_peak"}) {
+        EXPECT_NE(good.find(std::string("\"") + key + "\":"), std::string::npos) << key;
+    }
+    EXPECT_EQ(bad, "{\"file\":\"" + silent.string() + "\",\"event\":\"levels\",\"problem\":\"the background is as loud as the shot\"}");
+
+    const fs::path library = Dir() / "season.sqlite";
+    fs::remove(library);
+    const auto stored = [&](const std::vector<std::string>& extra) {
+        std::vector<std::string> args = {"--settings", settings.string(), "--library", library.string()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const RunResult r = Analyze(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+    };
+    stored({first.string(), second.string()});
+    EXPECT_EQ(test_support::SqliteQuery(library, "SELECT s.name, count(*), sum(kind = 'shot'), max(number) FROM shots "
+                                                 "JOIN strings s ON s.id = string_id GROUP BY string_id ORDER BY s.name"),
+              "range day.wav|5|4|4\nsecond.flac|5|4|4\n");
+    stored({"--string", "June", first.string(), second.string()});
+    EXPECT_EQ(test_support::SqliteQuery(library, "SELECT count(*), max(number) FROM shots JOIN strings s ON s.id = string_id "
+                                                 "WHERE s.name = 'June'"),
+              "10|8\n");
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--library", (Dir() / "no" / "such" / "x.sqlite").string(), first.string()},
+                                                 {"--string", "x", first.string()},
+                                                 {"--library", library.string(), "--mode", "analysis", first.string()}}) {
+        std::vector<std::string> all = {"--settings", settings.string()};
+        all.insert(all.end(), args.begin(), args.end());
+        EXPECT_EQ(Analyze(all).status, 2) << args.front();
+    }
+}

@@ -1,0 +1,173 @@
+#include "LevelSuggestion.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "CaptureRing.h"
+
+namespace quorvel {
+
+namespace {
+
+int Loudness(std::uint8_t s) { return s > kSilence ? s - kSilence : kSilence - s; }
+
+int PeakOf(std::span<const std::uint8_t> samples, std::int64_t begin, std::int64_t end)
+{
+    const auto n = static_cast<std::int64_t>(samples.size());
+    int peak = 0;
+    for (std::int64_t i = std::max<std::int64_t>(begin, 0); i < std::min(end, n); ++i) {
+        peak = std::max(peak, Loudness(samples[static_cast<std::size_t>(i)]));
+    }
+    return peak;
+}
+
+std::int64_t FirstLouder(std::span<const std::uint8_t> samples, std::int64_t begin, std::int64_t end, int volume)
+{
+    const auto n = static_cast<std::int64_t>(samples.size());
+    for (std::int64_t i = std::max<std::int64_t>(begin, 0); i < std::min(end, n); ++i) {
+        if (Loudness(samples[static_cast<std::size_t>(i)]) > volume) return i;
+    }
+    return -1;
+}
+
+// The level a sound has to pass to stand out: twice the typical peak of a
+// millisecond of this recording (most of any recording is background).
+int SoundThreshold(std::span<const std::uint8_t> samples, std::int64_t chunk)
+{
+    std::vector<int> peaks;
+    for (std::int64_t i = 0; i < static_cast<std::int64_t>(samples.size()); i += chunk) {
+        peaks.push_back(PeakOf(samples, i, i + chunk));
+    }
+    std::nth_element(peaks.begin(), peaks.begin() + static_cast<std::ptrdiff_t>(peaks.size() / 2), peaks.end());
+    return 2 * peaks[peaks.size() / 2] + 3;
+}
+
+// Where a sound's first half-strength sample lies, from `begin`.
+std::int64_t HalfStrength(std::span<const std::uint8_t> samples, std::int64_t begin, std::int64_t end, int peak)
+{
+    const std::int64_t at = FirstLouder(samples, begin, end, peak / 2 - 1);
+    return at < 0 ? begin : at;
+}
+
+// How closely the half millisecond from `at` repeats the report's own
+// half millisecond (1 = the same sound): an echo does, an impact does not.
+double LikeTheReport(std::span<const std::uint8_t> samples, std::int64_t report, std::int64_t at, std::int64_t length)
+{
+    const auto n = static_cast<std::int64_t>(samples.size());
+    double best = 0;
+    for (std::int64_t shift = -2; shift <= 2; ++shift) {
+        double xy = 0, xx = 0, yy = 0;
+        for (std::int64_t k = 0; k < length; ++k) {
+            const std::int64_t i = report + k;
+            const std::int64_t j = at + shift + k;
+            if (i < 0 || j < 0 || i >= n || j >= n) continue;
+            const double x = samples[static_cast<std::size_t>(i)] - double{kSilence};
+            const double y = samples[static_cast<std::size_t>(j)] - double{kSilence};
+            xy += x * y;
+            xx += x * x;
+            yy += y * y;
+        }
+        if (xx > 0 && yy > 0) best = std::max(best, xy / std::sqrt(xx * yy));
+    }
+    return best;
+}
+
+// Background varies from shot to shot and from minute to minute: the
+// suggestion keeps this much above the loudest seen.
+int Margin(int level) { return std::max(6, level / 2); }
+
+}  // namespace
+
+LevelAdvice SuggestLevels(std::span<const std::uint8_t> samples, int sampleRate, const TriggerWindow& window)
+{
+    LevelAdvice advice;
+    const auto n = static_cast<std::int64_t>(samples.size());
+    if (n == 0 || sampleRate <= 0) {
+        advice.problem = kProblemBackground;
+        return advice;
+    }
+    const bool clips = std::any_of(samples.begin(), samples.end(), [](std::uint8_t s) { return s == 0 || s == 255; });
+    const std::int64_t ms = std::max(1, sampleRate / 1000);
+
+    // The report: the first sound that stands out within an impact window
+    // before the first strong sound (which is the first report, or an
+    // impact louder than it); a click before that is background. The background is every
+    // other sound except what the hold-off and the impact window cover.
+    const auto loudest = std::max_element(samples.begin(), samples.end(), [](std::uint8_t a, std::uint8_t b) {
+        return Loudness(a) < Loudness(b);
+    });
+    const std::int64_t strong = FirstLouder(samples, 0, n, Loudness(*loudest) / 2 - 1);
+    const std::int64_t first = FirstLouder(samples, strong - window.end - 2 * ms, strong + 1, SoundThreshold(samples, ms));
+    const std::int64_t covered = std::max<std::int64_t>(window.end, sampleRate * 9 / 10);
+    if (first >= 0) {
+        advice.muzzlePeak = PeakOf(samples, first, first + 2 * ms);
+        // Later shots of a string are no background: each sound as strong
+        // as the report takes its window out too.
+        advice.noisePeak = PeakOf(samples, 0, first - ms);
+        std::int64_t from = first + covered + 1;
+        while (from < n) {
+            const std::int64_t next = FirstLouder(samples, from, n, advice.muzzlePeak / 2);
+            advice.noisePeak = std::max(advice.noisePeak, PeakOf(samples, from, next < 0 ? n : next - ms));
+            from = next < 0 ? n : next + covered + 1;
+        }
+    } else {
+        advice.noisePeak = PeakOf(samples, 0, n);
+    }
+    advice.muzzleVolume = std::min(127, advice.noisePeak + Margin(advice.noisePeak));
+    if (clips) {
+        advice.problem = kProblemClipping;
+        return advice;
+    }
+    if (first < 0 || advice.muzzlePeak <= advice.muzzleVolume + 2) {
+        advice.problem = kProblemBackground;
+        return advice;
+    }
+    const std::int64_t muzzle = FirstLouder(samples, 0, n, advice.muzzleVolume);
+    advice.muzzleAt = muzzle;
+
+    // The impact: in the window, the loudest sound that rises well above
+    // the quarter-milliseconds before it and is not an echo of the report.
+    const std::int64_t opens = muzzle + std::max(window.start, 0);
+    const std::int64_t closes = std::min(muzzle + static_cast<std::int64_t>(window.end), n - 1);
+    if (opens > closes) {
+        advice.problem = kProblemNoImpact;
+        return advice;
+    }
+    const std::int64_t chunk = std::max<std::int64_t>(4, sampleRate / 4000);
+    const std::int64_t halfMs = std::max<std::int64_t>(8, sampleRate / 2000);
+    const std::int64_t report = HalfStrength(samples, muzzle, muzzle + ms, advice.muzzlePeak);
+    const std::int64_t grid = std::max(muzzle + 1, opens - 4 * chunk);
+    std::vector<int> peaks;
+    for (std::int64_t at = grid; at <= closes; at += chunk) peaks.push_back(PeakOf(samples, at, std::min(at + chunk, closes + 1)));
+    std::int64_t impactChunk = -1;
+    for (std::size_t k = 0; k < peaks.size(); ++k) {
+        const std::int64_t start = grid + static_cast<std::int64_t>(k) * chunk;
+        if (start + chunk <= opens) continue;
+        int before = 0;
+        for (std::size_t b = k >= 4 ? k - 4 : 0; b < k; ++b) before = std::max(before, peaks[b]);
+        const bool rises = peaks[k] * 10 >= std::max(before, 1) * 18 && peaks[k] > advice.noisePeak + 2;
+        if (!rises || (impactChunk >= 0 && peaks[k] <= peaks[static_cast<std::size_t>(impactChunk)])) continue;
+        const std::int64_t onset = HalfStrength(samples, start, start + chunk, peaks[k]);
+        if (LikeTheReport(samples, report, onset, halfMs) < 0.7) {
+            impactChunk = static_cast<std::int64_t>(k);
+        }
+    }
+    if (impactChunk < 0) {
+        advice.problem = kProblemNoImpact;
+        return advice;
+    }
+    const std::int64_t rise = std::max(opens, grid + impactChunk * chunk);
+    const int ringing = PeakOf(samples, opens, rise);
+    advice.impactPeak = PeakOf(samples, rise, rise + ms);
+    const int floor = std::max(ringing, advice.noisePeak);
+    if (advice.impactPeak <= floor + 2) {
+        advice.problem = ringing >= advice.noisePeak ? kProblemRinging : kProblemBackground;
+        return advice;
+    }
+    advice.impactVolume = floor + std::max(1, (advice.impactPeak - floor) / 3);
+    advice.impactAt = FirstLouder(samples, opens, closes + 1, advice.impactVolume);
+    return advice;
+}
+
+}  // namespace quorvel
