@@ -33,12 +33,10 @@ install: build
 run: build
 	@$(BUILD)/bin/quorvel
 
-# The analyser measuring a recording the project generates itself.
+# The analyser measuring the demo recording the build makes.
 demo: build
-	@$(BUILD)/bin/quorvel-synth $(BUILD)/demo.wav --rate 96000 --seconds 8 --distance 10 \
-	    --shot 500:182.3 --shot 2100:185.9 --miss 3700 --shot 5200:179.4 --shot 6890:188.0
-	@echo "Demo recording $(BUILD)/demo.wav, settings $(BUILD)/bin/settings.ini:"
-	@$(BUILD)/bin/quorvel-analyze $(BUILD)/demo.wav
+	@echo "Demo recording $(BUILD)/share/quorvel/demo-recording.wav, settings $(BUILD)/bin/settings.ini:"
+	@$(BUILD)/bin/quorvel-analyze $(BUILD)/share/quorvel/demo-recording.wav
 
 test: build
 	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

@@ -26,6 +26,7 @@ public:
     std::string_view SpeedUnit() const override { return " m/s "; }
     void SetMainEnabled(bool) override {}
     void AnalysisClosed(bool) override {}
+    void MeasureRecordingFile() override {}
     bool Ending() const override { return false; }
 
 private:

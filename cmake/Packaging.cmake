@@ -9,7 +9,8 @@ set(QUORVEL_HOMEPAGE_RAW "https://raw.githubusercontent.com/quorvel/quorvel/main
 set(generated ${CMAKE_BINARY_DIR}/package)
 
 install(TARGETS quorvel quorvel-analyze quorvel-synth RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES app/settings.ini README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/quorvel)
+install(FILES app/settings.ini README.md ${CMAKE_BINARY_DIR}/share/quorvel/demo-recording.wav
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/quorvel)
 file(GLOB doc_pictures ${PROJECT_SOURCE_DIR}/docs/*.png)
 install(FILES ${doc_pictures} DESTINATION ${CMAKE_INSTALL_DATADIR}/quorvel/docs)
 install(FILES data/quorvel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

@@ -122,8 +122,9 @@ int main(int argc, char** argv)
     const auto env = quorvel::CurrentEnvironment(options.settings);
     // The README lies where the build and the package both put it.
     const std::string readme = env.programFolder + "/../share/quorvel/README.md";
+    const std::string demo = env.programFolder + "/../share/quorvel/demo-recording.wav";
     quorvel::MainWindow window({*device, *inputs, clock, dialogs, shell, fileDialogs, *mixer, *output, where.settingsFile,
-                                {}, readme, where.dataFolder});
+                                {}, readme, where.dataFolder, demo});
     QObject::connect(&window, &quorvel::MainWindow::ended, &app, [] { QCoreApplication::exit(0); });
     instance->onRaise = [&window] {
         std::fprintf(stderr, "quorvel: a second start brought the window to the front\n");

@@ -59,7 +59,8 @@ struct Rig {
             real ? MainServices{*real->device, *real->inputs, real->clock, dialogs, shell, fileDialogs, *real->mixer,
                                 *real->output, (dir / "settings.ini").string()}
                  : MainServices{device, inputs, clock, dialogs, shell, fileDialogs, mixer, output,
-                                (dir / "settings.ini").string(), yield, (dir / "README.md").string()});
+                                (dir / "settings.ini").string(), yield, (dir / "README.md").string(), {},
+                                (dir / "demo.wav").string()});
         if (beforeLoad) beforeLoad(*this);
         loaded = window->Form_Load();
     }

@@ -40,6 +40,8 @@ AnalysisWindow::AnalysisWindow(AnalysisHost& host, Clock& clock, Dialogs& dialog
     const std::array<const char*, 4> items = {"&Open", "&Save As ...", "", "&Close"};
     for (int i = 0; i < 4; ++i) {
         if (i == 2) {
+            QAction* measure = file->addAction("Measure &Recording…", this, [this] { host_.MeasureRecordingFile(); });
+            measure->setObjectName("mnuMeasureRecording");
             file->addSeparator();
             continue;
         }
@@ -78,12 +80,32 @@ AnalysisWindow::AnalysisWindow(AnalysisHost& host, Clock& clock, Dialogs& dialog
         picAnalyze.SetTrack(on);
         DrawZoomArray();
     });
+    advice_.onApply = [this](int muzzle, int impact) {
+        host_.SetVolumeBox(true, std::to_string(muzzle));
+        host_.SetVolumeBox(false, std::to_string(impact));
+        Form_Activate();
+    };
     resize(900, 560);
 }
 
 void AnalysisWindow::SetWaveform(const SampleArray& waveform, std::int32_t rate, bool present)
 {
     model_.SetWaveform(waveform, rate, present);
+    adviceStale_ = true;
+}
+
+void AnalysisWindow::RefreshAdvice()
+{
+    const TriggerWindow window = host_.WindowFor(model_.SampleTimeMs());
+    const std::pair key{window.start, window.end};
+    if (!adviceStale_ && key == adviceWindow_) return;
+    adviceStale_ = false;
+    adviceWindow_ = key;
+    if (!model_.Present()) {
+        advice_.Clear();
+        return;
+    }
+    advice_.Show(SuggestLevels(std::span<const std::uint8_t>(model_.Waveform().data(), kRingSamples), model_.Rate(), window));
 }
 
 void AnalysisWindow::Form_Activate()
@@ -91,6 +113,7 @@ void AnalysisWindow::Form_Activate()
     host_.SetMainEnabled(false);
     const auto [muzzle, impact] = host_.TakeVolumes();
     model_.Search(muzzle, impact, host_.WindowFor(model_.SampleTimeMs()), clock_, dragLine_ > 0);
+    RefreshAdvice();
     UpdateViewTexts();
     Form_Resize();
 }
@@ -158,6 +181,7 @@ void AnalysisWindow::Form_Resize()
     lblX1[6].setGeometry(0, below + 22, width(), 16);
     lblX1[7].setAlignment(Qt::AlignCenter);
     lblX1[7].setGeometry(0, below + 42, width(), 16);
+    advice_.Place(8, below + 64, inner);
     picAnalyze.lblNoData.setVisible(!model_.Present());
     MoveLevelLines();
     DrawZoomArray();
@@ -300,7 +324,7 @@ void AnalysisWindow::mnuFile_Click(int index)
                 dialogs_.Critical("Error", error);
                 return;
             }
-            model_.SetWaveform(loaded->samples, loaded->rate, true);
+            SetWaveform(loaded->samples, loaded->rate, true);
         } else {
             // A cancelled dialog still marks the waveform in memory present.
             model_.MarkPresent();

@@ -15,6 +15,7 @@
 #include <QWidget>
 
 #include "AnalysisModel.h"
+#include "LevelAdvicePanel.h"
 #include "Dialogs.h"
 #include "FileDialogs.h"
 #include "SoundOutput.h"
@@ -38,6 +39,8 @@ public:
     // The exit step's effects on the main window; `unload` when the window
     // was closed with its close box and is to be loaded afresh next time.
     virtual void AnalysisClosed(bool unload) = 0;
+    // "Measure Recording…" from the File menu.
+    virtual void MeasureRecordingFile() = 0;
     // The program is ending: every wait gives up.
     virtual bool Ending() const = 0;
 
@@ -70,6 +73,7 @@ public:
     bool Playing() const { return player_.Playing(); }
 
     const AnalysisModel& Model() const { return model_; }
+    const LevelAdvicePanel& Advice() const { return advice_; }
     int DragLine() const { return dragLine_; }
 
 protected:
@@ -83,6 +87,8 @@ private:
     void OverviewMouse(QMouseEvent* event, QEvent::Type type);
     void ZoomMouse(QMouseEvent* event, QEvent::Type type);
     double MinZoomWidth() const { return picAnalyze.width() / 10.0; }
+    // The suggestion follows the waveform and the velocity limits, not the volumes.
+    void RefreshAdvice();
 
     AnalysisHost& host_;
     Clock& clock_;
@@ -97,6 +103,9 @@ private:
     ZoomView picAnalyze;
     std::array<QLabel, 8> lblX1;
     QCheckBox chkTrack;
+    LevelAdvicePanel advice_{this};
+    bool adviceStale_ = true;
+    std::pair<std::int32_t, std::int32_t> adviceWindow_{-1, -1};
     WaveformPlayer player_;  // after the views it points at
 };
 

@@ -36,6 +36,14 @@ void LibraryLink::Open(const std::string& path, double localDays)
     recorder_->NewString(localDays);
 }
 
+std::unique_ptr<StringRecorder> LibraryLink::RecorderFor(const StringInfo& info)
+{
+    if (!writer_) return nullptr;
+    auto recorder = std::make_unique<StringRecorder>(*writer_);
+    recorder->NewString(info);
+    return recorder;
+}
+
 void LibraryLink::EditDetails(QWidget* over)
 {
     if (!recorder_) return;

@@ -31,6 +31,9 @@ public:
     const std::string& Path() const { return path_; }
     // Null until Open.
     StringRecorder* Recorder() { return recorder_.get(); }
+    // A recorder of its own for another string (a measured recording); null
+    // until Open.
+    std::unique_ptr<StringRecorder> RecorderFor(const StringInfo& info);
     // "String details…" for the string under way, as a window-modal dialog.
     void EditDetails(QWidget* over);
     // The library window, in front, in the units and with the settings of now.

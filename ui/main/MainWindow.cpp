@@ -87,6 +87,7 @@ bool MainWindow::Form_Load()
     if (!hardware_.InitDevices()) {
         services_.dialogs.Critical("H/W error", std::string("Cannot detect any suitable recording hardware !") + kLineBreak +
                                                     "InitDevices() failed");
+        ShowNoMicrophone();
         return true;
     }
     cmbFreq_Change();
@@ -134,6 +135,7 @@ void MainWindow::DoEnd()
         const std::string failure = SaveSettings(services_.settingsPath, PanelFromControls(), record_);
         if (!failure.empty()) services_.dialogs.Critical("Error", failure);
     }
+    StopMeasuringRecording();
     library_.Finish();
     emit ended();
 }
@@ -344,9 +346,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
     }
-    if (watched == &lblLibrary && event->type() == QEvent::MouseButtonRelease) {
-        ShowLibrary();
-        return true;
+    if (event->type() == QEvent::MouseButtonRelease) {
+        if (watched == &lblLibrary) ShowLibrary();
+        if (watched == &lblMeasureRecording) MeasureRecording();
+        if (watched == &lblNoMicrophone) lblNoMicrophone_Click();
+        if (watched == &lblLibrary || watched == &lblMeasureRecording || watched == &lblNoMicrophone) return true;
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -25,6 +25,7 @@
 #include "Dialogs.h"
 #include "FileDialogs.h"
 #include "HardwarePanel.h"
+#include "RecordingRun.h"
 #include "LibraryLink.h"
 #include "LiveRecordingDevice.h"
 #include "MeasuringSession.h"
@@ -54,7 +55,10 @@ struct MainServices {
     std::string readmePath = {};
     // Where the shot data file and waveforms go; beside the settings when empty.
     std::string dataFolder = {};
+    // The demo recording shipped with the program, for trying it without a microphone.
+    std::string demoPath = {};
 };
+
 
 class MainWindow final : public QWidget, private SessionListener, private AnalysisHost, private CalibrationHost {
     Q_OBJECT
@@ -99,6 +103,10 @@ public:
     // The shot library window, in front (lblLibrary, Ctrl+L, the results window's menu).
     void ShowLibrary();
     LibraryLink& Library() { return library_; }
+    // "Measure Recording…": measures `path` (asked for when empty) into a new
+    // string, with a progress dialog over `over` (this window when null).
+    void MeasureRecording(std::string path = {}, QWidget* over = nullptr);
+    RecordingRun* Run() { return run_.get(); }
 
 signals:
     void ended();
@@ -135,6 +143,10 @@ private:
     void StoreInLibrary(const BlockOutcome& outcome);
     void ConnectResultsToLibrary();
     void WaveformSaved(int shotNumber, const std::string& path) override;
+    // No recording device: a line points to the demo recording.
+    void ShowNoMicrophone();
+    void lblNoMicrophone_Click();
+    void StopMeasuringRecording();
 
     // What the analysis window asks of the main window.
     std::string VolumeBox(bool muzzle) const override { return fields_.VolumeBox(muzzle); }
@@ -144,6 +156,7 @@ private:
     std::string_view SpeedUnit() const override { return units_.SpeedUnit; }
     void SetMainEnabled(bool enabled) override;
     void AnalysisClosed(bool unload) override;
+    void MeasureRecordingFile() override { MeasureRecording({}, analysis_.get()); }
 
     // What the calibration window asks of the main window.
     void AnalyseRecording() override { OpenAnalysisOnRecording("Analyze"); }
@@ -180,6 +193,8 @@ private:
     QFrame Line1;
     std::array<QLabel, 2> lblCredit;
     QLabel lblLibrary;
+    QLabel lblMeasureRecording;
+    QLabel lblNoMicrophone;
     QTimer tmrRemoveTrigLines;
 
     // The parts, after the frames they live in.
@@ -192,6 +207,9 @@ private:
     std::unique_ptr<AnalysisWindow> analysis_;
     std::unique_ptr<CalibrationWindow> calibration_;
     LibraryLink library_;
+    // A recording being measured, and its string in the library.
+    std::unique_ptr<StringRecorder> fileRecorder_;
+    std::unique_ptr<RecordingRun> run_;
 };
 
 }  // namespace quorvel

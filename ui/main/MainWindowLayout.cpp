@@ -85,7 +85,15 @@ void MainWindow::BuildControls()
     auto* library = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this);
     library->setObjectName("keyLibrary");
     connect(library, &QShortcut::activated, this, &MainWindow::ShowLibrary);
-    for (QLabel* credit : {&lblCredit[0], &lblCredit[1], &lblLibrary}) {
+    Place(lblMeasureRecording, this, "lblMeasureRecording", 0, 0, 220, 15).setText("Measure Recording… (Ctrl+M)");
+    lblMeasureRecording.setToolTip("Measure the shots in a recording from a phone or field recorder");
+    auto* measure = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_M), this);
+    measure->setObjectName("keyMeasureRecording");
+    connect(measure, &QShortcut::activated, this, [this] { MeasureRecording(); });
+    Place(lblNoMicrophone, this, "lblNoMicrophone", 0, 0, 600, 15);
+    lblNoMicrophone.setStyleSheet("color: #1a5fb4");
+    lblNoMicrophone.hide();
+    for (QLabel* credit : {&lblCredit[0], &lblCredit[1], &lblLibrary, &lblMeasureRecording, &lblNoMicrophone}) {
         credit->setAlignment(Qt::AlignCenter);
         credit->setCursor(Qt::PointingHandCursor);
         credit->installEventFilter(this);
@@ -100,7 +108,10 @@ void MainWindow::LayOutBottom()
     Line1.setGeometry(left, lineY, width() - 2 * left, 2);
     lblCredit[0].move((width() - lblCredit[0].width()) / 2, lineY + 7);
     lblCredit[1].move((width() - lblCredit[1].width()) / 2, lineY + 7 + lblCredit[0].height());
-    lblLibrary.move((width() - lblLibrary.width()) / 2, lineY + 14 + 2 * lblCredit[0].height());
+    const int links = lineY + 14 + 2 * lblCredit[0].height();
+    lblLibrary.move(width() / 2 - lblLibrary.width() - 10, links);
+    lblMeasureRecording.move(width() / 2 + 10, links);
+    lblNoMicrophone.move((width() - lblNoMicrophone.width()) / 2, links + lblLibrary.height() + 2);
 }
 
 }  // namespace quorvel

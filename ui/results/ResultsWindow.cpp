@@ -257,8 +257,13 @@ void ResultsWindow::errTimer_Timer()
 void ResultsWindow::lblVelo_Click(int index)
 {
     if (index != 3) return;
-    string_.NewString();
+    BeginString();
     emit newString();
+}
+
+void ResultsWindow::BeginString()
+{
+    string_.NewString();
     ShowReadouts();
     picHistory.SetScale(100, picHistory.ScaleHeight());
     picHistory.Clear();

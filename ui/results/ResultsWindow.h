@@ -32,6 +32,9 @@ public:
     void MisShot(const std::string& text);
     void errTimer_Timer();
     void lblVelo_Click(int index);
+    // The shot number starts again at 1, for a string the main window brings
+    // (a measured recording); unlike a click, nothing else is told.
+    void BeginString();
     void CopyString();
     void ExportCsv();
     // A flyer leaves the readouts, the chart and the exports (and comes back).

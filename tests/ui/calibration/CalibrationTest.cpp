@@ -2,6 +2,7 @@
 // and the analysis window, and every way of leaving early.
 #include <QtTest>
 
+#include "AnalysisWindow.h"
 #include "CalibrationWindow.h"
 #include "MainWindow.h"
 #include "support/MainRig.h"
@@ -17,7 +18,7 @@ struct Shot {
     QStringList hundredths;
     CalibrationWindow* window = nullptr;
 
-    Shot()
+    explicit Shot(const std::string& settings = kSettings) : rig(settings)
     {
         rig.onYield = [this] {
             const QString big = Label("lblBigTime");
@@ -95,6 +96,37 @@ private slots:
         QVERIFY(fireWhileRecording && secondOpened);
         QVERIFY(shot.seconds.contains("-01"));
         QCOMPARE(shot.rig.device.inner.openCount, 1);
+    }
+
+    // A shot fired during the calibration recording with volumes that miss
+    // it: Apply puts the suggested ones into the main window, and the
+    // analysis window finds the shot at its onsets with them.
+    void theSuggestedVolumesFindTheCalibrationShot()
+    {
+        Shot shot(SettingsWith({{"MuzzleVolume=60", "MuzzleVolume=127"}}));
+        const auto sound = Rig::ShotSound(4800);
+        int delivered = 0;
+        shot.rig.onYield = [&] {
+            auto& device = shot.rig.device.inner;
+            if (device.IsOpen() && delivered < 4 && device.QueuedCount() > 0 && !shot.rig.window->Engine().HandOverWaiting()) {
+                device.Deliver(std::span<const std::uint8_t>(sound.data() + delivered++ * kBlockSize, kBlockSize));
+            }
+        };
+        shot.SetSeconds(0);
+        shot.window->cmdStart_Click(0);
+        AnalysisWindow& analysis = shot.rig.window->Analysis();
+        QVERIFY(!analysis.Model().Found().muzzleFound);
+        const LevelAdvice& advice = analysis.Advice().Advice();
+        QVERIFY2(advice.Good(), advice.problem.c_str());
+        QVERIFY(analysis.findChild<QLabel*>("lblSuggestion")->text().startsWith("Suggested: Muzzle Volume"));
+        QTest::mouseClick(analysis.findChild<QPushButton*>("cmdApplySuggestion"), Qt::LeftButton);
+        QCOMPARE(shot.rig.Text("txtInfo(7)"), QString::number(advice.muzzleVolume));
+        QCOMPARE(shot.rig.Text("txtInfo(3)"), QString::number(advice.impactVolume));
+        const WaveformSearch& found = analysis.Model().Found();
+        QVERIFY(found.impactFound);
+        QCOMPARE(found.impactPos - found.muzzlePos, 4800);
+        QCOMPARE(static_cast<std::int64_t>(found.muzzlePos), advice.muzzleAt);
+        QCOMPARE(shot.rig.window->Record().MuzzleVolume, advice.muzzleVolume);
     }
 
     void everyWayOfLeavingEarlyEndsInOrder()

@@ -1,0 +1,101 @@
+// "Measure Recording…" driven as a shooter would: from the main window, with
+// no microphone at all, cancelled half way, and on files it cannot read.
+#include <QtTest>
+
+#include "MainWindow.h"
+#include "support/MainRig.h"
+
+using namespace quorvel;
+using namespace quorvel::test_support;
+
+namespace {
+
+// Shots 10 m away at 210 m/s every 3 s from 1 s on, the third a miss.
+void WriteShots(const fs::path& path, int seconds, int rate = 44100, synth::FileKind kind = synth::FileKind::Wav8)
+{
+    synth::Recording r;
+    r.sampleRate = rate;
+    r.length = std::int64_t{rate} * seconds;
+    for (int k = 0; 1 + 3 * k < seconds; ++k) {
+        r.shots.push_back({std::int64_t{rate} * (1 + 3 * k), k == 2 ? 0 : synth::DelayFor(10, 200, rate), 0.8, 0.45});
+    }
+    QCOMPARE(synth::WriteRecording(path.string(), synth::Synthesize(r), rate, kind), std::string());
+}
+
+std::string Stored(const Rig& rig, const std::string& name)
+{
+    return SqliteQuery(rig.dir / "library.sqlite", "SELECT count(*), group_concat(ifnull(number, '-'), ' ') FROM shots "
+                                                   "JOIN strings s ON s.id = string_id WHERE s.name = '" + name + "'");
+}
+
+}  // namespace
+
+class MeasureRecordingTest : public QObject {
+    Q_OBJECT
+private slots:
+    void aShooterWithoutAMicrophoneMeasuresTheDemo()
+    {
+        Rig rig(kSettings, {}, [](Rig& r) { WriteShots(r.dir / "demo.wav", 12); });
+        QCOMPARE(rig.dialogs.shown.back().title, std::string("H/W error"));
+        auto* line = rig.Find<QLabel>("lblNoMicrophone");
+        QVERIFY(!line->isHidden());
+        QVERIFY(line->text().contains("demo recording"));
+        QTest::mouseClick(line, Qt::LeftButton);
+        QVERIFY(rig.window->Run() != nullptr);
+        QVERIFY(rig.window->findChild<QProgressDialog*>("dlgMeasureRecording") != nullptr);
+        QTRY_VERIFY(!rig.window->Run()->Running());
+        QCOMPARE(rig.window->String().Count(), 3);
+        QCOMPARE(rig.dialogs.informed.back().text,
+                 std::string("Measured 3 shots and 1 miss in demo.wav (0:12). They are in the results window and in "
+                             "the shot library as the string \"demo.wav\"."));
+        QCOMPARE(rig.window->Results().findChild<QLabel*>("lblVelo(0)")->text(), QString("210.0"));
+        rig.window->DoEnd();
+        QCOMPARE(Stored(rig, "demo.wav"), std::string("4|1 2 - 3\n"));
+    }
+
+    void whileRecordingCancelledDamagedAndRefused()
+    {
+        Rig rig;
+        const fs::path longer = rig.dir / "range day.wav";
+        WriteShots(longer, 60);
+        rig.window->StartButton_Click();
+        rig.Shoot(4800);
+        rig.fileDialogs.answer = longer.string();
+        QTest::mouseClick(rig.Find<QLabel>("lblMeasureRecording"), Qt::LeftButton);
+        QVERIFY2(!rig.window->Session().Recording(), "one detector at a time");
+        QVERIFY(rig.window->Run() != nullptr);
+        rig.window->Run()->SetSliceBlocks(1);
+        // Cancelled after the first two shots: they stay, the rest is not measured.
+        for (int turn = 0; turn < 1000 && rig.window->String().Count() < 2; ++turn) QCoreApplication::processEvents();
+        QCOMPARE(rig.window->String().Count(), 2);
+        QTest::mouseClick(rig.window->Run()->Progress()->findChild<QPushButton*>(), Qt::LeftButton);
+        QVERIFY(!rig.window->Run()->Running());
+        QVERIFY(rig.dialogs.informed.back().text.find("cancelled at 0:0") != std::string::npos);
+        QVERIFY(rig.dialogs.informed.back().text.find("The 2 shots and 0 misses measured up to there are kept.") !=
+                std::string::npos);
+        // Live shots go on from the string shown, into a string of their own.
+        QCOMPARE(rig.window->Detector().State().ShotCount, 2);
+
+        // Half a FLAC file: measured up to where it breaks off, and said so.
+        const fs::path whole = rig.dir / "whole.flac";
+        WriteShots(whole, 20, 48000, synth::FileKind::Flac16);
+        const std::string bytes = Slurp(whole);
+        std::ofstream(rig.dir / "half.flac", std::ios::binary) << bytes.substr(0, bytes.size() / 2);
+        rig.window->MeasureRecording((rig.dir / "half.flac").string());
+        QTRY_VERIFY(!rig.window->Run()->Running());
+        QCOMPARE(rig.dialogs.shown.back().title, std::string("Measure Recording"));
+        QVERIFY(rig.dialogs.shown.back().text.find("half.flac cannot be read past 0:") == 0);
+
+        // What is no recording changes nothing.
+        const int strings = rig.window->String().Count();
+        std::ofstream(rig.dir / "notes.wav") << "not a recording\n";
+        rig.window->MeasureRecording((rig.dir / "notes.wav").string());
+        QVERIFY(rig.dialogs.shown.back().text.find("notes.wav cannot be measured: ") != std::string::npos);
+        QCOMPARE(rig.window->String().Count(), strings);
+        rig.window->DoEnd();
+        QCOMPARE(Stored(rig, "range day.wav"), std::string("2|1 2\n"));
+    }
+};
+
+QTEST_MAIN(MeasureRecordingTest)
+#include "MeasureRecordingTest.moc"

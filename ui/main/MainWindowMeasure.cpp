@@ -1,0 +1,113 @@
+// The main window's part in "Measure Recording…": a recording file measured
+// as if it were recorded, into a new string in the results window and the
+// shot library, and the way in for a shooter with no microphone.
+#include <chrono>
+#include <filesystem>
+
+#include "MainWindow.h"
+#include "RecordingRun.h"
+#include "StringRecorder.h"
+
+namespace quorvel {
+
+namespace {
+
+// What libsndfile reads, by the names recorders give their files.
+constexpr const char* kRecordingFilter =
+    "Recordings (*.wav *.WAV *.flac *.FLAC *.ogg *.oga *.opus *.mp3 *.MP3 *.aif *.aiff *.caf *.w64 *.rf64 *.au *.snd);;"
+    "All files (*)";
+
+}  // namespace
+
+void MainWindow::MeasureRecording(std::string path, QWidget* over)
+{
+    if (run_ && run_->Running()) return;
+    if (path.empty()) path = services_.fileDialogs.OpenFileName(kRecordingFilter);
+    if (path.empty()) return;
+    std::string error;
+    std::unique_ptr<AudioStream> stream;
+    try {
+        stream = AudioStream::Open(path, &error);
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory to open it";
+    }
+    if (!stream) {
+        services_.dialogs.Critical("Measure Recording", path + " cannot be measured: " + error);
+        return;
+    }
+    // One detector at a time feeds the string.
+    if (session_.Recording()) StartButton_Click();
+
+    Settings record = record_;
+    const SettingsPanel panel = PanelFromControls();
+    TakePanelIntoRecord(panel, record);
+    const MeasureSetup setup = SetupFor(LoadedSettings{record, panel, units_, sampleTimeMs_}, stream->SampleRate());
+    const RecordingStart start = StartOf(path, *stream);
+
+    ResultsWindow& results = Results();
+    results.BeginString();
+    fileRecorder_.reset();
+    const auto nowMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::system_clock::now().time_since_epoch());
+    StringInfo info = StringStartingAt(start.days);
+    info.id = nowMs.count();  // when it was measured: unique, unlike a recording's start
+    info.name = std::filesystem::path(path).filename().string();
+    fileRecorder_ = library_.RecorderFor(info);
+
+    const bool metric = IsMetric(units_);
+    run_ = std::make_unique<RecordingRun>(
+        std::move(stream), setup, path, start, over != nullptr ? over : this,
+        [this, metric, setup](const MeasuredEvent& e) {
+            if (e.kind == MeasuredKind::Shot) {
+                Results().FillData(e.shot);
+                if (fileRecorder_) fileRecorder_->Shot(e.shot, metric);
+            } else {
+                Results().MisShot(e.missText);
+                if (fileRecorder_) {
+                    fileRecorder_->Miss(e.kind == MeasuredKind::TooClose ? ShotKind::MaxVelocity : ShotKind::NoImpact,
+                                        e.timeDays, setup.record, {});
+                }
+            }
+        });
+    connect(run_.get(), &RecordingRun::finished, this, [this](const QString& summary, bool trouble) {
+        // Live shots after this begin a string of their own, numbered on
+        // from the string the results window shows.
+        session_.Detector().SetShotCount(string_.Count());
+        if (StringRecorder* live = library_.Recorder()) live->NewString(services_.clock.NowDays());
+        if (LibraryWindow* window = library_.Window()) window->Reload();
+        const std::string text = summary.toStdString();
+        trouble ? services_.dialogs.Critical("Measure Recording", text)
+                : services_.dialogs.Information("Measure Recording", text);
+    });
+    run_->Start();
+}
+
+void MainWindow::StopMeasuringRecording()
+{
+    if (!run_) return;
+    // What was measured is with the library writer already; a progress
+    // dialog may still be painting, so the run goes once the loop is back.
+    run_->Abandon();
+    run_->disconnect(this);
+    run_.release()->deleteLater();
+    fileRecorder_.reset();
+}
+
+void MainWindow::ShowNoMicrophone()
+{
+    const bool demo = !services_.demoPath.empty() && std::filesystem::exists(services_.demoPath);
+    lblNoMicrophone.setText(demo ? "No microphone? Click to measure the demo recording, or Measure Recording… your own"
+                                 : "No microphone? Measure Recording… measures a recording from a phone or recorder");
+    lblNoMicrophone.setToolTip(demo ? QString::fromStdString(services_.demoPath) : QString());
+    lblNoMicrophone.adjustSize();
+    lblNoMicrophone.show();
+    LayOutBottom();
+}
+
+void MainWindow::lblNoMicrophone_Click()
+{
+    const bool demo = !services_.demoPath.empty() && std::filesystem::exists(services_.demoPath);
+    MeasureRecording(demo ? services_.demoPath : std::string());
+}
+
+}  // namespace quorvel
