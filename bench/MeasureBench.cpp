@@ -46,6 +46,7 @@ void BM_MeasureRecording(benchmark::State& state)
     loaded.panel.txtInfo[PanelField::VelocityMin] = "50";
     loaded.panel.txtInfo[PanelField::VelocityMax] = "400";
     const MeasureSetup setup = SetupFor(loaded, kRate);
+    FieldRecording();  // made once, outside the timing
     for (auto _ : state) {
         std::string error;
         const auto stream = AudioStream::Open(FieldRecording(), &error);
@@ -63,6 +64,7 @@ BENCHMARK(BM_MeasureRecording)->Unit(benchmark::kMillisecond);
 void BM_ReadRecordingOnly(benchmark::State& state)
 {
     std::array<std::uint8_t, kBlockSize> block{};
+    FieldRecording();
     for (auto _ : state) {
         std::string error;
         const auto stream = AudioStream::Open(FieldRecording(), &error);
