@@ -45,6 +45,7 @@ void MainWindow::MeasureRecording(std::string path, QWidget* over)
     const RecordingStart start = StartOf(path, *stream);
 
     ResultsWindow& results = Results();
+    results.show();
     results.BeginString();
     fileRecorder_.reset();
     const auto nowMs = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -96,8 +97,8 @@ void MainWindow::StopMeasuringRecording()
 void MainWindow::ShowNoMicrophone()
 {
     const bool demo = !services_.demoPath.empty() && std::filesystem::exists(services_.demoPath);
-    lblNoMicrophone.setText(demo ? "No microphone? Click to measure the demo recording, or Measure Recording… your own"
-                                 : "No microphone? Measure Recording… measures a recording from a phone or recorder");
+    lblNoMicrophone.setText(demo ? "No microphone? Click here to measure the demo recording"
+                                 : "No microphone? Measure Recording… reads a phone's or recorder's recording");
     lblNoMicrophone.setToolTip(demo ? QString::fromStdString(services_.demoPath) : QString());
     lblNoMicrophone.adjustSize();
     lblNoMicrophone.show();
