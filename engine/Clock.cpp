@@ -28,17 +28,39 @@ double SteadyClock::NowDays()
     const std::time_t t = std::chrono::system_clock::to_time_t(now);
     std::tm local{};
     localtime_r(&t, &local);
-    // Days from 1899-12-30 to the local calendar date, by the civil-from-days
+    return DaysOf(local);
+}
+
+double DaysOf(const CivilTime& c)
+{
+    // Days from 1899-12-30 to the calendar date, by the days-from-civil
     // algorithm, plus the time of day.
-    const int y = local.tm_year + 1900 - (local.tm_mon < 2 ? 1 : 0);
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yoe = y - era * 400;
-    const int m = local.tm_mon + 1;
-    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + local.tm_mday - 1;
-    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    const long long daysSince1970 = static_cast<long long>(era) * 146097 + doe - 719468;
-    const double seconds = local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec;
+    const long long y = c.year - (c.month <= 2 ? 1 : 0);
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const long long yoe = y - era * 400;
+    const int m = c.month;
+    const long long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + c.day - 1;
+    const long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    const long long daysSince1970 = era * 146097 + doe - 719468;
+    const double seconds = c.hour * 3600.0 + c.minute * 60.0 + c.second;
     return static_cast<double>(daysSince1970 + 25569) + seconds / 86400.0;
+}
+
+double DaysOf(const std::tm& local)
+{
+    return DaysOf(CivilTime{local.tm_year + 1900LL, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec});
+}
+
+std::tm TmOf(const CivilTime& t)
+{
+    std::tm local{};
+    local.tm_year = static_cast<int>(t.year - 1900);
+    local.tm_mon = t.month - 1;
+    local.tm_mday = t.day;
+    local.tm_hour = t.hour;
+    local.tm_min = t.minute;
+    local.tm_sec = t.second;
+    return local;
 }
 
 CivilTime CivilTimeOf(double days)

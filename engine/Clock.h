@@ -3,6 +3,8 @@
 // the scope sweep); NowDays is the wall-clock date and time of a shot.
 #pragma once
 
+#include <ctime>
+
 namespace quorvel {
 
 class Clock {
@@ -37,6 +39,11 @@ struct CivilTime {
     int second = 0;
 };
 CivilTime CivilTimeOf(double days);
+// The other way: days since 30 December 1899 of a civil date and time.
+double DaysOf(const CivilTime& t);
+// A local time as the C library gives it, and back.
+double DaysOf(const std::tm& local);
+std::tm TmOf(const CivilTime& t);
 
 // A clock that says what it is told.
 class FakeClock final : public Clock {

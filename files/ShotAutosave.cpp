@@ -14,13 +14,7 @@ namespace {
 std::string LocalDateText(double days)
 {
     const CivilTime t = CivilTimeOf(days);
-    std::tm local{};
-    local.tm_year = static_cast<int>(t.year - 1900);
-    local.tm_mon = t.month - 1;
-    local.tm_mday = t.day;
-    local.tm_hour = t.hour;
-    local.tm_min = t.minute;
-    local.tm_sec = t.second;
+    std::tm local = TmOf(t);
     char date[128];
     std::strftime(date, sizeof date, "%x %X", &local);
     return date;

@@ -7,17 +7,11 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "FuzzCheck.h"
 #include "ShotDataImport.h"
 
 using namespace quorvel;
 
-#define Check(condition)                                              \
-    do {                                                              \
-        if (!(condition)) {                                           \
-            std::fprintf(stderr, "check failed: %s\n", #condition);  \
-            std::abort();                                             \
-        }                                                             \
-    } while (false)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

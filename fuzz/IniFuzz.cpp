@@ -6,19 +6,10 @@
 #include <string>
 
 #include "IniFile.h"
+#include "FuzzCheck.h"
 #include "Settings.h"
 
 using namespace quorvel;
-
-#include <cstdio>
-
-#define Check(condition)                                              \
-    do {                                                              \
-        if (!(condition)) {                                           \
-            std::fprintf(stderr, "check failed: %s\n", #condition);  \
-            std::abort();                                             \
-        }                                                             \
-    } while (false)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -23,13 +23,7 @@ std::string UtcIsoFromLocalDays(double localDays)
     // The local wall-clock time, rounded to the second as the shot data file
     // writes it, then mktime finds the instant, daylight saving included.
     const CivilTime t = CivilTimeOf(localDays);
-    std::tm local{};
-    local.tm_year = static_cast<int>(t.year - 1900);
-    local.tm_mon = t.month - 1;
-    local.tm_mday = t.day;
-    local.tm_hour = t.hour;
-    local.tm_min = t.minute;
-    local.tm_sec = t.second;
+    std::tm local = TmOf(t);
     local.tm_isdst = -1;
     const std::time_t instant = mktime(&local);
     std::tm utc{};

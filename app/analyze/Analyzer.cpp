@@ -125,7 +125,7 @@ void DumpSettings(const LoadedSettings& loaded, std::ostream& out)
     out << json.Str() << '\n';
 }
 
-enum class Mode { Live, Analysis, Suggest };
+using Mode = AnalyzeMode;
 
 // Suggested trigger volumes from the first five blocks, the stretch the
 // analysis window shows; false when the recording held no sound.
@@ -245,7 +245,7 @@ std::optional<int> ReadOptions(const std::vector<std::string>& args, Options& o,
         } else if (a == "--dump-settings") {
             o.dump = true;
         } else if (a == "--suggest-levels") {
-            o.mode = Mode::Suggest;
+            o.mode = Mode::SuggestLevels;
         } else if (a == "--help" || a == "-h") {
             out << kUsage << '\n';
             return 0;
@@ -319,13 +319,12 @@ int RunAnalyzer(const std::vector<std::string>& args, const std::string& default
     return status;
 }
 
-bool AnalyzeBytes(const std::string& name, const std::vector<unsigned char>& bytes, bool liveMode, std::ostream& out,
+bool AnalyzeBytes(const std::string& name, const std::vector<unsigned char>& bytes, AnalyzeMode mode, std::ostream& out,
                   std::ostream& err)
 {
     std::string error;
     const auto stream = AudioStream::OpenBytes(std::span<const std::uint8_t>(bytes.data(), bytes.size()), &error);
-    if (stream) error = Analyze(LoadSettingsFrom(IniDocument(kShippedSettings)), name, *stream, liveMode ? Mode::Live : Mode::Analysis,
-                        false, out, nullptr);
+    if (stream) error = Analyze(LoadSettingsFrom(IniDocument(kShippedSettings)), name, *stream, mode, false, out, nullptr);
     if (error.empty()) return true;
     err << OneLine("quorvel-analyze: " + name + ": " + error) << '\n';
     return false;

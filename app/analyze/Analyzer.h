@@ -17,11 +17,13 @@ namespace quorvel {
 int RunAnalyzer(const std::vector<std::string>& args, const std::string& defaultSettings, std::ostream& out,
                 std::ostream& err);
 
+enum class AnalyzeMode { Live, Analysis, SuggestLevels };
+
 // Analyses the bytes of one recording as a file named `name` with the
 // shipped settings; the fuzzer's way in. The replay ends with the bytes (no
 // window run out in silence after them, which a header claiming an absurd
 // rate would make long). Returns false when they are not a readable recording.
-bool AnalyzeBytes(const std::string& name, const std::vector<unsigned char>& bytes, bool liveMode, std::ostream& out,
+bool AnalyzeBytes(const std::string& name, const std::vector<unsigned char>& bytes, AnalyzeMode mode, std::ostream& out,
                   std::ostream& err);
 
 }  // namespace quorvel
