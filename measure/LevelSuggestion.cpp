@@ -90,20 +90,26 @@ LevelAdvice SuggestLevels(std::span<const std::uint8_t> samples, int sampleRate,
     const bool clips = std::any_of(samples.begin(), samples.end(), [](std::uint8_t s) { return s == 0 || s == 255; });
     const std::int64_t ms = std::max(1, sampleRate / 1000);
 
-    // The report: the first sound that stands out within an impact window
-    // before the first strong sound (which is the first report, or an
-    // impact louder than it); a click before that is background. The background is every
-    // other sound except what the hold-off and the impact window cover.
+    // The report: the first sound within an impact window before the first
+    // strong sound (the first report, or an impact louder than it) that
+    // reaches a sixth of the loudest; a cocking click or a breath before it
+    // is background. Its onset is where it first stands out of the
+    // background in the millisecond before. The background is every other
+    // sound except what the hold-off and the impact window cover.
     const auto loudest = std::max_element(samples.begin(), samples.end(), [](std::uint8_t a, std::uint8_t b) {
         return Loudness(a) < Loudness(b);
     });
+    const int threshold = SoundThreshold(samples, ms);
     const std::int64_t strong = FirstLouder(samples, 0, n, Loudness(*loudest) / 2 - 1);
-    const std::int64_t first = FirstLouder(samples, strong - window.end - 2 * ms, strong + 1, SoundThreshold(samples, ms));
+    const std::int64_t report =
+        FirstLouder(samples, strong - window.end - 2 * ms, strong + 1, std::max(threshold, Loudness(*loudest) / 6));
+    const std::int64_t first = report < 0 ? -1 : FirstLouder(samples, report - ms, report + 1, threshold);
     const std::int64_t covered = std::max<std::int64_t>(window.end, sampleRate * 9 / 10);
     if (first >= 0) {
         advice.muzzlePeak = PeakOf(samples, first, first + 2 * ms);
-        // Later shots of a string are no background: each sound as strong
-        // as the report takes its window out too.
+        // Later shots of a string are no background: each sound at least
+        // half as loud as the report takes its window out too (no muzzle
+        // volume below the report could keep such a sound out anyway).
         advice.noisePeak = PeakOf(samples, 0, first - ms);
         std::int64_t from = first + covered + 1;
         while (from < n) {
@@ -123,7 +129,12 @@ LevelAdvice SuggestLevels(std::span<const std::uint8_t> samples, int sampleRate,
         advice.problem = kProblemBackground;
         return advice;
     }
+    // Where the detector would fire: on the report's rise, never before it.
     const std::int64_t muzzle = FirstLouder(samples, 0, n, advice.muzzleVolume);
+    if (muzzle < first || muzzle > first + ms) {
+        advice.problem = kProblemBackground;
+        return advice;
+    }
     advice.muzzleAt = muzzle;
 
     // The impact: in the window, the loudest sound that rises well above
@@ -136,7 +147,7 @@ LevelAdvice SuggestLevels(std::span<const std::uint8_t> samples, int sampleRate,
     }
     const std::int64_t chunk = std::max<std::int64_t>(4, sampleRate / 4000);
     const std::int64_t halfMs = std::max<std::int64_t>(8, sampleRate / 2000);
-    const std::int64_t report = HalfStrength(samples, muzzle, muzzle + ms, advice.muzzlePeak);
+    const std::int64_t reportAt = HalfStrength(samples, muzzle, muzzle + ms, advice.muzzlePeak);
     const std::int64_t grid = std::max(muzzle + 1, opens - 4 * chunk);
     std::vector<int> peaks;
     for (std::int64_t at = grid; at <= closes; at += chunk) peaks.push_back(PeakOf(samples, at, std::min(at + chunk, closes + 1)));
@@ -149,7 +160,7 @@ LevelAdvice SuggestLevels(std::span<const std::uint8_t> samples, int sampleRate,
         const bool rises = peaks[k] * 10 >= std::max(before, 1) * 18 && peaks[k] > advice.noisePeak + 2;
         if (!rises || (impactChunk >= 0 && peaks[k] <= peaks[static_cast<std::size_t>(impactChunk)])) continue;
         const std::int64_t onset = HalfStrength(samples, start, start + chunk, peaks[k]);
-        if (LikeTheReport(samples, report, onset, halfMs) < 0.7) {
+        if (LikeTheReport(samples, reportAt, onset, halfMs) < 0.7) {
             impactChunk = static_cast<std::int64_t>(k);
         }
     }
@@ -159,7 +170,7 @@ LevelAdvice SuggestLevels(std::span<const std::uint8_t> samples, int sampleRate,
     }
     const std::int64_t rise = std::max(opens, grid + impactChunk * chunk);
     const int ringing = PeakOf(samples, opens, rise);
-    advice.impactPeak = PeakOf(samples, rise, rise + ms);
+    advice.impactPeak = PeakOf(samples, rise, std::min(rise + ms, closes + 1));
     const int floor = std::max(ringing, advice.noisePeak);
     if (advice.impactPeak <= floor + 2) {
         advice.problem = ringing >= advice.noisePeak ? kProblemRinging : kProblemBackground;

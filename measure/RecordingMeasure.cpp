@@ -1,6 +1,21 @@
 #include "RecordingMeasure.h"
 
+#include <cstdio>
+
 namespace quorvel {
+
+std::string PlaceText(std::int64_t samples, int rate)
+{
+    const long long tenths = rate > 0 ? samples * 10 / rate : 0;
+    const long long seconds = tenths / 10;
+    char text[40];
+    if (seconds >= 3600) {
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld.%lld", seconds / 3600, seconds / 60 % 60, seconds % 60, tenths % 10);
+    } else {
+        std::snprintf(text, sizeof text, "%lld:%02lld.%lld", seconds / 60, seconds % 60, tenths % 10);
+    }
+    return text;
+}
 
 MeasureSetup SetupFor(const LoadedSettings& loaded, int sampleRate)
 {

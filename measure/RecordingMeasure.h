@@ -92,4 +92,7 @@ private:
     std::optional<std::int64_t> openMuzzle_;  // file index of a muzzle armed in an earlier block
 };
 
+// "2:05.3" or "1:02:05.3": a place in a recording, to the tenth of a second.
+std::string PlaceText(std::int64_t samples, int rate);
+
 }  // namespace quorvel

@@ -29,7 +29,8 @@ std::optional<double> LocalDaysFromText(const std::string& text)
         }
         parts[count++] = value;
     }
-    if (count < 3) return std::nullopt;
+    // A date alone (a date tag) says nothing of the hour the shots were fired.
+    if (count < 5) return std::nullopt;
     const auto [y, mo, d, h, mi, s] = parts;
     if (y < 1900 || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60) return std::nullopt;
     return DaysOf(CivilTime{y, static_cast<int>(mo), static_cast<int>(d), static_cast<int>(h), static_cast<int>(mi),

@@ -15,7 +15,8 @@ struct RecordingStart {
 };
 
 // "2026-06-14 09:30:05" (any of - _ : . / or space between the numbers, as
-// broadcast WAVE writers vary); nothing for anything else.
+// broadcast WAVE writers vary), at least to the minute; nothing for
+// anything else.
 std::optional<double> LocalDaysFromText(const std::string& text);
 RecordingStart StartOf(const std::string& path, const AudioStream& stream);
 

@@ -13,14 +13,17 @@ namespace {
 
 // A crack that rings at `hz` and dies away with time constant `tauMs`; the
 // first sample is the peak.
-void AddBurst(std::vector<double>& out, std::int64_t at, double level, double hz, double tauMs, int rate, std::mt19937& rng)
+void AddBurst(std::vector<double>& out, std::int64_t at, double level, double hz, double tauMs, double riseMs, int rate,
+              std::mt19937& rng)
 {
+    const double riseSamples = riseMs * rate / 1000.0;
     if (at < 0 || at >= static_cast<std::int64_t>(out.size())) return;
     std::uniform_real_distribution<double> jitter(-1.0, 1.0);
     const double tauSamples = tauMs * rate / 1000.0;
     const auto length = static_cast<std::int64_t>(tauSamples * 12);
     for (std::int64_t k = 0; k < length && at + k < static_cast<std::int64_t>(out.size()); ++k) {
-        const double envelope = level * std::exp(-static_cast<double>(k) / tauSamples);
+        const double rising = riseSamples > 0 ? std::min(1.0, (static_cast<double>(k) + 1) / riseSamples) : 1.0;
+        const double envelope = rising * level * std::exp(-static_cast<double>(k) / tauSamples);
         const double tone = std::cos(2 * std::numbers::pi * hz * static_cast<double>(k) / rate);
         const double rough = k == 0 ? 0.0 : 0.25 * jitter(rng);
         out[static_cast<std::size_t>(at + k)] += envelope * (k == 0 ? 1.0 : 0.75 * tone + rough);
@@ -35,14 +38,18 @@ std::vector<std::int16_t> Synthesize(const Recording& r)
     std::uniform_real_distribution<double> noise(-r.noise, r.noise);
     std::vector<double> sound(static_cast<std::size_t>(std::max<std::int64_t>(r.length, 0)));
     for (double& s : sound) s = noise(rng);
+    if (r.noiseSd > 0) {
+        std::normal_distribution<double> gauss(0, r.noiseSd);
+        for (double& s : sound) s += gauss(rng);
+    }
     for (const Shot& shot : r.shots) {
-        AddBurst(sound, shot.muzzleSample, shot.muzzleLevel, 2900.0, r.ringMs, r.sampleRate, rng);
+        AddBurst(sound, shot.muzzleSample, shot.muzzleLevel, 2900.0, r.ringMs, r.riseMs, r.sampleRate, rng);
         if (r.echoMs > 0) {
             const auto echoAt = shot.muzzleSample + std::llround(r.echoMs * r.sampleRate / 1000);
-            AddBurst(sound, echoAt, r.echoLevel, 2900.0, r.ringMs, r.sampleRate, rng);
+            AddBurst(sound, echoAt, r.echoLevel, 2900.0, r.ringMs, r.riseMs, r.sampleRate, rng);
         }
         if (shot.impactDelay > 0) {
-            AddBurst(sound, shot.muzzleSample + shot.impactDelay, shot.impactLevel, 1700.0, 0.8, r.sampleRate, rng);
+            AddBurst(sound, shot.muzzleSample + shot.impactDelay, shot.impactLevel, 1700.0, 0.8, r.riseMs, r.sampleRate, rng);
         }
     }
     std::vector<std::int16_t> out(sound.size());

@@ -27,6 +27,8 @@ struct Recording {
     double ringMs = 1.2;    // how long every report rings (its time constant)
     double echoMs = 0;      // each report echoes this long after it; 0 = no echo
     double echoLevel = 0;
+    double riseMs = 0;      // every sound rises to its peak over this long; 0 = at once
+    double noiseSd = 0;     // Gaussian background noise added, 1 = full scale
 };
 
 // The recording as 16-bit samples.

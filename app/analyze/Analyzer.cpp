@@ -150,14 +150,6 @@ bool Suggest(const MeasureSetup& setup, const std::string& name, AudioStream& st
     return true;
 }
 
-// "1:02.5": a place in a recording.
-std::string Place(std::int64_t samples, int rate)
-{
-    const double seconds = static_cast<double>(samples) / rate;
-    const auto minutes = static_cast<long long>(seconds / 60);
-    return std::to_string(minutes) + ":" + FormatPattern(seconds - static_cast<double>(minutes) * 60, "00.0");
-}
-
 // Measures one opened recording; "" or why it could not be measured (in
 // full: a damaged file is measured as far as it can be read).
 std::string Analyze(const LoadedSettings& loaded, const std::string& name, AudioStream& stream, Mode mode,
@@ -182,7 +174,9 @@ std::string Analyze(const LoadedSettings& loaded, const std::string& name, Audio
     std::string problem;
     if (library != nullptr) problem = library->TakeError();
     if (problem.empty() && !stream.Error().empty()) {
-        problem = "measured up to " + Place(read, stream.SampleRate()) + ", where the file stops: " + stream.Error();
+        problem = mode == Mode::Live
+                      ? "measured up to " + PlaceText(read, stream.SampleRate()) + ", where the file stops: " + stream.Error()
+                      : "the file stops early: " + stream.Error();
     }
     return problem;
 }
@@ -207,12 +201,14 @@ constexpr const char* kUsage =
     "  --mode analysis   search the first 144000 samples once, as the analysis window does\n"
     "  --library PATH    store what live replay measures in this shot library too\n"
     "  --string NAME     store every file in one string of that name (default: a string per file)\n"
-    "  --suggest-levels  suggest muzzle and impact volumes from the first shot of each file\n"
+    "  --suggest-levels  suggest muzzle and impact volumes from each file's first 144000 samples\n"
     "  --dump-settings   print the loaded settings as JSON and exit";
 
 struct Options {
     std::string settingsPath;
     Mode mode = Mode::Live;
+    bool modeGiven = false;
+    bool suggest = false;
     bool dump = false;
     std::string library;
     std::string stringName;
@@ -238,6 +234,7 @@ std::optional<int> ReadOptions(const std::vector<std::string>& args, Options& o,
                 o.stringName = value;
             } else if (value == "live" || value == "analysis") {
                 o.mode = value == "live" ? Mode::Live : Mode::Analysis;
+                o.modeGiven = true;
             } else {
                 err << "quorvel-analyze: unknown mode '" << value << "' (live or analysis)\n";
                 return 2;
@@ -245,7 +242,7 @@ std::optional<int> ReadOptions(const std::vector<std::string>& args, Options& o,
         } else if (a == "--dump-settings") {
             o.dump = true;
         } else if (a == "--suggest-levels") {
-            o.mode = Mode::SuggestLevels;
+            o.suggest = true;
         } else if (a == "--help" || a == "-h") {
             out << kUsage << '\n';
             return 0;
@@ -262,6 +259,11 @@ std::optional<int> ReadOptions(const std::vector<std::string>& args, Options& o,
             o.files.push_back(a);
         }
     }
+    if (o.suggest && o.modeGiven) {
+        err << "quorvel-analyze: --suggest-levels is a mode of its own; leave out --mode\n";
+        return 2;
+    }
+    if (o.suggest) o.mode = Mode::SuggestLevels;
     if ((!o.library.empty() || !o.stringName.empty()) && (o.mode != Mode::Live || o.library.empty())) {
         err << "quorvel-analyze: --library stores what --mode live measures; --string needs --library\n";
         return 2;

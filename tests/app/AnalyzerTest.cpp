@@ -261,7 +261,8 @@ TEST(Analyzer, SuggestsLevelsAndStoresInALibrary)
               "10|8\n");
     for (const std::vector<std::string>& args : {std::vector<std::string>{"--library", (Dir() / "no" / "such" / "x.sqlite").string(), first.string()},
                                                  {"--string", "x", first.string()},
-                                                 {"--library", library.string(), "--mode", "analysis", first.string()}}) {
+                                                 {"--library", library.string(), "--mode", "analysis", first.string()},
+                                                 {"--suggest-levels", "--mode", "live", first.string()}}) {
         std::vector<std::string> all = {"--settings", settings.string()};
         all.insert(all.end(), args.begin(), args.end());
         EXPECT_EQ(Analyze(all).status, 2) << args.front();

@@ -157,7 +157,9 @@ private slots:
         QVERIFY(writer.Opened());
         rig.window->StartButton_Click();
         QCOMPARE(rig.window->findChild<QPushButton*>("StartButton")->text(), QString("S&top"));
-        QTest::qWait(700);
+        // The shot goes in once the server delivers sound, however long a
+        // loaded machine takes to start the stream.
+        QTRY_VERIFY_WITH_TIMEOUT(rig.window->Engine().DataArrived(), 10000);
         writer.Shoot();
         QTRY_COMPARE_WITH_TIMEOUT(rig.Text("lblVel(5)"), QString("1"), 10000);
         QVERIFY2(rig.Text("lblVel(1)").startsWith(QString::number(delay) + "  = "), qPrintable(rig.Text("lblVel(1)")));

@@ -44,12 +44,20 @@ std::unique_ptr<StringRecorder> LibraryLink::RecorderFor(const StringInfo& info)
     return recorder;
 }
 
-void LibraryLink::EditDetails(QWidget* over)
+void LibraryLink::EditDetails(QWidget* over, StringRecorder* recorder)
 {
-    if (!recorder_) return;
-    auto* dialog = new StringDetailsDialog(recorder_->Current(), over);
+    if (recorder == nullptr) recorder = recorder_.get();
+    if (recorder == nullptr) return;
+    auto* dialog = new StringDetailsDialog(recorder->Current(), over);
+    // The recorder may be gone when the dialog is answered; its string stays.
     connect(dialog, &StringDetailsDialog::accepted, this, [this, dialog] {
-        if (recorder_) recorder_->SetDetails(dialog->Details());
+        const StringInfo details = dialog->Details();
+        if (recorder_ && recorder_->Current().id == details.id) {
+            recorder_->SetDetails(details);
+        } else if (writer_) {
+            writer_->Update(details);
+        }
+        emit detailsEdited(details);
         if (window_) window_->Reload();
     });
     dialog->open();
@@ -62,6 +70,7 @@ LibraryWindow& LibraryLink::ShowWindow(const Settings& settings)
         window_->setAttribute(Qt::WA_DeleteOnClose);
         connect(window_, &LibraryWindow::detailsChanged, this, [this](const StringInfo& info) {
             if (recorder_ && info.id == recorder_->Current().id) recorder_->SetDetails(info);
+            emit detailsEdited(info);
         });
     }
     window_->SetSettings(settings);

@@ -34,14 +34,19 @@ public:
     // A recorder of its own for another string (a measured recording); null
     // until Open.
     std::unique_ptr<StringRecorder> RecorderFor(const StringInfo& info);
-    // "String details…" for the string under way, as a window-modal dialog.
-    void EditDetails(QWidget* over);
+    // "String details…" for the string under way (or that of `recorder`),
+    // as a window-modal dialog.
+    void EditDetails(QWidget* over, StringRecorder* recorder = nullptr);
     // The library window, in front, in the units and with the settings of now.
     LibraryWindow& ShowWindow(const Settings& settings);
     LibraryWindow* Window() { return window_; }
     // The program ends: waits a little for what is queued and tells of any
     // shot that could not be stored.
     void Finish();
+
+signals:
+    // A string's name, gun, pellet or notes were changed by the shooter.
+    void detailsEdited(const StringInfo& info);
 
 private:
     Dialogs& dialogs_;

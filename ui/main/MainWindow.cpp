@@ -212,10 +212,16 @@ void MainWindow::DevicesChanged()
         return;
     }
     devicesChanged_ = false;
-    if (hardware_.InitDevicesKeepingChoice() && !scope_.ScaleShown()) {
+    const bool any = hardware_.InitDevicesKeepingChoice();
+    if (any && !scope_.ScaleShown()) {
         // The first device arrived after start-up: finish what start-up could not.
         cmbFreq_Change();
         scope_.ShowScale(sampleTimeMs_);
+    }
+    if (any) {
+        lblNoMicrophone.hide();
+    } else {
+        ShowNoMicrophone();
     }
 }
 

@@ -147,6 +147,7 @@ private:
     void ShowNoMicrophone();
     void lblNoMicrophone_Click();
     void StopMeasuringRecording();
+    void FollowEditedDetails(const StringInfo& info);
 
     // What the analysis window asks of the main window.
     std::string VolumeBox(bool muzzle) const override { return fields_.VolumeBox(muzzle); }

@@ -11,6 +11,7 @@ namespace quorvel {
 void MainWindow::OpenLibrary()
 {
     library_.Open(LibraryPath(services_.settingsPath, DataFolder()), services_.clock.NowDays());
+    connect(&library_, &LibraryLink::detailsEdited, this, &MainWindow::FollowEditedDetails);
 }
 
 void MainWindow::StoreInLibrary(const BlockOutcome& o)
@@ -31,21 +32,32 @@ void MainWindow::ConnectResultsToLibrary()
 {
     ResultsWindow* results = results_.get();
     connect(results, &ResultsWindow::newString, this, [this] {
+        fileRecorder_.reset();
         if (StringRecorder* recorder = library_.Recorder()) recorder->NewString(services_.clock.NowDays());
     });
     connect(results, &ResultsWindow::shotExcluded, this, [this](int number, bool excluded) {
-        if (StringRecorder* recorder = library_.Recorder()) recorder->SetExcluded(number, excluded);
+        // After a measured recording the window's string may be the file's
+        // (its numbers) and the live one after it (the numbers that follow):
+        // each string has the shot or none.
+        for (StringRecorder* recorder : {library_.Recorder(), fileRecorder_.get()}) {
+            if (recorder != nullptr) recorder->SetExcluded(number, excluded);
+        }
         if (LibraryWindow* window = library_.Window()) QTimer::singleShot(300, window, &LibraryWindow::Reload);
     });
-    connect(results, &ResultsWindow::detailsWanted, this, [this, results] { library_.EditDetails(results); });
+    connect(results, &ResultsWindow::detailsWanted, this, [this, results] { library_.EditDetails(results, fileRecorder_.get()); });
     connect(results, &ResultsWindow::libraryWanted, this, &MainWindow::ShowLibrary);
+}
+
+void MainWindow::FollowEditedDetails(const StringInfo& info)
+{
+    if (fileRecorder_ && fileRecorder_->Current().id == info.id) fileRecorder_->NewString(info);
 }
 
 void MainWindow::ShowLibrary()
 {
     if (!library_.IsOpen() || library_.Recorder() == nullptr) return;
     LibraryWindow& window = library_.ShowWindow(record_);
-    window.SelectStrings({library_.Recorder()->Current().id});
+    window.SelectStrings({(fileRecorder_ ? fileRecorder_.get() : library_.Recorder())->Current().id});
 }
 
 }  // namespace quorvel

@@ -47,6 +47,8 @@ void MainWindow::MeasureRecording(std::string path, QWidget* over)
     ResultsWindow& results = Results();
     results.show();
     results.BeginString();
+    // Live shots from now on belong to a string of their own.
+    if (StringRecorder* live = library_.Recorder()) live->NewString(services_.clock.NowDays());
     fileRecorder_.reset();
     const auto nowMs = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::system_clock::now().time_since_epoch());
@@ -56,6 +58,9 @@ void MainWindow::MeasureRecording(std::string path, QWidget* over)
     fileRecorder_ = library_.RecorderFor(info);
 
     const bool metric = IsMetric(units_);
+    // A finished run may still be on the stack below us (Cancel is answered
+    // inside the progress dialog's own event loop): it goes once we are back.
+    if (run_) run_.release()->deleteLater();
     run_ = std::make_unique<RecordingRun>(
         std::move(stream), setup, path, start, over != nullptr ? over : this,
         [this, metric, setup](const MeasuredEvent& e) {
@@ -71,10 +76,8 @@ void MainWindow::MeasureRecording(std::string path, QWidget* over)
             }
         });
     connect(run_.get(), &RecordingRun::finished, this, [this](const QString& summary, bool trouble) {
-        // Live shots after this begin a string of their own, numbered on
-        // from the string the results window shows.
+        // Live shots after this number on from the string the results window shows.
         session_.Detector().SetShotCount(string_.Count());
-        if (StringRecorder* live = library_.Recorder()) live->NewString(services_.clock.NowDays());
         if (LibraryWindow* window = library_.Window()) window->Reload();
         const std::string text = summary.toStdString();
         trouble ? services_.dialogs.Critical("Measure Recording", text)

@@ -7,18 +7,6 @@
 
 namespace quorvel {
 
-std::string PlaceText(std::int64_t samples, int rate)
-{
-    const long long seconds = rate > 0 ? samples / rate : 0;
-    char text[32];
-    if (seconds >= 3600) {
-        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", seconds / 3600, seconds / 60 % 60, seconds % 60);
-    } else {
-        std::snprintf(text, sizeof text, "%lld:%02lld", seconds / 60, seconds % 60);
-    }
-    return text;
-}
-
 RecordingRun::RecordingRun(std::unique_ptr<AudioStream> stream, const MeasureSetup& setup, const std::string& path,
                            RecordingStart start, QWidget* over, Sink measured)
     : stream_(std::move(stream)),
@@ -45,8 +33,10 @@ RecordingRun::~RecordingRun() { delete progress_.data(); }
 void RecordingRun::Start()
 {
     running_ = true;
-    progress_->setValue(0);
-    progress_->show();
+    if (progress_) {
+        progress_->setValue(0);
+        progress_->show();
+    }
     QTimer::singleShot(0, this, &RecordingRun::Slice);
 }
 
@@ -65,10 +55,13 @@ void RecordingRun::Slice()
         return;
     }
     const std::int64_t read = measure_.SamplesRead();
-    if (total_ > 0) progress_->setValue(static_cast<int>(std::min<std::int64_t>(999, read * 1000 / total_)));
-    progress_->setLabelText(QString::fromStdString("Measuring " + name_ + " …  " + PlaceText(read, setup_.record.frequency) +
-                                                   (total_ > 0 ? " of " + PlaceText(total_, setup_.record.frequency) : "")));
-    QTimer::singleShot(0, this, &RecordingRun::Slice);
+    if (progress_) {
+        progress_->setLabelText(QString::fromStdString("Measuring " + name_ + " …  " + PlaceText(read, setup_.record.frequency) +
+                                                       (total_ > 0 ? " of " + PlaceText(total_, setup_.record.frequency) : "")));
+        // A window-modal dialog runs the event loop here: Cancel may come now.
+        if (total_ > 0) progress_->setValue(static_cast<int>(std::min<std::int64_t>(999, read * 1000 / total_)));
+    }
+    if (running_) QTimer::singleShot(0, this, &RecordingRun::Slice);
 }
 
 void RecordingRun::Cancel()
@@ -82,7 +75,7 @@ void RecordingRun::Done(bool cancelled)
     // A muzzle report at the very end still waits for its window, as in a
     // recording that goes on; a cancelled run stops where it is.
     measure_.Finish(!cancelled);
-    progress_->hide();
+    if (progress_) progress_->hide();
     const int rate = setup_.record.frequency;
     const std::string counted = std::to_string(shots_) + (shots_ == 1 ? " shot" : " shots") + " and " +
                                 std::to_string(misses_) + (misses_ == 1 ? " miss" : " misses");

@@ -60,7 +60,4 @@ private:
     int misses_ = 0;
 };
 
-// "1:02:05" or "2:05": a place in a recording.
-std::string PlaceText(std::int64_t samples, int rate);
-
 }  // namespace quorvel

@@ -24,8 +24,9 @@ void WriteShots(const fs::path& path, int seconds, int rate = 44100, synth::File
 
 std::string Stored(const Rig& rig, const std::string& name)
 {
-    return SqliteQuery(rig.dir / "library.sqlite", "SELECT count(*), group_concat(ifnull(number, '-'), ' ') FROM shots "
-                                                   "JOIN strings s ON s.id = string_id WHERE s.name = '" + name + "'");
+    return SqliteQuery(rig.dir / "library.sqlite", "SELECT count(*), group_concat(ifnull(number, '-') || "
+                                                   "substr(' x', excluded + 1, 1), ' ') FROM shots JOIN strings s "
+                                                   "ON s.id = string_id WHERE s.name = '" + name + "'");
 }
 
 }  // namespace
@@ -46,11 +47,13 @@ private slots:
         QTRY_VERIFY(!rig.window->Run()->Running());
         QCOMPARE(rig.window->String().Count(), 3);
         QCOMPARE(rig.dialogs.informed.back().text,
-                 std::string("Measured 3 shots and 1 miss in demo.wav (0:12). They are in the results window and in "
+                 std::string("Measured 3 shots and 1 miss in demo.wav (0:12.0). They are in the results window and in "
                              "the shot library as the string \"demo.wav\"."));
         QCOMPARE(rig.window->Results().findChild<QLabel*>("lblVelo(0)")->text(), QString("210.0"));
+        // A flyer set aside in the results window is set aside in the file's string.
+        QTest::keyClick(&rig.window->Results(), Qt::Key_Delete);
         rig.window->DoEnd();
-        QCOMPARE(Stored(rig, "demo.wav"), std::string("4|1 2 - 3\n"));
+        QCOMPARE(Stored(rig, "demo.wav"), std::string("4|1  2  -  3x\n"));
     }
 
     void whileRecordingCancelledDamagedAndRefused()
@@ -93,7 +96,7 @@ private slots:
         QVERIFY(rig.dialogs.shown.back().text.find("notes.wav cannot be measured: ") != std::string::npos);
         QCOMPARE(rig.window->String().Count(), strings);
         rig.window->DoEnd();
-        QCOMPARE(Stored(rig, "range day.wav"), std::string("2|1 2\n"));
+        QCOMPARE(Stored(rig, "range day.wav"), std::string("2|1  2 \n"));
     }
 };
 
