@@ -63,7 +63,13 @@ StoredShot StoredFromMiss(ShotKind kind, double localDays, const Settings& setti
     return s;
 }
 
-void StringRecorder::NewString(double localDays) { current_ = StringStartingAt(localDays); }
+void StringRecorder::NewString(double localDays)
+{
+    // Two resets in one second are still two strings.
+    const std::int64_t previous = current_.id;
+    current_ = StringStartingAt(localDays);
+    if (current_.id <= previous) current_.id = previous + 1;
+}
 
 void StringRecorder::Shot(const ShotResult& shot, bool metric) { writer_.Store(current_, StoredFromShot(shot, metric, current_.id)); }
 
