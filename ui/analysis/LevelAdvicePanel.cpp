@@ -28,8 +28,10 @@ void LevelAdvicePanel::Show(const LevelAdvice& advice)
     } else {
         lblSuggestion.setText(QString::fromStdString("No volumes to suggest: " + advice.problem));
     }
-    lblSuggestion.setToolTip(lblSuggestion.text());
+    text_ = lblSuggestion.text();
+    lblSuggestion.setToolTip(text_);
     cmdApplySuggestion.setEnabled(advice.Good());
+    Elide();
 }
 
 void LevelAdvicePanel::Clear()
@@ -37,6 +39,8 @@ void LevelAdvicePanel::Clear()
     advice_ = {};
     advice_.problem = "nothing recorded";
     lblSuggestion.clear();
+    lblSuggestion.setToolTip({});
+    text_.clear();
     cmdApplySuggestion.setEnabled(false);
 }
 
@@ -45,6 +49,13 @@ void LevelAdvicePanel::Place(int left, int top, int width)
     const int button = std::max(cmdApplySuggestion.sizeHint().width(), 70);
     cmdApplySuggestion.setGeometry(left + width - button, top, button, cmdApplySuggestion.sizeHint().height());
     lblSuggestion.setGeometry(left, top, width - button - 8, cmdApplySuggestion.sizeHint().height());
+    Elide();
+}
+
+void LevelAdvicePanel::Elide()
+{
+    // A narrow window shows the start, the volumes; the whole text is the tooltip.
+    lblSuggestion.setText(lblSuggestion.fontMetrics().elidedText(text_, Qt::ElideRight, lblSuggestion.width()));
 }
 
 }  // namespace quorvel

@@ -25,7 +25,10 @@ public:
     std::function<void(int muzzle, int impact)> onApply;
 
 private:
+    void Elide();
+
     LevelAdvice advice_;
+    QString text_;
     QLabel lblSuggestion;
     QPushButton cmdApplySuggestion;
 };
