@@ -45,28 +45,36 @@ std::optional<long long> ParseUtcIso(const std::string& utc)
     return static_cast<long long>(timegm(&t));
 }
 
-std::string LocalIsoWithOffset(const std::string& utc)
+namespace {
+
+// The local calendar time of an ISO 8601 UTC text; nothing for anything else.
+std::optional<std::tm> LocalTmOf(const std::string& utc)
 {
     const auto seconds = ParseUtcIso(utc);
-    if (!seconds) return utc;
-    const std::time_t instant = static_cast<std::time_t>(*seconds);
+    if (!seconds) return std::nullopt;
+    const auto instant = static_cast<std::time_t>(*seconds);
     std::tm local{};
     localtime_r(&instant, &local);
-    const long offset = local.tm_gmtoff / 60;
+    return local;
+}
+
+}  // namespace
+
+std::string LocalIsoWithOffset(const std::string& utc)
+{
+    const auto local = LocalTmOf(utc);
+    if (!local) return utc;
+    const long offset = local->tm_gmtoff / 60;
     char zone[48];
     std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", offset < 0 ? '-' : '+', std::labs(offset) / 60,
                   std::labs(offset) % 60);
-    return Format(local, "%Y-%m-%dT%H:%M:%S") + zone;
+    return Format(*local, "%Y-%m-%dT%H:%M:%S") + zone;
 }
 
 std::string LocalTimeText(const std::string& utc)
 {
-    const auto seconds = ParseUtcIso(utc);
-    if (!seconds) return utc;
-    const std::time_t instant = static_cast<std::time_t>(*seconds);
-    std::tm local{};
-    localtime_r(&instant, &local);
-    return Format(local, "%Y-%m-%d %H:%M:%S");
+    const auto local = LocalTmOf(utc);
+    return local ? Format(*local, "%Y-%m-%d %H:%M:%S") : utc;
 }
 
 }  // namespace quorvel

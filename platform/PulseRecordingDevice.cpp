@@ -38,8 +38,8 @@ public:
         const std::string& source = ids_[static_cast<std::size_t>(deviceNum)];
         filler_.Prepare(&listener);
         PulseConnection::Lock lock(connection_);
-        const pa_sample_spec spec{PA_SAMPLE_U8, static_cast<std::uint32_t>(sampleRate), 1};
-        stream_ = pa_stream_new(connection_.Context(), "Quorvel recording", &spec, nullptr);
+        const pa_sample_spec format{PA_SAMPLE_U8, static_cast<std::uint32_t>(sampleRate), 1};
+        stream_ = pa_stream_new(connection_.Context(), "Quorvel recording", &format, nullptr);
         if (stream_ == nullptr) return 1;
         pa_stream_set_state_callback(stream_, &PulseRecordingDevice::StateChanged, this);
         pa_stream_set_read_callback(stream_, &PulseRecordingDevice::Readable, this);

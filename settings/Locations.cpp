@@ -17,7 +17,7 @@ namespace {
 
 std::string Folder(const std::string& set, const std::string& home, const char* fallback)
 {
-    // The base directory specification: an unset or relative value is ignored.
+    // As the XDG folder rules have it: an unset or relative value is ignored.
     if (!set.empty() && set.front() == '/') return set;
     return home + "/" + fallback;
 }

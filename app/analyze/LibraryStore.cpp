@@ -5,6 +5,7 @@
 
 #include "Clock.h"
 #include "StringRecorder.h"
+#include "UtcTime.h"
 
 namespace quorvel {
 
@@ -26,7 +27,7 @@ void LibraryStore::BeginRecording(const std::string& stringName, const std::stri
     // Several recordings measured in one second still get strings of their own.
     string_.id = library_.UnusedStringId(string_.id);
     string_.name = stringName.empty() ? std::filesystem::path(fileName).filename().string() : stringName;
-    string_.startedUtc = StringStartingAt(startDays).startedUtc;
+    string_.startedUtc = UtcIsoFromLocalDays(startDays);
     numberOffset_ = 0;
     lastNumber_ = 0;
 }

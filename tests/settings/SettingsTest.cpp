@@ -204,7 +204,7 @@ TEST(Locations, PortablePerUserOrExplicit)
          (dir / "portable").string()},
         {{"/usr/bin", h, "", "", ""}, Layout::PerUser, h + "/.config/quorvel/settings.ini", h + "/.local/share/quorvel"},
         {{"/usr/bin", h, "/cfg", "/dat", ""}, Layout::PerUser, "/cfg/quorvel/settings.ini", "/dat/quorvel"},
-        // A relative XDG folder is ignored, as the base directory specification says.
+        // A relative XDG folder is ignored, as the XDG folder rules have it.
         {{"/usr/bin", h, "cfg", "dat", ""}, Layout::PerUser, h + "/.config/quorvel/settings.ini", h + "/.local/share/quorvel"},
         {{(dir / "portable").string(), h, "", "", "/srv/range/q.ini"}, Layout::Explicit, "/srv/range/q.ini", "/srv/range"},
     };
