@@ -74,7 +74,9 @@ TEST(LoadSettings, AMissingFileEndsAndAFileWithoutSettingsGivesTheShippedOnes)
         EXPECT_EQ(r.loaded.record.frequency, 96000);
         EXPECT_EQ(Slurp(p), content);
     }
-    EXPECT_EQ(LoadSettings(TempFile("one.ini", "[calibration]\nunits=1\n").string()).message, "") << "one setting is enough";
+    for (const char* one : {"[calibration]\nunits=1\n", "[calibration]\nFreezeIFdetected=1\n"}) {
+        EXPECT_EQ(LoadSettings(TempFile("one.ini", one).string()).message, "") << "one setting is enough: " << one;
+    }
 }
 
 TEST(SaveSettings, AHandWrittenFileKeepsEverythingButTheValues)

@@ -34,7 +34,11 @@ TEST(StringStatistics, ConfidenceIntervalsAndTheFTestAgreeWithTheTables)
     const Interval sd = SdInterval(Of(250, 2, 10));
     EXPECT_NEAR(sd.low, std::sqrt(9 * 4 / 16.919), 1e-3);
     EXPECT_NEAR(sd.high, std::sqrt(9 * 4 / 3.3251), 1e-3);
+    // Two shots are the fewest with an interval.
     EXPECT_FALSE(MeanInterval(Of(250, 0, 1)).known);
+    EXPECT_FALSE(SdInterval(Of(250, 0, 1)).known);
+    EXPECT_TRUE(MeanInterval(Of(250, 2, 2)).known);
+    EXPECT_TRUE(SdInterval(Of(250, 2, 2)).known);
 
     const Verdict edge = CompareSds(Of(250, 1, 10), Of(250, std::sqrt(4.026), 10), "B");
     EXPECT_NEAR(edge.p, 0.05, 1e-3);
