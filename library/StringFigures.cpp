@@ -30,7 +30,7 @@ std::string ShownUnits::SpeedText(double shown) const { return FormatPattern(sho
 StringFigures FiguresOf(const std::vector<StoredShot>& shots, const ShownUnits& units, double plateauLimit)
 {
     StringFigures f;
-    std::vector<double> counted;
+    std::vector<double>& counted = f.countedVelocities;
     double energy = 0;
     for (const StoredShot& s : shots) {
         if (s.kind != ShotKind::Shot || !s.muzzleVelocity) {

@@ -35,6 +35,7 @@ struct StringFigures {
     std::vector<double> velocities;  // muzzle velocity, shown units
     std::vector<double> energies;    // shown units
     std::vector<bool> counted;       // false for an excluded shot
+    std::vector<double> countedVelocities;
     Summary summary;                 // of the counted shots
     double averageEnergy = 0;
     Interval meanInterval;

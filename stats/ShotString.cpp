@@ -4,42 +4,15 @@
 #include <cstdio>
 
 #include "NumberText.h"
+#include "StringStatistics.h"
 
 namespace quorvel {
 
 namespace {
 
-// Neumaier's compensated sum: the error of adding 10000 values near 300
-// stays far below what the readouts or a spreadsheet could show.
-class Sum {
-public:
-    void Add(double v)
-    {
-        const double t = sum_ + v;
-        compensation_ += std::fabs(sum_) >= std::fabs(v) ? (sum_ - t) + v : (v - t) + sum_;
-        sum_ = t;
-    }
-    double Value() const { return sum_ + compensation_; }
-
-private:
-    double sum_ = 0;
-    double compensation_ = 0;
-};
-
 constexpr const char* kFullBanner = "String full: 10001 shots";
 
 }  // namespace
-
-double SampleStdDev(const double* values, int last)
-{
-    if (last <= 0) return 0;
-    Sum sum;
-    for (int i = 0; i <= last; ++i) sum.Add(values[i]);
-    const double mean = sum.Value() / (last + 1);
-    Sum squares;
-    for (int i = 0; i <= last; ++i) squares.Add((values[i] - mean) * (values[i] - mean));
-    return std::sqrt(squares.Value() / last);
-}
 
 ShotString::ShotString() : velocities_(kSlots, 0.0), records_(kSlots) { ReloadReadouts(); }
 
@@ -55,18 +28,14 @@ void ShotString::ReloadReadouts()
 
 void ShotString::Statistics(int last)
 {
-    minimum_ = 9999;
-    maximum_ = 0;
-    Sum sum;
-    for (int i = 0; i <= last; ++i) {
-        const double v = velocities_[static_cast<std::size_t>(i)];
-        sum.Add(v);
-        if (v < minimum_) minimum_ = v;
-        if (v > maximum_) maximum_ = v;
-    }
-    average_ = sum.Value() / (last + 1);
+    // The library's statistics, so both windows agree to the last digit;
+    // the extremes start from 9999 and 0 as the readouts always have.
+    const Summary s = Summarize(std::span<const double>(velocities_.data(), static_cast<std::size_t>(last) + 1));
+    minimum_ = std::min(9999.0, s.min);
+    maximum_ = std::max(0.0, s.max);
+    average_ = s.mean;
     spread_ = maximum_ - minimum_;
-    stdDev_ = SampleStdDev(velocities_.data(), last);
+    stdDev_ = s.sd;
 }
 
 void ShotString::FillData(const ShotResult& shot, const UnitLabels& units)
@@ -206,7 +175,7 @@ void ShotString::ShowStatistics()
 
 double ShotString::TotalEnergy() const
 {
-    Sum sum;
+    CompensatedSum sum;
     for (int i = 0; i < count_; ++i) sum.Add(records_[static_cast<std::size_t>(i)].energy);
     return sum.Value();
 }

@@ -34,11 +34,6 @@ enum : std::size_t {
 
 inline constexpr const char* kNoticeVelocityText = "###.##";
 
-// The sample standard deviation of values[0..last] (divisor last), two-pass
-// with compensated sums so that 10000 shots around 300 m/s spread over 0.1
-// still come out right; 0 for a single value.
-double SampleStdDev(const double* values, int last);
-
 // What the string keeps of each shot besides its velocity, for export.
 struct ShotRecord {
     std::int32_t number = 0;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "ShotString.h"
+#include "StringStatistics.h"
 
 using namespace quorvel;
 
@@ -149,7 +150,7 @@ TEST(ShotString, AFullStringKeepsMeasuringWithoutGrowing)
     EXPECT_FALSE(s.Full() || s.BannerVisible());
 }
 
-TEST(SampleStdDev, StaysExactForTenThousandCloseShots)
+TEST(Summarize, StaysExactForTenThousandCloseShots)
 {
     // 10000 shots from 300 to 300.1 m/s in even steps: the sample standard
     // deviation of an even progression is step x sqrt(n (n + 1) / 12).
@@ -158,8 +159,8 @@ TEST(SampleStdDev, StaysExactForTenThousandCloseShots)
     std::vector<double> v(n);
     for (int k = 0; k < n; ++k) v[static_cast<std::size_t>(k)] = 300 + step * k;
     const double expected = step * std::sqrt(static_cast<double>(n) * (n + 1) / 12);
-    EXPECT_NEAR(SampleStdDev(v.data(), n - 1), expected, expected * 1e-9);
-    EXPECT_EQ(SampleStdDev(v.data(), 0), 0);
+    EXPECT_NEAR(Summarize(v).sd, expected, expected * 1e-9);
+    EXPECT_EQ(Summarize(std::span<const double>(v.data(), 1)).sd, 0);
 }
 
 TEST(ShotString, TableForASpreadsheet)

@@ -71,12 +71,13 @@ std::string WriteLibraryReport(const std::string& path, const std::vector<Stored
     }
     if (strings.size() == 2) {
         html += "<h2>" + E(strings[0].info.name) + " against " + E(strings[1].info.name) + "</h2><p>SD: " +
-                E(CompareSds(figures[0].summary, figures[1].summary, strings[1].info.name).words) + "<br>Average: " +
+                E(CompareSpreads(figures[0].countedVelocities, figures[1].countedVelocities, strings[1].info.name).words) + "<br>Average: " +
                 E(CompareMeans(figures[0].summary, figures[1].summary, strings[1].info.name, units.SpeedUnit()).words) +
                 "</p>";
     }
     html += "<p><small>Confidence intervals at 90 %: Student's t for the average, chi-square for the SD. "
-            "Differences are called likely below p = 0.05 (F test for SDs, Welch's t test for averages).</small></p>";
+            "A p value below 0.05 is some evidence of a difference, below 0.01 strong evidence (Brown-Forsythe test "
+            "for SDs, Welch's t test for averages).</small></p>";
     doc.setHtml(html);
     doc.print(&writer);
     pdf.close();

@@ -290,10 +290,8 @@ void LibraryWindow::ShowComparison(const std::vector<StoredString>& strings, con
         }
         html += "</table>";
         if (strings.size() == 2) {
-            const Summary& a = figures[0].summary;
-            const Summary& b = figures[1].summary;
-            html += "<p>A against B: " + Escaped(CompareSds(a, b, "B").words) + "; " +
-                    Escaped(CompareMeans(a, b, "B", units_.SpeedUnit()).words) + ".</p>";
+            html += "<p>A against B: " + Escaped(CompareSpreads(figures[0].countedVelocities, figures[1].countedVelocities, "B").words) +
+                    "; " + Escaped(CompareMeans(figures[0].summary, figures[1].summary, "B", units_.SpeedUnit()).words) + ".</p>";
         } else {
             html += "<p>Select two strings to test whether their SDs and averages differ.</p>";
         }
