@@ -19,7 +19,14 @@ struct ImportedFile {
     std::vector<StoredString> strings;  // one per day, oldest first
     int shots = 0;
     std::vector<int> unreadLines;  // 1-based numbers of lines that are no shot line
+    // Shot lines whose figures no air gun reaches (a velocity of 1e308, a
+    // distance of 0): refused, since one would poison every statistic.
+    std::vector<int> impossibleLines;
 };
+
+// The fastest average velocity an import accepts, in m/s: well past any air
+// gun, far below what would overflow an energy.
+inline constexpr double kFastestImportedVelocity = 1500;
 
 // `settings` gives the units and what the short layout does not hold.
 ImportedFile ReadShotDataFile(std::string_view text, const Settings& settings);

@@ -15,6 +15,7 @@
 #include "LibraryWriter.h"
 #include "ShotLibrary.h"
 #include "Sqlite.h"
+#include "ShotDataImport.h"
 #include "UtcTime.h"
 
 using namespace quorvel;
@@ -91,6 +92,8 @@ TEST_F(Library, StoresShotsUnderTheDocumentedSchemaAndCountsOnlyIncludedShots)
     EXPECT_EQ(rows[0].excluded, 1);
     EXPECT_DOUBLE_EQ(rows[0].summary.mean, 252);
     EXPECT_DOUBLE_EQ(rows[0].summary.Es(), 2);
+    // Each counted shot's energy from its velocity and pellet mass: (251² + 252² + 253²) / 3 × 0.5 × 0.547 / 1000.
+    EXPECT_NEAR(rows[0].averageEnergy, 17.36852633, 1e-8);
 
     // Deleted and brought back whole.
     const auto removed = library.Remove(7);
@@ -212,4 +215,48 @@ TEST(UtcTime, LocalDaysBecomeUtcAndComeBackWithTheirOffset)
     EXPECT_FALSE(ParseUtcIso("2026-12-06 21:04:05"));
     ::unsetenv("TZ");
     ::tzset();
+}
+
+// The shot data file's average velocity becomes a muzzle velocity with
+// today's retained velocity and offset, in the units the window shows, and
+// is stored in metric; figures no air gun reaches are refused by line.
+TEST(ShotDataImport, WorksOutMuzzleVelocityAndRefusesTheImpossible)
+{
+    struct Row {
+        const char* line;
+        std::int16_t units;
+        double retained, offset;
+        double average, muzzle;  // m/s as stored; 0 for a refused line
+        bool impossible;
+    };
+    const Row rows[] = {
+        {"2026-12-06 10:00:01 , 1 , 200.00000", 0, 90, 2, 200, 1.05 * 200 + 2, false},
+        {"2026-12-06 10:00:01 , 1 , 656.16000", 1, 96, 0, 200, 204, false},
+        {"2026-12-06 10:00:01 , 1 , 200,00000 , 10 , 0.547 , 60 , 30 , 4800 , 96000", 0, 100, 0, 200, 200, false},
+        {"2026-12-06 10:00:01 , 1 , 1e308", 0, 90, 0, 0, 0, true},
+        {"2026-12-06 10:00:01 , 1 , 1600", 0, 90, 0, 0, 0, true},
+        {"2026-12-06 10:00:01 , 1 , 200 , 0 , 0.547 , 60 , 30 , 4800 , 96000", 0, 90, 0, 0, 0, true},
+        {"2026-12-06 10:00:01 , 1 , 0", 0, 90, 0, 0, 0, false},
+    };
+    for (const Row& r : rows) {
+        Settings settings;
+        settings.units = r.units;
+        settings.RetainedVelocity = r.retained;
+        settings.offset = r.offset;
+        settings.distance = 10;
+        settings.pelletmass = 0.547;
+        settings.frequency = 96000;
+        const ImportedFile file = ReadShotDataFile(std::string("\n") + r.line + "\n", settings);
+        EXPECT_EQ(file.impossibleLines, r.impossible ? std::vector<int>{2} : std::vector<int>{}) << r.line;
+        if (r.average == 0) {
+            EXPECT_EQ(file.shots, 0) << r.line;
+            continue;
+        }
+        ASSERT_EQ(file.shots, 1) << r.line;
+        const StoredShot& shot = file.strings.at(0).shots.at(0);
+        EXPECT_NEAR(*shot.averageVelocity, r.average, 1e-9) << r.line;
+        EXPECT_NEAR(*shot.muzzleVelocity, r.muzzle, 1e-9) << r.line;
+        const double grams = r.units == 0 ? 0.547 : 0.547 / 15.432;  // the mass setting is in grains when imperial
+        EXPECT_NEAR(*shot.energy, r.muzzle * r.muzzle * 0.5 * grams / 1000, 1e-9) << r.line;
+    }
 }

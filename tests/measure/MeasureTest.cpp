@@ -190,6 +190,8 @@ TEST(RecordingMeasure, StreamsALongRecordingAndKeepsItsTimes)
     while (measure.Step(8)) ++steps;
     measure.Finish(true);
     EXPECT_GT(steps, 20) << "measured a little at a time";
+    EXPECT_EQ(PlaceText(std::int64_t{rate} * 3600, rate), "1:00:00.0");
+    EXPECT_EQ(PlaceText(std::int64_t{rate} * 3600 - 1, rate), "59:59.9");
     ASSERT_EQ(all.events.size(), r.shots.size());
     for (std::size_t k = 0; k < r.shots.size(); ++k) {
         const MeasuredEvent& e = all.events[k];

@@ -23,6 +23,20 @@ constexpr std::uintmax_t kLargestShotDataFile = 64u << 20;
 
 std::string Shots(std::size_t n) { return std::to_string(n) + (n == 1 ? " shot" : " shots"); }
 
+// " Line 7 was no shot line and was left out." / " 3 lines (4, 9 and 12) were …"
+std::string LeftOutText(const std::vector<int>& lines, const std::string& one, const std::string& many)
+{
+    if (lines.empty()) return {};
+    if (lines.size() == 1) return " Line " + std::to_string(lines[0]) + " was " + one + " and was left out.";
+    std::string numbers;
+    const std::size_t shown = std::min<std::size_t>(lines.size(), 5);
+    for (std::size_t i = 0; i < shown; ++i) {
+        numbers += (i == 0 ? "" : i + 1 == lines.size() ? " and " : ", ") + std::to_string(lines[i]);
+    }
+    if (shown < lines.size()) numbers += " and " + std::to_string(lines.size() - shown) + " more";
+    return " " + std::to_string(lines.size()) + " lines (" + numbers + ") were " + many + " and were left out.";
+}
+
 }  // namespace
 
 void LibraryWindow::EditDetails()
@@ -155,10 +169,9 @@ void LibraryWindow::ImportShotData()
                          std::to_string(file.strings.size()) + (file.strings.size() == 1 ? " string" : " strings") +
                          " (one per day).";
     if (added < file.shots) report += " " + Shots(static_cast<std::size_t>(file.shots - added)) + " were already there.";
-    if (!file.unreadLines.empty()) {
-        report += " " + std::to_string(file.unreadLines.size()) + " lines were no shot lines and were left out (line " +
-                  std::to_string(file.unreadLines.front()) + (file.unreadLines.size() > 1 ? " and others)." : ").");
-    }
+    report += LeftOutText(file.unreadLines, "no shot line", "no shot lines");
+    report += LeftOutText(file.impossibleLines, "a shot no air gun fires (a velocity, distance or mass out of reach)",
+                          "shots no air gun fires (velocities, distances or masses out of reach)");
     dialogs_.Information(kTitle, report);
     Reload();
 }
