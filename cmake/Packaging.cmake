@@ -3,7 +3,6 @@
 set(CMAKE_INSTALL_DOCDIR share/doc/quorvel)
 include(GNUInstallDirs)
 
-set(QUORVEL_HOMEPAGE "https://github.com/quorvel/quorvel" CACHE STRING "Where Quorvel is published")
 set(QUORVEL_HOMEPAGE_RAW "https://raw.githubusercontent.com/quorvel/quorvel/main" CACHE STRING
     "Where the published README's pictures can be fetched")
 set(generated ${CMAKE_BINARY_DIR}/package)
@@ -71,7 +70,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt finds its window system plugin at run time; no library names it.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 # The sound server itself: libpulse talks to PulseAudio or pipewire-pulse.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse, xdg-utils")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_SET_DESTDIR OFF)

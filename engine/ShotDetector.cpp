@@ -165,8 +165,14 @@ void ShotDetector::SetWindow(const TriggerWindow& window)
 BlockOutcome ShotDetector::OnBlock(const SampleArray& ring, int block, const MeasureContext& context)
 {
     if (pending_ == kNoPendingAction) return ProcessBuf(ring, block, context);
+    return CarryOutPending(context.switches);
+}
+
+BlockOutcome ShotDetector::CarryOutPending(const Switches& switches)
+{
     BlockOutcome out;
-    const bool autosaveTicked = context.switches[Switch::AutoSave];
+    if (pending_ == kNoPendingAction) return out;
+    const bool autosaveTicked = switches[Switch::AutoSave];
     if (pending_ == kPendingFreeze) {
         // A freeze after "no impact" saves nothing: ShotResult still holds
         // the previous shot, which is already saved.

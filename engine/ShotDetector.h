@@ -137,6 +137,9 @@ public:
 
     // The block hand-over: carries out a pending action, or scans the block.
     BlockOutcome OnBlock(const SampleArray& ring, int block, const MeasureContext& context);
+    // What the next block would have carried out, done now (a recording that
+    // starts again on another rate or device ends with its own shot).
+    BlockOutcome CarryOutPending(const Switches& switches);
     // Scans one block and decides the new pending action.
     BlockOutcome ProcessBuf(const SampleArray& ring, int block, const MeasureContext& context);
 

@@ -42,13 +42,14 @@ bool Whole(const std::string& text, int* value)
     return ec == std::errc() && ptr == end;
 }
 
-// Figures an air gun on a range can give, in the file's units.
-bool Possible(double average, double muzzle, const StoredShot& shot, double speed, double mass)
+// Figures an air gun on a range can give, as the line holds them (the short
+// line's distance and mass are the settings', not the file's to judge).
+bool Possible(double average, double muzzle, const StoredShot& shot, bool extended)
 {
     const auto within = [](double v, double low, double high) { return v > low && v <= high; };
-    return within(average, 0, kFastestImportedVelocity) && std::fabs(muzzle) <= kFastestImportedVelocity &&
-           within(shot.distance / speed, 0, 1000) && within(shot.pelletMass / mass, 0, 1000) &&
-           within(shot.sampleRate, 0, 10000000) && shot.samples.value_or(0) >= 0;
+    if (!within(average, 0, kFastestImportedVelocity) || std::fabs(muzzle) > kFastestImportedVelocity) return false;
+    return !extended || (within(shot.distance, 0, 1000) && within(shot.pelletMass, 0, 1000) &&
+                         within(shot.sampleRate, 0, 10000000) && shot.samples.value_or(0) >= 0);
 }
 
 }  // namespace
@@ -105,7 +106,7 @@ ImportedFile ReadShotDataFile(std::string_view text, const Settings& settings)
             continue;
         }
         const double muzzle = ((100 - settings.RetainedVelocity) / 2 / 100 + 1) * average + settings.offset;
-        if (!Possible(average / speed, muzzle / speed, shot, speed, mass)) {
+        if (!Possible(average / speed, muzzle / speed, shot, f.size() == 9)) {
             file.impossibleLines.push_back(lineNumber);
             continue;
         }

@@ -17,10 +17,21 @@ inline constexpr std::uint32_t kRate22050 = 0x00010;
 inline constexpr std::uint32_t kRate44100 = 0x00100;
 inline constexpr std::uint32_t kRate96000 = 0x10000;
 
+// The format bits of a device that records `nativeRate` itself: every usual
+// rate up to it, none above (the server would only make those up).
+inline std::uint32_t FormatsUpTo(int nativeRate)
+{
+    return (nativeRate >= 11025 ? kRate11025 : 0) | (nativeRate >= 22050 ? kRate22050 : 0) |
+           (nativeRate >= 44100 ? kRate44100 : 0) | (nativeRate >= 96000 ? kRate96000 : 0);
+}
+
 struct InputDevice {
     std::string id;    // the sound server's identity of the device
     std::string name;  // what the device list shows
     std::uint32_t formats = 0;
+    // The rate the device records at itself (0 when unknown): offered too
+    // when it is none of the usual ones, since nothing above it is real.
+    int nativeRate = 0;
 };
 
 class AudioInputs {

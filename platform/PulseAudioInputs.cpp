@@ -3,8 +3,9 @@
 // plugged in or removed, which Qt's own notification does not reliably
 // report. A lost server is tried again every two seconds, and its return is
 // announced like a plug-in. Monitors of outputs are not microphones and are
-// left out. The server converts any source to 8-bit mono at any rate, so
-// every source records all four rates.
+// left out. The server would convert any source to any rate, but a rate
+// above the source's own holds nothing the source heard: a source offers
+// its own rate and the usual ones below it.
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -15,8 +16,6 @@
 namespace quorvel {
 
 namespace {
-
-constexpr std::uint32_t kAllRates = kRate11025 | kRate22050 | kRate44100 | kRate96000;
 
 class PulseAudioInputs final : public QObject, public AudioInputs {
 public:
@@ -60,7 +59,9 @@ public:
             [](pa_context*, const pa_source_info* info, int eol, void* user) {
                 auto* q = static_cast<Query*>(user);
                 if (eol == 0 && info != nullptr && info->monitor_of_sink == PA_INVALID_INDEX) {
-                    q->list->push_back({info->name, info->description != nullptr ? info->description : info->name, kAllRates});
+                    const int rate = static_cast<int>(info->sample_spec.rate);
+                    q->list->push_back({info->name, info->description != nullptr ? info->description : info->name,
+                                        FormatsUpTo(rate), rate});
                 }
                 q->connection->Signal();
             },

@@ -139,7 +139,7 @@ private:
                 // A hole in the stream: silence, so the sample count stays true.
                 static const std::array<std::uint8_t, 4096> quiet = [] {
                     std::array<std::uint8_t, 4096> q{};
-                    q.fill(128);
+                    q.fill(kSilence);
                     return q;
                 }();
                 for (std::size_t done = 0; done < length; done += quiet.size()) {

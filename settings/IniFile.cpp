@@ -106,6 +106,23 @@ std::optional<IniDocument::KeyHit> IniDocument::FindKey(std::string_view section
 
 bool IniDocument::Has(std::string_view section, std::string_view key) const { return FindKey(section, key).has_value(); }
 
+std::vector<std::string> IniDocument::SectionsWith(std::string_view key) const
+{
+    std::vector<std::string> sections;
+    std::string current;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const std::string& content = lines_[i].content;
+        if (const auto name = SectionName(content, i == 0)) {
+            current = std::string(*name);
+            continue;
+        }
+        const auto eq = content.find('=');
+        if (IsComment(Trim(content)) || eq == std::string::npos) continue;
+        if (SameName(Trim(std::string_view(content).substr(0, eq)), Trim(key))) sections.push_back(current);
+    }
+    return sections;
+}
+
 std::string IniDocument::Read(std::string_view section, std::string_view key) const
 {
     const auto hit = FindKey(section, key);

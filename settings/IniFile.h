@@ -23,6 +23,8 @@ public:
     // characters; empty when the section or key is missing.
     std::string Read(std::string_view section, std::string_view key) const;
     bool Has(std::string_view section, std::string_view key) const;
+    // The sections that set `key`, in file order ("" for lines before any section).
+    std::vector<std::string> SectionsWith(std::string_view key) const;
 
     void Write(std::string_view section, std::string_view key, std::string_view value);
 

@@ -3,6 +3,7 @@
 #include "NumberText.h"
 #include "ShippedSettings.h"
 
+#include <strings.h>
 #include <unistd.h>
 
 namespace quorvel {
@@ -30,6 +31,23 @@ bool HoldsAnySetting(const IniDocument& file)
     }
     return false;
 }
+// A key in a section where nothing reads it would be ignored in silence:
+// the shooter who wrote datafilename under [speed] is told where it goes.
+std::string MisplacedKeys(const IniDocument& file)
+{
+    static constexpr std::pair<const char*, const char*> kPlaces[] = {{"datafilename", "hardware"}};
+    std::string message;
+    for (const auto& [key, home] : kPlaces) {
+        for (const std::string& section : file.SectionsWith(key)) {
+            if (::strcasecmp(section.c_str(), home) == 0) continue;
+            message += std::string(message.empty() ? "" : kLineBreak) + key + " in " +
+                       (section.empty() ? std::string("no section") : "[" + section + "]") +
+                       " is not read: it belongs in [" + home + "].";
+        }
+    }
+    return message;
+}
+
 }  // namespace
 
 double SampleTimeMsFor(std::int32_t frequency) { return 1.0 / frequency * 1000; }
@@ -50,6 +68,8 @@ LoadedSettings LoadSettingsFrom(const IniDocument& file)
     s.MuzzleVolume = RoundToInt16(Number(file, "calibration", "MuzzleVolume"));
     s.ImpactVolume = RoundToInt16(Number(file, "calibration", "ImpactVolume"));
     s.MicVolume = RoundToInt16(Number(file, "calibration", "MicVolume"));
+    s.micVolumeDevice = file.Read("calibration", "MicVolumeDevice");
+    s.deviceId = file.Read("hardware", "deviceId");
 
     for (std::size_t i = 0; i < kSwitchKeys.size(); ++i) {
         panel.switches.on[i] = RoundToInt16(Number(file, "calibration", kSwitchKeys[i])) != 0;
@@ -75,6 +95,8 @@ LoadedSettings LoadSettingsFrom(const IniDocument& file)
 
     panel.rateText = GeneralNumber(s.frequency);
     panel.devicePosition = s.deviceNum;
+    panel.deviceId = s.deviceId;
+    panel.micVolumeDevice = s.micVolumeDevice;
     return out;
 }
 
@@ -101,6 +123,7 @@ SettingsLoadResult LoadSettings(const std::string& path)
         return result;
     }
     result.loaded = LoadSettingsFrom(*file);
+    result.message = MisplacedKeys(*file);
     return result;
 }
 
@@ -117,6 +140,8 @@ void TakePanelIntoRecord(const SettingsPanel& panel, Settings& s)
     s.ImpactVolume = RoundToInt16(ParseLeadingNumber(panel.txtInfo[PanelField::ImpactVolume]));
     s.MicVolume = RoundToInt16(panel.volumePosition);
     s.offset = ParseLeadingNumber(panel.txtInfo[PanelField::Offset]);
+    s.deviceId = panel.deviceId;
+    s.micVolumeDevice = panel.micVolumeDevice;
 }
 
 void WriteSettingsTo(IniDocument& file, const Settings& s, const SettingsPanel& panel)
@@ -137,6 +162,8 @@ void WriteSettingsTo(IniDocument& file, const Settings& s, const SettingsPanel& 
         file.Write("calibration", kSwitchKeys[i], panel.switches.on[i] ? "1" : "0");
     }
     file.Write("calibration", "units", panel.imperial ? "1" : "0");
+    if (!panel.micVolumeDevice.empty()) file.Write("calibration", "MicVolumeDevice", panel.micVolumeDevice);
+    if (!panel.deviceId.empty()) file.Write("hardware", "deviceId", panel.deviceId);
 }
 
 std::string SaveSettings(const std::string& path, const SettingsPanel& panel, Settings& record)

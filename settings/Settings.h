@@ -28,6 +28,11 @@ struct Settings {
     std::int16_t units = 0;
     std::int32_t frequency = 0;
     std::string datafilename;
+    // Which device `deviceNum` meant and which device `MicVolume` was set
+    // on, by the sound server's identity: places in the list change when
+    // microphones come and go. Written only once they carry something.
+    std::string deviceId;
+    std::string micVolumeDevice;
 };
 
 // Indexes of the nine settings fields txtInfo(0) to txtInfo(8).
@@ -72,6 +77,8 @@ struct SettingsPanel {
     std::string rateText;     // the text of cmbFreq
     int devicePosition = -1;  // selected entry of DevicesBox, -1 for none
     int volumePosition = 0;   // scrVolume
+    std::string deviceId;         // written when not empty
+    std::string micVolumeDevice;  // written when not empty
 };
 
 struct LoadedSettings {

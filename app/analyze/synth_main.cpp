@@ -16,7 +16,9 @@ int main(int argc, char** argv)
         "usage: quorvel-synth OUT [--rate R] [--seconds S] [--kind wav8|wav16|wav24|float|flac] "
         "[--channels N] [--distance D] [--shot MS:VELOCITY]... [--miss MS]...\n"
         "       quorvel-synth --help | --version\n"
-        "Writes a recording of generated air-gun shots (muzzle report, impact, background noise).\n";
+        "Writes a recording of generated air-gun shots (muzzle report, impact, background noise).\n"
+        "  --shot MS:VELOCITY  a report MS ms in, the pellet crossing the distance at an average of VELOCITY m/s\n"
+        "                      (the average over the distance, not the muzzle velocity)\n";
     if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
         std::cout << kUsage;
         return 0;

@@ -42,7 +42,14 @@ constexpr const char* kUsage =
     "Without --settings: settings.ini beside the program when it is there, else\n"
     "$XDG_CONFIG_HOME/quorvel/settings.ini (normally ~/.config/quorvel/), with the shot\n"
     "data, waveforms and the shot library in $XDG_DATA_HOME/quorvel/ (normally\n"
-    "~/.local/share/quorvel/).\n";
+    "~/.local/share/quorvel/).\n"
+    "\n"
+    "Getting started: open \"Settings >>\" and choose the microphone under Hardware (Device, Frequency,\n"
+    "Volume); fire a \"Calibration Shot >>\" and Apply the muzzle and impact volumes the analysis\n"
+    "window suggests. No microphone? The line at the bottom of the window measures the demo\n"
+    "recording (share/quorvel/demo-recording.wav beside the program's folder); Ctrl+M measures\n"
+    "any recording. The README lies beside it (share/quorvel/README.md).\n"
+    "Report a problem at " QUORVEL_BUGS "\n";
 
 struct Options {
     std::string settings;

@@ -12,11 +12,11 @@ std::string AboutText(const AboutFacts& facts)
            "Your files:\n"
            "  settings: " + facts.settingsFile + "\n"
            "  shot data file: " + facts.shotDataFile + "\n"
-           "  saved waveforms: " + facts.waveformFolder + "\n\n"
-           "To report a problem: start quorvel from a terminal, do again what went wrong, and send the lines it "
-           "printed together with the settings file and, for a wrong measurement, the shot's waveform "
-           "(Save As in the analysis window) to the Quorvel developers. The README's \"Reporting a problem\" "
-           "says more.";
+           "  saved waveforms: " + facts.waveformFolder + "\n"
+           "  shot library: " + facts.libraryFile + "\n\n"
+           "To report a problem: start quorvel from a terminal, do again what went wrong, and report it at " +
+           QUORVEL_BUGS + " with the lines it printed, the settings file and, for a wrong measurement, the shot's "
+           "waveform (Save As in the analysis window). The README's \"Reporting a problem\" says more.";
 }
 
 }  // namespace quorvel

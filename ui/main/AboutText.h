@@ -10,6 +10,7 @@ struct AboutFacts {
     std::string settingsFile;
     std::string shotDataFile;
     std::string waveformFolder;
+    std::string libraryFile;
 };
 
 std::string AboutText(const AboutFacts& facts);

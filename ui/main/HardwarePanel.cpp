@@ -1,5 +1,6 @@
 #include "HardwarePanel.h"
 
+#include <QLineEdit>
 #include <QSignalBlocker>
 
 #include "NumberText.h"
@@ -35,69 +36,122 @@ HardwarePanel::HardwarePanel(QGroupBox& frame, Settings& record, AudioInputs& in
     scrVolume.setPageStep(1);
     Place(lblVolume, &frame, "lblVolume", 270, 88, 50, 18).setText("5");
 
-    connect(&cmbFreq, &QComboBox::editTextChanged, this, [this] { emit rateTextChanged(); });
-    connect(&DevicesBox, &QComboBox::currentIndexChanged, this, [this] { DevicesBox_Change(); });
+    connect(&cmbFreq, &QComboBox::editTextChanged, this, [this] { RateTyped(); });
+    connect(cmbFreq.lineEdit(), &QLineEdit::editingFinished, this, [this] {
+        if (!rateWaiting_) return;
+        rateWaiting_ = false;
+        emit rateTextChanged();
+    });
+    connect(&DevicesBox, &QComboBox::currentIndexChanged, this, [this] {
+        chosenByHand_ = true;
+        DevicesBox_Change();
+    });
     connect(&scrVolume, &QScrollBar::valueChanged, this, [this] {
         volumeMoved_ = true;
         scrVolume_Change();
     });
 }
 
+void HardwarePanel::RateTyped()
+{
+    // Chosen from the list or set by the program: at once. Typed while
+    // recording: once the field is left.
+    if (recording_ && cmbFreq.lineEdit()->isModified()) {
+        rateWaiting_ = true;
+        return;
+    }
+    emit rateTextChanged();
+}
+
 std::string HardwarePanel::ChosenDeviceId() const
 {
-    const int position = DevicesBox.currentIndex();
-    if (position < 0 || position >= static_cast<int>(deviceList_.size())) return {};
-    return deviceList_[static_cast<std::size_t>(position)].id;
+    return ChosenPosition() >= 0 ? chosenId_ : std::string();
+}
+
+int HardwarePanel::ChosenPosition() const
+{
+    for (std::size_t i = 0; i < deviceList_.size(); ++i) {
+        if (deviceList_[i].id == chosenId_) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void HardwarePanel::ListDevices()
+{
+    deviceList_.clear();
+    const QSignalBlocker blockDevices(DevicesBox);
+    const QSignalBlocker blockRates(cmbFreq);
+    DevicesBox.clear();
+    cmbFreq.clear();
+    for (const InputDevice& d : inputs_.List()) {
+        if (!DeviceQualifies(d.formats)) continue;
+        deviceList_.push_back(d);
+        DevicesBox.addItem(Q(d.name));
+    }
+    std::vector<std::string> ids;
+    for (const InputDevice& d : deviceList_) ids.push_back(d.id);
+    device_.UseDevices(std::move(ids));
 }
 
 bool HardwarePanel::InitDevices()
 {
     const std::int32_t frequency = record_.frequency;
-    deviceList_.clear();
-    {
-        const QSignalBlocker blockDevices(DevicesBox);
-        const QSignalBlocker blockRates(cmbFreq);
-        DevicesBox.clear();
-        cmbFreq.clear();
-        for (const InputDevice& d : inputs_.List()) {
-            if (!DeviceQualifies(d.formats)) continue;
-            deviceList_.push_back(d);
-            DevicesBox.addItem(Q(d.name));
-        }
+    ListDevices();
+    if (chosenId_.empty() && !record_.deviceId.empty()) {
+        chosenId_ = record_.deviceId;
+        chosenName_ = record_.deviceId;
     }
-    std::vector<std::string> ids;
-    for (const InputDevice& d : deviceList_) ids.push_back(d.id);
-    device_.UseDevices(std::move(ids));
-
     const bool ok = !deviceList_.empty();
-    if (ok) {
-        const int position = record_.deviceNum >= 0 && record_.deviceNum < DevicesBox.count() ? record_.deviceNum : 0;
-        {
-            const QSignalBlocker block(DevicesBox);
-            DevicesBox.setCurrentIndex(position);
-        }
-        DevicesBox_Change();
+    int position = ChosenPosition();
+    if (ok && chosenId_.empty()) {
+        position = record_.deviceNum >= 0 && record_.deviceNum < DevicesBox.count() ? record_.deviceNum : 0;
+    }
+    if (ok && position >= 0) {
+        Choose(position);
+    } else {
+        ShowMissing();
     }
     // The saved rate survives the rebuilt list, even one the list does not offer.
     record_.frequency = frequency;
     cmbFreq.setEditText(Q(GeneralNumber(frequency)));
-    if (ok) DevicesBox.setCurrentIndex(record_.deviceNum);
     return ok;
+}
+
+void HardwarePanel::Choose(int position)
+{
+    {
+        const QSignalBlocker block(DevicesBox);
+        DevicesBox.setCurrentIndex(position);
+    }
+    DevicesBox_Change();
+}
+
+void HardwarePanel::ShowMissing()
+{
+    const QSignalBlocker block(DevicesBox);
+    DevicesBox.setCurrentIndex(-1);
+    if (chosenId_.empty()) return;
+    DevicesBox.setPlaceholderText(Q(chosenName_ + " (not connected)"));
+    DevicesBox.setToolTip(Q("The chosen device " + chosenName_ +
+                            " is not connected. Quorvel chooses it again as soon as it is back; choose another here to "
+                            "record from that one instead."));
 }
 
 void HardwarePanel::DevicesBox_Change()
 {
     const int position = DevicesBox.currentIndex();
+    if (position < 0 || position >= static_cast<int>(deviceList_.size())) return;
+    const InputDevice& chosen = deviceList_[static_cast<std::size_t>(position)];
     record_.deviceNum = static_cast<std::int16_t>(position);
-    const std::uint32_t formats = position >= 0 && position < static_cast<int>(deviceList_.size())
-                                      ? deviceList_[static_cast<std::size_t>(position)].formats
-                                      : 0;
+    chosenId_ = chosen.id;
+    chosenName_ = chosen.name;
+    DevicesBox.setToolTip(QString());
     {
         const QSignalBlocker block(cmbFreq);
         cmbFreq.clear();
-        for (const std::string& rate : OfferedRates(formats)) cmbFreq.addItem(Q(rate));
+        for (const std::string& rate : OfferedRates(chosen.formats, chosen.nativeRate)) cmbFreq.addItem(Q(rate));
     }
-    if (!Offers96k(formats)) {
+    if (!Offers96k(chosen.formats)) {
         lblErr.setText(kNo96kWarning);
         lblErr.show();
     }
@@ -108,33 +162,21 @@ void HardwarePanel::DevicesBox_Change()
         }
         emit rateTextChanged();
     }
-    if (settingsLoaded_) RefreshVolume();
+    if (settingsLoaded_) {
+        RefreshVolume();
+        RestoreVolume();
+    }
     emit deviceChosen();
 }
 
-bool HardwarePanel::InitDevicesKeepingChoice()
+void HardwarePanel::RestoreVolume()
 {
-    // Keep the chosen device chosen, wherever it now stands in the list.
-    const std::string id = ChosenDeviceId();
-    if (!id.empty()) {
-        int newPosition = 0;
-        int k = 0;
-        for (const InputDevice& d : inputs_.List()) {
-            if (!DeviceQualifies(d.formats)) continue;
-            if (d.id == id) newPosition = k;
-            ++k;
-        }
-        record_.deviceNum = static_cast<std::int16_t>(newPosition);
-    }
-    return InitDevices();
-}
-
-void HardwarePanel::RestoreVolume(int saved)
-{
+    if (levelRestored_ || record_.micVolumeDevice.empty() || record_.micVolumeDevice != ChosenDeviceId()) return;
+    levelRestored_ = true;
     RefreshVolume();
-    if (scrVolume.isEnabled() && saved > 0) {
+    if (scrVolume.isEnabled() && record_.MicVolume > 0) {
         const QSignalBlocker block(scrVolume);
-        scrVolume.setValue(std::clamp(saved, scrVolume.minimum(), scrVolume.maximum()));
+        scrVolume.setValue(std::clamp<int>(record_.MicVolume, scrVolume.minimum(), scrVolume.maximum()));
         scrVolume_Change();
     }
 }
@@ -143,6 +185,7 @@ void HardwarePanel::scrVolume_Change()
 {
     const int percent = scrVolume.value() * 10;
     const std::string id = ChosenDeviceId();
+    barFor_ = id;
     if (!mixer_.SetLevel(id, MixerLevel(percent, 0, kMixerMaximum))) {
         volumeFailed_ = true;  // for the rest of the run
         scrVolume.setEnabled(false);
@@ -163,6 +206,7 @@ void HardwarePanel::RefreshVolume()
     }
     scrVolume.setEnabled(true);
     scrVolume.setToolTip(QString());
+    barFor_ = id;
     const int percent = MixerPercent(mixer_.Level(id).value_or(0), 0, kMixerMaximum);
     const QSignalBlocker block(scrVolume);
     scrVolume.setValue(RoundToInt32(percent / 10.0));

@@ -86,13 +86,13 @@ bool MainWindow::Form_Load()
     fields_.ShowUnitLabels();
     if (!hardware_.InitDevices()) {
         services_.dialogs.Critical("H/W error", std::string("Cannot detect any suitable recording hardware !") + kLineBreak +
-                                                    "InitDevices() failed");
+                                                    "InitDevices() failed" + kLineBreak + kNoHardwareAdvice);
         ShowNoMicrophone();
         return true;
     }
     cmbFreq_Change();
     scope_.ShowScale(sampleTimeMs_);
-    hardware_.RestoreVolume(record_.MicVolume);
+    hardware_.RestoreVolume();
     return true;
 }
 
@@ -111,7 +111,9 @@ SettingsPanel MainWindow::PanelFromControls() const
     panel.rateText = hardware_.RateText();
     panel.devicePosition = hardware_.DevicePosition();
     // A level only read from the device is not saved over the shooter's own.
-    panel.volumePosition = hardware_.VolumeToSave(record_.MicVolume);
+    panel.volumePosition = hardware_.VolumeToSave();
+    panel.micVolumeDevice = hardware_.VolumeDeviceToSave();
+    panel.deviceId = hardware_.DeviceIdToSave();
     return panel;
 }
 
@@ -159,15 +161,25 @@ void MainWindow::StartButton_Click()
 
 void MainWindow::DoStart()
 {
+    fields_.CommitEdits();
+    if (hardware_.ChosenMissing()) {
+        scope_.Clear();
+        services_.dialogs.Critical("H/W error", "The chosen recording device " + hardware_.ChosenName() +
+                                                    " is not connected." + kLineBreak + kMissingDeviceAdvice);
+        return;
+    }
     Results().show();
     const int result = session_.Start(record_.deviceNum, record_.frequency, sampleTimeMs_);
     if (result != 0) {
+        scope_.Clear();
         services_.dialogs.Critical("H/W error", std::string("Cannot open wavein device for recording!") + kLineBreak +
-                                                    "WaveInOpen() failed with errorcode: " + std::to_string(result));
+                                                    "WaveInOpen() failed with errorcode: " + std::to_string(result) +
+                                                    kLineBreak + OpenFailureAdvice(result, record_.frequency));
         return;
     }
     recordingDeviceId_ = hardware_.ChosenDeviceId();
     recordingRate_ = record_.frequency;
+    hardware_.SetRecording(true);
     fields_.SetRecording(true);
     StartButton.setText(kStopCaption);
     scope_.Start();
@@ -178,6 +190,7 @@ void MainWindow::DoStop()
     scope_.Stop();
     session_.Stop();
     StartButton.setText(kStartCaption);
+    hardware_.SetRecording(false);
     fields_.SetRecording(false);
     fields_.RestoreVolumeBoxes();
     if (devicesChanged_) DevicesChanged();
@@ -191,6 +204,9 @@ void MainWindow::FollowNewChoice()
     // start.
     if (!session_.Recording() || restarting_) return;
     if (hardware_.ChosenDeviceId() == recordingDeviceId_ && record_.frequency == recordingRate_) return;
+    // A shot's autosave or freeze still waiting for the next block belongs
+    // to this recording: done now, on its own sound, never on the next one's.
+    if (session_.FinishPending()) return;
     restarting_ = true;
     DoStop();
     DoStart();
@@ -212,7 +228,7 @@ void MainWindow::DevicesChanged()
         return;
     }
     devicesChanged_ = false;
-    const bool any = hardware_.InitDevicesKeepingChoice();
+    const bool any = hardware_.InitDevices();
     if (any && !scope_.ScaleShown()) {
         // The first device arrived after start-up: finish what start-up could not.
         cmbFreq_Change();
@@ -262,6 +278,12 @@ void MainWindow::Show(const BlockOutcome& o)
         tmrRemoveTrigLines.setInterval(1500);
         tmrRemoveTrigLines.start();
     }
+    if (resultsShowFile_ && (o.fillData || !o.missText.Empty())) {
+        // The results window still shows a measured recording: this live
+        // shot starts a string of its own there, as it does in the library.
+        resultsShowFile_ = false;
+        Results().BeginString();
+    }
     // Stored before it is shown: a shot on the screen is a shot on its way to disk.
     StoreInLibrary(o);
     if (o.fillData) Results().FillData(session_.Detector().LastShot());
@@ -292,12 +314,12 @@ void MainWindow::cmdSettings_Click()
         for (QGroupBox& frame : frmSettings) frame.show();
         setFixedSize(679, 693);
         panelOpen_ = true;
-        cmdSettings.setText("  <<  &Settings");
+        cmdSettings.setText("  <<  Sett&ings");
     } else {
         panelOpen_ = false;
         for (QGroupBox& frame : frmSettings) frame.hide();
         setFixedSize(457, 273);
-        cmdSettings.setText("&Settings  >>");
+        cmdSettings.setText("Sett&ings  >>");
     }
     scope_.SetPanelOpen(panelOpen_);
     LayOutBottom();

@@ -147,6 +147,9 @@ private:
     void ShowNoMicrophone();
     void lblNoMicrophone_Click();
     void StopMeasuringRecording();
+    // Whether to go on: a demo measured already, or a string shown that a
+    // recording's own string is about to replace.
+    bool AgreeToMeasure(const std::string& path, bool demo);
     void FollowEditedDetails(const StringInfo& info);
 
     // What the analysis window asks of the main window.
@@ -211,6 +214,8 @@ private:
     // A recording being measured, and its string in the library.
     std::unique_ptr<StringRecorder> fileRecorder_;
     std::unique_ptr<RecordingRun> run_;
+    bool resultsShowFile_ = false;    // the results window shows a measured recording's string
+    std::int64_t demoString_ = 0;     // the demo's string, once measured in this run
 };
 
 }  // namespace quorvel

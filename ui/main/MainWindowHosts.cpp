@@ -152,6 +152,7 @@ void MainWindow::ShowAbout()
     facts.settingsFile = services_.settingsPath;
     facts.shotDataFile = ShotDataPath(record_.datafilename, DataFolder());
     facts.waveformFolder = DataFolder();
+    facts.libraryFile = library_.Path();
     services_.dialogs.Information("About Quorvel", AboutText(facts));
 }
 

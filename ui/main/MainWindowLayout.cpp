@@ -10,7 +10,7 @@ namespace quorvel {
 void MainWindow::BuildControls()
 {
     setObjectName("frmMain");
-    setWindowTitle("quorvel");
+    setWindowTitle("Quorvel");
     QFont font("Liberation Sans");
     font.setPixelSize(11);
     setFont(font);
@@ -45,7 +45,7 @@ void MainWindow::BuildControls()
         {StartButton, "StartButton", "&Start >>", "Start/stop shooting and measuring..."},
         {cmdAnalyze, "cmdAnalyze", "&Analyze  >>", "Analyze waveform and finetune trigger levels"},
         {cmdTestShot, "cmdTestShot", "&Calibration Shot >>", "Shoot a timed calibration shot "},
-        {cmdSettings, "cmdSettings", "&Settings  >>", "Show/Hide settings"},
+        {cmdSettings, "cmdSettings", "Sett&ings  >>", "Show/Hide settings"},
         {cmdExit, "cmdExit", "&Exit", "Goodbye"},
     };
     int y = 10;

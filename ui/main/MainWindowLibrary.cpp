@@ -32,19 +32,18 @@ void MainWindow::ConnectResultsToLibrary()
 {
     ResultsWindow* results = results_.get();
     connect(results, &ResultsWindow::newString, this, [this] {
+        resultsShowFile_ = false;
         fileRecorder_.reset();
         if (StringRecorder* recorder = library_.Recorder()) recorder->NewString(services_.clock.NowDays());
     });
     connect(results, &ResultsWindow::shotExcluded, this, [this](int number, bool excluded) {
-        // After a measured recording the window's string may be the file's
-        // (its numbers) and the live one after it (the numbers that follow):
-        // each string has the shot or none.
-        for (StringRecorder* recorder : {library_.Recorder(), fileRecorder_.get()}) {
-            if (recorder != nullptr) recorder->SetExcluded(number, excluded);
+        if (StringRecorder* recorder = resultsShowFile_ ? fileRecorder_.get() : library_.Recorder()) {
+            recorder->SetExcluded(number, excluded);
         }
         if (LibraryWindow* window = library_.Window()) QTimer::singleShot(300, window, &LibraryWindow::Reload);
     });
-    connect(results, &ResultsWindow::detailsWanted, this, [this, results] { library_.EditDetails(results, fileRecorder_.get()); });
+    connect(results, &ResultsWindow::detailsWanted, this,
+            [this, results] { library_.EditDetails(results, resultsShowFile_ ? fileRecorder_.get() : nullptr); });
     connect(results, &ResultsWindow::libraryWanted, this, &MainWindow::ShowLibrary);
 }
 
@@ -57,7 +56,7 @@ void MainWindow::ShowLibrary()
 {
     if (!library_.IsOpen() || library_.Recorder() == nullptr) return;
     LibraryWindow& window = library_.ShowWindow(record_);
-    window.SelectStrings({(fileRecorder_ ? fileRecorder_.get() : library_.Recorder())->Current().id});
+    window.SelectStrings({(resultsShowFile_ && fileRecorder_ ? fileRecorder_.get() : library_.Recorder())->Current().id});
 }
 
 }  // namespace quorvel

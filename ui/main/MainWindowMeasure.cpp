@@ -22,6 +22,8 @@ constexpr const char* kRecordingFilter =
 void MainWindow::MeasureRecording(std::string path, QWidget* over)
 {
     if (run_ && run_->Running()) return;
+    // A field still being typed in counts as typed, as it would for a button.
+    fields_.CommitEdits();
     if (path.empty()) path = services_.fileDialogs.OpenFileName(kRecordingFilter);
     if (path.empty()) return;
     std::string error;
@@ -35,6 +37,8 @@ void MainWindow::MeasureRecording(std::string path, QWidget* over)
         services_.dialogs.Critical("Measure Recording", path + " cannot be measured: " + error);
         return;
     }
+    const bool demo = path == services_.demoPath;
+    if (!AgreeToMeasure(path, demo)) return;
     // One detector at a time feeds the string.
     if (session_.Recording()) StartButton_Click();
 
@@ -42,7 +46,8 @@ void MainWindow::MeasureRecording(std::string path, QWidget* over)
     const SettingsPanel panel = PanelFromControls();
     TakePanelIntoRecord(panel, record);
     const MeasureSetup setup = SetupFor(LoadedSettings{record, panel, units_, sampleTimeMs_}, stream->SampleRate());
-    const RecordingStart start = StartOf(path, *stream);
+    // The demo was recorded when Quorvel was built; measured now, it is now's string.
+    const RecordingStart start = demo ? RecordingStart{services_.clock.NowDays(), false} : StartOf(path, *stream);
 
     ResultsWindow& results = Results();
     results.show();
@@ -56,6 +61,8 @@ void MainWindow::MeasureRecording(std::string path, QWidget* over)
     info.id = nowMs.count();  // when it was measured: unique, unlike a recording's start
     info.name = std::filesystem::path(path).filename().string();
     fileRecorder_ = library_.RecorderFor(info);
+    resultsShowFile_ = true;
+    if (demo) demoString_ = info.id;
 
     const bool metric = IsMetric(units_);
     // A finished run may still be on the stack below us (Cancel is answered
@@ -76,14 +83,30 @@ void MainWindow::MeasureRecording(std::string path, QWidget* over)
             }
         });
     connect(run_.get(), &RecordingRun::finished, this, [this](const QString& summary, bool trouble) {
-        // Live shots after this number on from the string the results window shows.
-        session_.Detector().SetShotCount(string_.Count());
+        // The next live shot starts a string of its own, numbered from 1.
+        session_.Detector().SetShotCount(0);
         if (LibraryWindow* window = library_.Window()) window->Reload();
         const std::string text = summary.toStdString();
         trouble ? services_.dialogs.Critical("Measure Recording", text)
                 : services_.dialogs.Information("Measure Recording", text);
     });
     run_->Start();
+}
+
+bool MainWindow::AgreeToMeasure(const std::string& path, bool demo)
+{
+    if (demo && demoString_ != 0 &&
+        !services_.dialogs.Question("Measure Recording", "The demo recording was measured already: its string is in the "
+                                                         "shot library. Measure it again into a new string?")) {
+        if (library_.IsOpen() && library_.Recorder() != nullptr) library_.ShowWindow(record_).SelectStrings({demoString_});
+        return false;
+    }
+    if (string_.Count() == 0 || demo) return true;
+    const std::string name = std::filesystem::path(path).filename().string();
+    return services_.dialogs.Question(
+        "Measure Recording", "The results window shows a string of " + std::to_string(string_.Count()) +
+                                 (string_.Count() == 1 ? " shot" : " shots") + ". Measuring " + name + " shows its shots in a string of their own instead; "
+                                 "the shots shown now stay in the shot library. Measure " + name + "?");
 }
 
 void MainWindow::StopMeasuringRecording()

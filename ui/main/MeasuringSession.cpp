@@ -87,6 +87,16 @@ bool MeasuringSession::OnBlock(const SampleArray& ring, int block)
     return false;
 }
 
+bool MeasuringSession::FinishPending()
+{
+    const BlockOutcome o = detector_.CarryOutPending(listener_.Context().switches);
+    if (o.autosave) AutoSaveShot();
+    if (!o.freeze) return false;
+    engine_.SetStopProcessing(true);
+    listener_.Freeze();
+    return true;
+}
+
 void MeasuringSession::AutoSaveShot()
 {
     const AutosaveTarget target = listener_.AutosaveTo();

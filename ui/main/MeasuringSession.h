@@ -55,6 +55,9 @@ public:
     // The "signal" wake-up: one block per turn of the event loop.
     void signal_Timer();
     void AutoSaveShot();
+    // Carries out an autosave or freeze a shot left for the next block;
+    // true when that froze the recording.
+    bool FinishPending();
     // The program ends: nothing more is processed.
     void End();
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "CaptureRing.h"
+#include "LiveRecordingDevice.h"
 #include "NumberText.h"
 
 namespace quorvel {
@@ -69,13 +70,31 @@ FieldLeave LeaveField(std::size_t index, std::array<std::string, 9>& t, Settings
 bool DeviceQualifies(std::uint32_t formats) { return (formats & 0x10111u) != 0; }
 bool Offers96k(std::uint32_t formats) { return (formats & 0x10000u) != 0; }
 
-std::vector<std::string> OfferedRates(std::uint32_t formats)
+std::vector<std::string> OfferedRates(std::uint32_t formats, int nativeRate)
 {
     std::vector<std::string> rates;
-    if (formats & 0x10000u) rates.emplace_back("96000");
-    if (formats & 0x00100u) rates.emplace_back("44100");
-    if (formats & 0x00010u) rates.emplace_back("22050");
+    const std::pair<std::uint32_t, int> usual[] = {{0x10000u, 96000}, {0x00100u, 44100}, {0x00010u, 22050}};
+    bool nativeListed = nativeRate <= 22050;
+    for (const auto& [bit, rate] : usual) {
+        if (!nativeListed && nativeRate > rate) {
+            rates.push_back(std::to_string(nativeRate));
+            nativeListed = true;
+        }
+        nativeListed = nativeListed || nativeRate == rate;
+        if (formats & bit) rates.push_back(std::to_string(rate));
+    }
     return rates;
+}
+
+std::string OpenFailureAdvice(int errorCode, std::int32_t frequency)
+{
+    if (errorCode == kNoSuchDevice) return "The device is no longer there: choose another under Settings >> Hardware.";
+    if (errorCode == kFormatNotSupported) {
+        return "The device does not record 8-bit mono at " + std::to_string(frequency) +
+               " Hz: choose one of the rates it offers under Settings >> Hardware.";
+    }
+    return "Check that the sound server (PulseAudio or PipeWire) is running and that no other program holds the "
+           "microphone, then press Start again.";
 }
 
 std::string RateStatusText(std::int32_t frequency, int drawIntervalMs)

@@ -30,9 +30,20 @@ FieldLeave LeaveField(std::size_t index, std::array<std::string, 9>& texts, Sett
 // A device appears in the list when it records 8-bit mono at any of 11025,
 // 22050, 44100 or 96000 Hz; 11025 itself is never offered.
 bool DeviceQualifies(std::uint32_t formats);
-std::vector<std::string> OfferedRates(std::uint32_t formats);
+// The rates of the format bits, highest first, with a device's own rate
+// among them when it is none of those (48000 between 96000 and 44100).
+std::vector<std::string> OfferedRates(std::uint32_t formats, int nativeRate = 0);
 bool Offers96k(std::uint32_t formats);
 inline constexpr const char* kNo96kWarning = "96KHz not available\nAccuracy not optimal";
+
+// What to check, after the messages of a failed start: no device at all,
+// the chosen one unplugged, or one that would not open.
+inline constexpr const char* kNoHardwareAdvice =
+    "Check that the sound server (PulseAudio or PipeWire) is running and a microphone is plugged in. Without a "
+    "microphone, the line at the bottom of the window measures the demo recording.";
+inline constexpr const char* kMissingDeviceAdvice =
+    "Plug it in again (Quorvel chooses it as soon as it is back), or choose another device under Settings >> Hardware.";
+std::string OpenFailureAdvice(int errorCode, std::int32_t frequency);
 
 // The four lines of the rate status label lclCalls.
 std::string RateStatusText(std::int32_t frequency, int drawIntervalMs);

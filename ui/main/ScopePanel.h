@@ -25,6 +25,8 @@ public:
 
     // Recording starts: a clear picture, swept from the left edge.
     void Start();
+    // A start that failed: the last recording's trace would pass for this one's.
+    void Clear() { scope.Clear(); }
     // Recording stops; returns once a drawing in progress has finished.
     void Stop();
     void DrawTimer_Timer();

@@ -52,6 +52,7 @@ SettingsFields::SettingsFields(std::array<QGroupBox*, 4> frames, Settings& recor
         edit.setText(f.designed);
         edit.setToolTip(f.tip);
         edit.installEventFilter(this);
+        connect(&edit, &QLineEdit::textEdited, this, [this, i = f.index] { typed_[i] = true; });
         Place(lblInfo[f.unit], f.frame, Indexed("lblInfo", static_cast<int>(f.unit)), 218, top + 2, 100, 18).setText(f.unitText);
     }
     txtInfo[PanelField::MicDistance].setEnabled(false);
@@ -192,8 +193,16 @@ void SettingsFields::optUnits_Click()
 
 void SettingsFields::txtInfo_GotFocus(int index) { SetBoxColour(static_cast<std::size_t>(index), kFocusColour); }
 
+void SettingsFields::CommitEdits()
+{
+    for (std::size_t i = 0; i < typed_.size(); ++i) {
+        if (typed_[i]) txtInfo_LostFocus(static_cast<int>(i));
+    }
+}
+
 void SettingsFields::txtInfo_LostFocus(int index)
 {
+    typed_[static_cast<std::size_t>(index)] = false;
     RestoreBoxColour(static_cast<std::size_t>(index));
     if (settingsLoading_ || inFieldLeave_) return;
     inFieldLeave_ = true;

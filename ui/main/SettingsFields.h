@@ -39,6 +39,10 @@ public:
     std::string VolumeBox(bool muzzle) const;
     void SetVolumeBox(bool muzzle, const std::string& text);
 
+    // Fields typed in but not yet left are checked now, as leaving them
+    // would: every way into a measurement goes through here first.
+    void CommitEdits();
+
     void txtInfo_GotFocus(int index);
     void txtInfo_LostFocus(int index);
     void chkAutosave_Click();
@@ -65,6 +69,7 @@ private:
     UnitLabels& units_;
     bool settingsLoading_ = false;
     bool inFieldLeave_ = false;
+    std::array<bool, 9> typed_{};  // typed in since the field was last checked
     std::array<QLabel, 22> lblInfo;  // lblInfo(6) to (8) belong to the Hardware frame and stay unused here
 };
 

@@ -16,10 +16,10 @@ private slots:
     void startUpFillsThePanelAndListsTheDevices()
     {
         Rig rig;
-        QCOMPARE(rig.window->windowTitle(), QString("quorvel"));
+        QCOMPARE(rig.window->windowTitle(), QString("Quorvel"));
         QCOMPARE(rig.Mismatch({{"txtInfo(0)", "10"}, {"txtInfo(6)", "5"}, {"txtInfo(1)", "0.547"}, {"txtInfo(7)", "60"},
                                {"txtInfo(3)", "30"}, {"lblInfo(3)", "m"}, {"lblInfo(9)", "m/s"}, {"lblInfo(4)", "g"},
-                               {"cmdSettings", "&Settings  >>"}, {"lblX1(0)", "|<- 0 ms"}, {"lblX1(1)", "1500 ms ->|"},
+                               {"cmdSettings", "Sett&ings  >>"}, {"lblX1(0)", "|<- 0 ms"}, {"lblX1(1)", "1500 ms ->|"},
                                {"lclCalls", "96000 Hz 8-bit mono.\nDraw Timer:50 ms\n5 x 28800 fixed 300.00 ms buffer(s)\n"
                                             "0.0104 ms resolution"},
                                {"debug2", "Window: T+25.0000 - 200.0000 ms\n                T+ 2400 - 19200 samples"}}),
@@ -46,7 +46,8 @@ private slots:
         QCOMPARE(garbage.Text("cmbFreq") + garbage.Text("txtInfo(0)"), QString("9600010"));
 
         Rig noHardware(kSettings, {{"line-0", "Line In", 0}});
-        QCOMPARE(noHardware.dialogs.shown.at(0).text, std::string("Cannot detect any suitable recording hardware !\nInitDevices() failed"));
+        QCOMPARE(noHardware.dialogs.shown.at(0).text, std::string("Cannot detect any suitable recording hardware !\nInitDevices() failed\n") +
+                                                           kNoHardwareAdvice);
         QCOMPARE(noHardware.Text("lblX1(1)"), QString("-1000 ms"));
         // A microphone plugged in later finishes what start-up could not.
         noHardware.inputs.devices.push_back({"late", "Late Mic", kRate96000});
@@ -153,7 +154,8 @@ private slots:
         rig.window->StartButton_Click();
         QCOMPARE(rig.Text("StartButton"), QString("&Start >>"));
         QCOMPARE(rig.dialogs.shown.at(0).title, std::string("H/W error"));
-        QCOMPARE(rig.dialogs.shown.at(0).text, std::string("Cannot open wavein device for recording!\nWaveInOpen() failed with errorcode: 4"));
+        QCOMPARE(rig.dialogs.shown.at(0).text, "Cannot open wavein device for recording!\nWaveInOpen() failed with errorcode: 4\n" +
+                                                   OpenFailureAdvice(4, 96000));
 
         rig.device.inner.openResult = 0;
         rig.window->StartButton_Click();
@@ -276,7 +278,9 @@ private slots:
         rig.Find<QComboBox>("cmbFreq")->setCurrentIndex(1);
         QCOMPARE(rig.Text("StartButton"), QString("&Start >>"));
         QCOMPARE(rig.dialogs.shown.at(0).text, std::string("Cannot open wavein device for recording!\n"
-                                                            "WaveInOpen() failed with errorcode: 32"));
+                                                            "WaveInOpen() failed with errorcode: 32\n"
+                                                            "The device does not record 8-bit mono at 22050 Hz: choose one of "
+                                                            "the rates it offers under Settings >> Hardware."));
     }
 
     void exitWritesWhatThePanelShows()
@@ -331,7 +335,7 @@ private slots:
 
         rig.window->cmdSettings_Click();
         QVERIFY(rig.window->PanelOpen());
-        QCOMPARE(rig.Text("cmdSettings"), QString("  <<  &Settings"));
+        QCOMPARE(rig.Text("cmdSettings"), QString("  <<  Sett&ings"));
         QCOMPARE(rig.window->size(), QSize(679, 693));
         QCOMPARE(rig.Find<QFrame>("Line1")->y(), 693 - 80);
     }
@@ -369,7 +373,7 @@ private slots:
         QCOMPARE(MixerPercent(32750, 0, 65535), 50);
         QCOMPARE(MixerPercent(65535, 0, 65535), 100);
 
-        Rig rig(SettingsWith({{"MicVolume=0", "MicVolume=7"}}), Rig::DefaultDevices(),
+        Rig rig(SettingsWith({{"MicVolume=0", "MicVolume=7\nMicVolumeDevice=mic-1"}}), Rig::DefaultDevices(),
                 [](Rig& r) { r.mixer.levels["mic-1"] = 65535; });
         auto* volume = rig.Find<QScrollBar>("scrVolume");
         QCOMPARE(volume->value(), 7);  // the saved level is put back on the device
@@ -390,7 +394,7 @@ private slots:
         QCOMPARE(volume->toolTip(), QString("This recording device has no volume control"));
         rig.window->DoEnd();
         QVERIFY(rig.mixer.closed);
-        QVERIFY(Slurp(rig.dir / "settings.ini").find("MicVolume=3\n") != std::string::npos);  // what the bar shows
+        QVERIFY(Slurp(rig.dir / "settings.ini").find("MicVolume=3\nMicVolumeDevice=mic-1\n") != std::string::npos);  // what the bar shows, and whose
 
         // A level only read from the device is not saved over the file's own.
         Rig untouched(kSettings, Rig::DefaultDevices(), [](Rig& r) { r.mixer.levels["mic-1"] = 24248; });  // 37 %

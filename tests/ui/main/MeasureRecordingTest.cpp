@@ -37,7 +37,13 @@ private slots:
     void aShooterWithoutAMicrophoneMeasuresTheDemo()
     {
         Rig rig(kSettings, {}, [](Rig& r) { WriteShots(r.dir / "demo.wav", 12); });
+        rig.clock.days = 46362.5;  // 6 December 2026, noon
         QCOMPARE(rig.dialogs.shown.back().title, std::string("H/W error"));
+        // A field typed in but not left counts as typed: 150 % is no retained velocity.
+        rig.window->cmdSettings_Click();
+        auto* retained = rig.Find<QLineEdit>("txtInfo(2)");
+        retained->selectAll();
+        QTest::keyClicks(retained, "150");
         auto* line = rig.Find<QLabel>("lblNoMicrophone");
         QVERIFY(!line->isHidden());
         QVERIFY(line->text().contains("demo recording"));
@@ -49,11 +55,21 @@ private slots:
         QCOMPARE(rig.dialogs.informed.back().text,
                  std::string("Measured 3 shots and 1 miss in demo.wav (0:12.0). They are in the results window and in "
                              "the shot library as the string \"demo.wav\"."));
-        QCOMPARE(rig.window->Results().findChild<QLabel*>("lblVelo(0)")->text(), QString("210.0"));
+        QCOMPARE(retained->text(), QString("100"));
+        QCOMPARE(rig.window->Results().findChild<QLabel*>("lblVelo(0)")->text(), QString("200.0"));
+        QVERIFY(rig.dialogs.asked.empty());
+        // Measured again only when the shooter wants it, and dated when it is measured.
+        rig.dialogs.answerYes = false;
+        QTest::mouseClick(line, Qt::LeftButton);
+        QVERIFY(!rig.window->Run()->Running());
+        QCOMPARE(rig.dialogs.asked.size(), 1u);
+        QVERIFY(rig.window->Library().Window() != nullptr);
         // A flyer set aside in the results window is set aside in the file's string.
         QTest::keyClick(&rig.window->Results(), Qt::Key_Delete);
         rig.window->DoEnd();
         QCOMPARE(Stored(rig, "demo.wav"), std::string("4|1  2  -  3x\n"));
+        QCOMPARE(SqliteQuery(rig.dir / "library.sqlite", "SELECT substr(started_utc, 1, 10) FROM strings WHERE name = 'demo.wav'"),
+                 std::string("2026-12-06\n"));
     }
 
     void whileRecordingCancelledDamagedAndRefused()
@@ -76,8 +92,16 @@ private slots:
         QVERIFY(rig.dialogs.informed.back().text.find("cancelled at 0:0") != std::string::npos);
         QVERIFY(rig.dialogs.informed.back().text.find("The 2 shots and 0 misses measured up to there are kept.") !=
                 std::string::npos);
-        // Live shots go on from the string shown, into a string of their own.
-        QCOMPARE(rig.window->Detector().State().ShotCount, 2);
+        QCOMPARE(rig.dialogs.asked.at(0).text, std::string("The results window shows a string of 1 shot. Measuring range "
+                                                           "day.wav shows its shots in a string of their own instead; the "
+                                                           "shots shown now stay in the shot library. Measure range day.wav?"));
+        // The next live shot starts a string of its own, numbered from 1.
+        rig.window->StartButton_Click();
+        rig.clock.ms += 1000;
+        rig.Shoot(4800);
+        rig.window->StartButton_Click();
+        QCOMPARE(rig.window->String().Count(), 1);
+        QCOMPARE(rig.Text("lblVel(5)"), QString("1"));
 
         // Half a FLAC file: measured up to where it breaks off, and said so.
         const fs::path whole = rig.dir / "whole.flac";
