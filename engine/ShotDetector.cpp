@@ -113,9 +113,9 @@ TriggerWindow CalcTriggerWindow(double distance, double velocityMin, double velo
 
 TriggerWindow CalcTriggerWindow(const SettingsPanel& panel, Settings& record, double sampleTimeMs)
 {
-    record.VelocityMin = ParseLeadingNumber(panel.txtInfo[PanelField::VelocityMin]);
-    record.VelocityMax = ParseLeadingNumber(panel.txtInfo[PanelField::VelocityMax]);
-    record.distance = ParseLeadingNumber(panel.txtInfo[PanelField::Distance]);
+    record.VelocityMin = FieldValue(panel, PanelField::VelocityMin);
+    record.VelocityMax = FieldValue(panel, PanelField::VelocityMax);
+    record.distance = FieldValue(panel, PanelField::Distance);
     return CalcTriggerWindow(record.distance, record.VelocityMin, record.VelocityMax, sampleTimeMs);
 }
 

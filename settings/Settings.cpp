@@ -127,19 +127,24 @@ SettingsLoadResult LoadSettings(const std::string& path)
     return result;
 }
 
+double FieldValue(const SettingsPanel& panel, std::size_t field)
+{
+    return panel.exact[field].value_or(ParseLeadingNumber(panel.txtInfo[field]));
+}
+
 void TakePanelIntoRecord(const SettingsPanel& panel, Settings& s)
 {
-    s.distance = ParseLeadingNumber(panel.txtInfo[PanelField::Distance]);
-    s.pelletmass = ParseLeadingNumber(panel.txtInfo[PanelField::PelletMass]);
-    s.RetainedVelocity = ParseLeadingNumber(panel.txtInfo[PanelField::RetainedVelocity]);
+    s.distance = FieldValue(panel, PanelField::Distance);
+    s.pelletmass = FieldValue(panel, PanelField::PelletMass);
+    s.RetainedVelocity = FieldValue(panel, PanelField::RetainedVelocity);
     s.frequency = RoundToInt32(ParseLeadingNumber(panel.rateText));
     s.deviceNum = RoundToInt16(panel.devicePosition);
-    s.VelocityMin = ParseLeadingNumber(panel.txtInfo[PanelField::VelocityMin]);
-    s.VelocityMax = ParseLeadingNumber(panel.txtInfo[PanelField::VelocityMax]);
+    s.VelocityMin = FieldValue(panel, PanelField::VelocityMin);
+    s.VelocityMax = FieldValue(panel, PanelField::VelocityMax);
     s.MuzzleVolume = RoundToInt16(ParseLeadingNumber(panel.txtInfo[PanelField::MuzzleVolume]));
     s.ImpactVolume = RoundToInt16(ParseLeadingNumber(panel.txtInfo[PanelField::ImpactVolume]));
     s.MicVolume = RoundToInt16(panel.volumePosition);
-    s.offset = ParseLeadingNumber(panel.txtInfo[PanelField::Offset]);
+    s.offset = FieldValue(panel, PanelField::Offset);
     s.deviceId = panel.deviceId;
     s.micVolumeDevice = panel.micVolumeDevice;
 }
@@ -168,7 +173,10 @@ void WriteSettingsTo(IniDocument& file, const Settings& s, const SettingsPanel& 
 
 std::string SaveSettings(const std::string& path, const SettingsPanel& panel, Settings& record)
 {
-    TakePanelIntoRecord(panel, record);
+    // The file gets the texts the shooter saw, not what was measured with.
+    SettingsPanel shown = panel;
+    shown.exact = {};
+    TakePanelIntoRecord(shown, record);
     IniDocument file;
     std::string error;
     if (auto existing = LoadIniFile(path, &error)) {

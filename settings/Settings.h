@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "IniFile.h"
@@ -79,7 +80,14 @@ struct SettingsPanel {
     int volumePosition = 0;   // scrVolume
     std::string deviceId;         // written when not empty
     std::string micVolumeDevice;  // written when not empty
+    // A value more precise than its field's text (a switch of units shows
+    // 32.8 for 32.8084 feet): measuring uses it while the field shows the
+    // text it was written with. What is saved stays the text.
+    std::array<std::optional<double>, 9> exact{};
 };
+
+// The value of a settings field: its exact value when it has one, else its text read as a number.
+double FieldValue(const SettingsPanel& panel, std::size_t field);
 
 struct LoadedSettings {
     Settings record;

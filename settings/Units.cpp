@@ -32,19 +32,16 @@ UnitLabels ConvertUnits(Settings& s, SettingsPanel& panel, UnitSystem to)
     if ((s.units != 0) == imperial) return SetUnitLabels(s.units);
     s.units = imperial ? 1 : 0;
     panel.imperial = imperial;
-    const auto convert = [imperial](double& value, double factor) {
+    const auto convert = [&](double& value, double factor, std::size_t field, const char* pattern) {
         value = imperial ? value * factor : value / factor;
+        panel.txtInfo[field] = FormatPattern(value, pattern);
+        panel.exact[field] = value;
     };
-    convert(s.distance, FeetPerMetre);
-    panel.txtInfo[PanelField::Distance] = FormatPattern(s.distance, "0.0");
-    convert(s.VelocityMin, FeetPerMetre);
-    panel.txtInfo[PanelField::VelocityMin] = FormatPattern(s.VelocityMin, "0");
-    convert(s.VelocityMax, FeetPerMetre);
-    panel.txtInfo[PanelField::VelocityMax] = FormatPattern(s.VelocityMax, "0");
-    convert(s.pelletmass, GrainsPerGram);
-    panel.txtInfo[PanelField::PelletMass] = FormatPattern(s.pelletmass, imperial ? "0.0" : "0.0000");
-    convert(s.offset, FeetPerMetre);
-    panel.txtInfo[PanelField::Offset] = FormatPattern(s.offset, "0.0");
+    convert(s.distance, FeetPerMetre, PanelField::Distance, "0.0");
+    convert(s.VelocityMin, FeetPerMetre, PanelField::VelocityMin, "0");
+    convert(s.VelocityMax, FeetPerMetre, PanelField::VelocityMax, "0");
+    convert(s.pelletmass, GrainsPerGram, PanelField::PelletMass, imperial ? "0.0" : "0.0000");
+    convert(s.offset, FeetPerMetre, PanelField::Offset, "0.0");
     panel.txtInfo[PanelField::MicDistance] = GeneralNumber(s.distance / 2);
     return SetUnitLabels(s.units);
 }

@@ -7,6 +7,7 @@
 #include "Locations.h"
 #include "NumberText.h"
 #include "Settings.h"
+#include "ShotDetector.h"
 #include "support/Files.h"
 
 using namespace quorvel;
@@ -153,13 +154,20 @@ TEST(Units, SwitchingConvertsStoredValuesAndShowsRoundedTexts)
     EXPECT_EQ(l.panel.txtInfo, (Texts{"10.0", "1.0370", "90", "30", "200", "400", "5", "60", "0.0"}));
     EXPECT_FALSE(l.panel.imperial);
 
-    // The file receives the rounded texts, not the record's exact values.
-    IniDocument file;
-    TakePanelIntoRecord(l.panel, l.record);
-    WriteSettingsTo(file, l.record, l.panel);
-    EXPECT_EQ(file.Read("speed", "distance"), "10");
-    EXPECT_EQ(file.Read("speed", "pelletmass"), "1.037");
-    EXPECT_EQ(file.Read("calibration", "units"), "0");
+    // Measuring keeps the precision of a switch; the file receives the rounded texts.
+    ConvertUnits(l.record, l.panel, UnitSystem::Imperial);
+    Settings measured = l.record;
+    TakePanelIntoRecord(l.panel, measured);
+    EXPECT_EQ(measured.distance, 10 * FeetPerMetre);
+    EXPECT_EQ(measured.pelletmass, 1.037 * GrainsPerGram);
+    EXPECT_EQ(CalcTriggerWindow(l.panel, measured, 1).end, FloorToInt32(10 * FeetPerMetre / (200 * FeetPerMetre) * 1000));
+    const fs::path path = fs::path(::testing::TempDir()) / "quorvel-units.ini";
+    ASSERT_EQ(SaveSettings(path.string(), l.panel, l.record), "");
+    std::string error;
+    const auto file = LoadIniFile(path.string(), &error);
+    EXPECT_EQ(file->Read("speed", "distance"), "32.8");
+    EXPECT_EQ(file->Read("speed", "pelletmass"), "16");
+    EXPECT_EQ(file->Read("calibration", "units"), "1");
 }
 
 TEST(Units, LabelsAndEnergy)

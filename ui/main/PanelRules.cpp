@@ -8,58 +8,58 @@
 
 namespace quorvel {
 
-namespace {
-double Value(const std::string& text) { return ParseLeadingNumber(text); }
-}  // namespace
-
-FieldLeave LeaveField(std::size_t index, std::array<std::string, 9>& t, Settings& record)
+FieldLeave LeaveField(std::size_t index, SettingsPanel& panel, Settings& record)
 {
     FieldLeave after;
-    std::string& text = t[index];
+    auto& t = panel.txtInfo;
+    const auto value = [&panel](std::size_t field) { return FieldValue(panel, field); };
+    const auto replace = [&](std::string text) {
+        t[index] = std::move(text);
+        panel.exact[index].reset();
+    };
+    const auto atLeast = [&](double low, const char* text) {
+        if (value(index) < low) replace(text);
+    };
     switch (index) {
     case PanelField::Distance:
-        if (Value(text) < 1) text = "1";
-        t[PanelField::MicDistance] = GeneralNumber(Value(text) / 2);
+        atLeast(1, "1");
+        t[PanelField::MicDistance] = GeneralNumber(value(index) / 2);
         after.applySampleRate = true;
         after.redrawZoom = true;
         break;
     case PanelField::PelletMass:
-        if (Value(text) < 0.01) text = "0.01";
-        record.pelletmass = Value(text);
+        atLeast(0.01, "0.01");
+        record.pelletmass = value(index);
         break;
     case PanelField::RetainedVelocity:
-        if (Value(text) > 100) text = "100";
-        if (Value(text) < 1) text = "1";
-        record.RetainedVelocity = Value(text);
+        if (value(index) > 100) replace("100");
+        atLeast(1, "1");
+        record.RetainedVelocity = value(index);
         break;
     case PanelField::ImpactVolume:
     case PanelField::MuzzleVolume: {
-        if (Value(text) > 127) text = "127";
-        if (Value(text) < 0) text = "0";
-        const std::int16_t volume = RoundToInt16(Value(text));
-        if (index == PanelField::ImpactVolume) {
-            record.ImpactVolume = volume;
-            after.impactLevelLines = true;
-        } else {
-            record.MuzzleVolume = volume;
-            after.muzzleLevelLines = true;
-        }
+        if (value(index) > 127) replace("127");
+        atLeast(0, "0");
+        const std::int16_t volume = RoundToInt16(value(index));
+        (index == PanelField::ImpactVolume ? record.ImpactVolume : record.MuzzleVolume) = volume;
+        (index == PanelField::ImpactVolume ? after.impactLevelLines : after.muzzleLevelLines) = true;
         break;
     }
     case PanelField::VelocityMin:
-        if (Value(text) < 1) text = "1";
-        if (Value(text) > Value(t[PanelField::VelocityMax])) text = t[PanelField::VelocityMax];
+    case PanelField::VelocityMax: {
+        atLeast(1, "1");
+        const bool min = index == PanelField::VelocityMin;
+        const std::size_t other = min ? PanelField::VelocityMax : PanelField::VelocityMin;
+        if (min ? value(index) > value(other) : value(index) < value(other)) {
+            replace(t[other]);
+            panel.exact[index] = panel.exact[other];
+        }
         after.applySampleRate = true;
         after.redrawZoom = true;
         break;
-    case PanelField::VelocityMax:
-        if (Value(text) < 1) text = "1";
-        if (Value(text) < Value(t[PanelField::VelocityMin])) text = t[PanelField::VelocityMin];
-        after.applySampleRate = true;
-        after.redrawZoom = true;
-        break;
+    }
     case PanelField::Offset:
-        record.offset = Value(text);
+        record.offset = value(index);
         break;
     default:
         break;

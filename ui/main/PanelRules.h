@@ -22,10 +22,10 @@ struct FieldLeave {
 };
 
 // Applies the limits of field `index` to the panel texts (a replaced text is
-// written as the plain number shown) and takes the values that go straight
-// into the record. Distance and the velocity limits reach the record only
-// through the rate handler.
-FieldLeave LeaveField(std::size_t index, std::array<std::string, 9>& texts, Settings& record);
+// written as the plain number shown, and loses any exact value) and takes
+// the values that go straight into the record. Distance and the velocity
+// limits reach the record only through the rate handler.
+FieldLeave LeaveField(std::size_t index, SettingsPanel& panel, Settings& record);
 
 // A device appears in the list when it records 8-bit mono at any of 11025,
 // 22050, 44100 or 96000 Hz; 11025 itself is never offered.

@@ -99,6 +99,7 @@ void SettingsFields::ApplyLoaded(const LoadedSettings& loaded)
     chkSaveWaveform.setChecked(sw[Switch::SaveWaveform]);
 
     settingsLoading_ = true;
+    KeepExact(SettingsPanel{});
     if (record_.units != 0) optUnits[1].setChecked(true);
     units_ = loaded.units;
     for (std::size_t i : {PanelField::PelletMass, PanelField::RetainedVelocity, PanelField::VelocityMin,
@@ -123,7 +124,10 @@ Switches SettingsFields::SwitchesFromControls() const
 
 void SettingsFields::Fill(SettingsPanel& panel) const
 {
-    for (std::size_t i = 0; i < txtInfo.size(); ++i) panel.txtInfo[i] = txtInfo[i].text().toStdString();
+    for (std::size_t i = 0; i < txtInfo.size(); ++i) {
+        panel.txtInfo[i] = txtInfo[i].text().toStdString();
+        panel.exact[i] = panel.txtInfo[i] == exactText_[i] ? exact_[i] : std::nullopt;
+    }
     panel.switches = SwitchesFromControls();
     panel.imperial = optUnits[1].isChecked();
 }
@@ -183,12 +187,21 @@ void SettingsFields::optUnits_Click()
     SettingsPanel panel;
     Fill(panel);
     units_ = ConvertUnits(record_, panel, optUnits[1].isChecked() ? UnitSystem::Imperial : UnitSystem::Metric);
+    KeepExact(panel);
     ShowUnitLabels();
     for (std::size_t i : {PanelField::Distance, PanelField::VelocityMin, PanelField::VelocityMax, PanelField::PelletMass,
                           PanelField::Offset, PanelField::MicDistance}) {
         txtInfo[i].setText(Q(panel.txtInfo[i]));
     }
     settingsLoading_ = false;
+}
+
+void SettingsFields::KeepExact(const SettingsPanel& panel)
+{
+    for (std::size_t i = 0; i < exact_.size(); ++i) {
+        exact_[i] = panel.exact[i];
+        exactText_[i] = panel.exact[i] ? panel.txtInfo[i] : std::string();
+    }
 }
 
 void SettingsFields::txtInfo_GotFocus(int index) { SetBoxColour(static_cast<std::size_t>(index), kFocusColour); }
@@ -208,7 +221,8 @@ void SettingsFields::txtInfo_LostFocus(int index)
     inFieldLeave_ = true;
     SettingsPanel panel;
     Fill(panel);
-    const FieldLeave after = LeaveField(static_cast<std::size_t>(index), panel.txtInfo, record_);
+    const FieldLeave after = LeaveField(static_cast<std::size_t>(index), panel, record_);
+    KeepExact(panel);
     for (std::size_t i = 0; i < txtInfo.size(); ++i) {
         if (txtInfo[i].text().toStdString() != panel.txtInfo[i]) txtInfo[i].setText(Q(panel.txtInfo[i]));
     }

@@ -70,6 +70,10 @@ private:
     bool settingsLoading_ = false;
     bool inFieldLeave_ = false;
     std::array<bool, 9> typed_{};  // typed in since the field was last checked
+    // Values more precise than the text a switch of units wrote, and that text.
+    std::array<std::optional<double>, 9> exact_{};
+    std::array<std::string, 9> exactText_{};
+    void KeepExact(const SettingsPanel& panel);
     std::array<QLabel, 22> lblInfo;  // lblInfo(6) to (8) belong to the Hardware frame and stay unused here
 };
 

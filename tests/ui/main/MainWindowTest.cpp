@@ -207,6 +207,11 @@ private slots:
         QCOMPARE(rig.Mismatch({{"txtInfo(0)", "32.8"}, {"txtInfo(6)", "16.404"}, {"lblInfo(13)", "feet"},
                                {"lblInfo(21)", "fps"}, {"lblInfo(4)", "grain"}}),
                  QString());
+        // Leaving the fields as shown keeps the values they were switched from.
+        rig.Type("txtInfo(0)", "32.8");
+        rig.Type("txtInfo(1)", "8.4");
+        QCOMPARE(rig.window->Record().distance, 10 * FeetPerMetre);
+        QCOMPARE(rig.window->Record().pelletmass, 0.547 * GrainsPerGram);
         rig.Find<QRadioButton>("optUnits(0)")->setChecked(true);
         QCOMPARE(rig.Mismatch({{"txtInfo(0)", "10.0"}, {"txtInfo(5)", "400"}, {"lblInfo(3)", "m"}}), QString());
 
