@@ -92,6 +92,38 @@ private slots:
         QCOMPARE(later.mixer.levels["usb-2"], 655u * 30);
     }
 
+    void ratesAndDevices()
+    {
+        Rig rig(SettingsWith({{"frequency=96000", "frequency=44100"}, {"deviceNum=0", "deviceNum=3"}}));
+        auto* devices = rig.Find<QComboBox>("DevicesBox");
+        auto* rates = rig.Find<QComboBox>("cmbFreq");
+        QCOMPARE(devices->currentIndex(), 0);  // a saved position beyond the list picks the first device
+        QCOMPARE(rates->currentText(), QString("44100"));  // the saved rate survives the rebuilt list
+        QVERIFY(rig.Text("lclCalls").startsWith("44100 Hz 8-bit mono.\nDraw Timer:50 ms\n5 x 28800 fixed 653.06 ms buffer(s)\n0.0227"));
+        // Typed rates apply keystroke by keystroke, with no completion from the list.
+        rates->lineEdit()->clear();
+        QTest::keyClicks(rates->lineEdit(), "500");
+        QCOMPARE(rig.window->Record().frequency, 44100);
+        QTest::keyClicks(rates->lineEdit(), "0");
+        QCOMPARE(rig.window->Record().frequency, 5000);
+        QTest::keyClicks(rates->lineEdit(), "0");
+        QCOMPARE(rates->currentText(), QString("50000"));
+
+        devices->setCurrentIndex(1);  // USB Mic: 44100 and 22050 only
+        QCOMPARE(rates->count(), 2);
+        QCOMPARE(rig.window->Record().frequency, 44100);
+        QVERIFY(!rig.Find<QLabel>("lblErr")->isHidden());
+        QCOMPARE(rig.Text("lblErr"), QString("96KHz not available\nAccuracy not optimal"));
+        QCOMPARE(rig.window->Record().deviceNum, std::int16_t{1});
+
+        // A device plugged in ahead of the chosen one keeps the choice.
+        rig.inputs.devices.insert(rig.inputs.devices.begin(), InputDevice{"new-0", "New Mic", kRate96000});
+        rig.inputs.changed();
+        QCOMPARE(devices->currentText(), QString("USB Mic"));
+        QCOMPARE(rig.window->Record().deviceNum, std::int16_t{2});
+        QCOMPARE(rig.device.ids.at(2), std::string("usb-2"));
+    }
+
     // Only what the source records itself is offered; nothing above it.
     void theRatesAreTheDevicesOwn()
     {
