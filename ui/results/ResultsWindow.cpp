@@ -199,7 +199,14 @@ void ResultsWindow::LayOut(int count)
     V[8].move(V[2].x() - V[8].width() - gap(V[8]), V[2].y() + V[2].height() - V[8].height());
     V[9].move(V[1].x() + V[1].width() + gap(V[9]), V[1].y() + L[1].height());
     for (std::size_t i = 0; i < L.size(); ++i) {
-        L[i].setGeometry(V[i].x(), V[i].y() - L[i].height(), V[i].width(), L[i].height());
+        // A heading is as wide as its readout, or as its own words where
+        // they are wider ("Total Energy (J)" over "12.3"): it grows away
+        // from the main column, so it covers no other readout.
+        const int width = std::max(V[i].width(), L[i].fontMetrics().horizontalAdvance(L[i].text()) + 4);
+        int left = V[i].x();
+        if (i <= 2) left = V[i].x() + (V[i].width() - width) / 2;
+        if (i == 3 || i == 7 || i == 8) left = V[i].x() + V[i].width() - width;
+        L[i].setGeometry(left, V[i].y() - L[i].height(), width, L[i].height());
     }
 
     const int chartTop = V[2].y() + V[2].height() + 2 * L[2].height();

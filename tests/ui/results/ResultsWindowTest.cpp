@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Rig {
-    Rig()
+    explicit Rig(bool imperial = false) : units(SetUnitLabels(imperial ? 1 : 0))
     {
         record.VelocityMin = 100;
         record.VelocityMax = 400;
@@ -37,7 +37,7 @@ struct Rig {
     QLabel* Label(const char* name) const { return window->findChild<QLabel*>(name); }
 
     Settings record;
-    UnitLabels units = SetUnitLabels(0);
+    UnitLabels units;
     ShotString string;
     FakeDialogs dialogs;
     FakeFileDialogs fileDialogs;
@@ -110,14 +110,20 @@ private slots:
     void everyReadoutStaysInsideAndUnclippedAtAnyHeight_data()
     {
         QTest::addColumn<QSize>("size");
-        QTest::newRow("small") << QSize(700, 493);
-        QTest::newRow("designed") << QSize(933, 657);
-        QTest::newRow("large") << QSize(1400, 986);
+        QTest::addColumn<bool>("imperial");
+        for (const bool imperial : {false, true}) {
+            const char* units = imperial ? " imperial" : " metric";
+            QTest::addRow("small%s", units) << QSize(700, 493) << imperial;
+            QTest::addRow("designed%s", units) << QSize(933, 657) << imperial;
+            QTest::addRow("large%s", units) << QSize(1400, 986) << imperial;
+        }
     }
+    // Headings too: "Total Energy (J)" over a total under 100 J reads whole.
     void everyReadoutStaysInsideAndUnclippedAtAnyHeight()
     {
         QFETCH(QSize, size);
-        Rig rig;
+        QFETCH(bool, imperial);
+        Rig rig(imperial);
         for (double v : {231.4, 229.9, 233.8, 230.2}) rig.Shoot(v);
         rig.window->resize(size);
         rig.window->Form_Resize();
@@ -127,6 +133,10 @@ private slots:
             QVERIFY2(rig.window->rect().contains(r->geometry()), qPrintable(QString("readout %1 outside").arg(i)));
             QVERIFY2(r->width() >= metrics.horizontalAdvance(r->text()), qPrintable(QString("readout %1 clipped").arg(i)));
             QVERIFY2(r->height() >= metrics.height(), qPrintable(QString("readout %1 cut off").arg(i)));
+            QLabel* h = rig.Label(qPrintable(QString("lblLabel(%1)").arg(i)));
+            QVERIFY2(rig.window->rect().contains(h->geometry()), qPrintable(QString("heading %1 outside").arg(i)));
+            QVERIFY2(h->width() >= QFontMetrics(h->font()).horizontalAdvance(h->text()),
+                     qPrintable(QString("heading \"%1\" clipped").arg(h->text())));
         }
         const QWidget* chart = rig.window->findChild<QWidget*>("picHistory");
         QCOMPARE(chart->geometry().bottom(), size.height() - 1);
