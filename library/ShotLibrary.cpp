@@ -270,6 +270,13 @@ std::optional<sql::Error> ShotLibrary::SetWaveform(std::int64_t stringId, int nu
     });
 }
 
+std::int64_t ShotLibrary::DataVersion()
+{
+    if (!db_.IsOpen()) return -1;
+    sql::Statement s(db_, "PRAGMA data_version");
+    return s.Step() ? s.Int(0) : -1;
+}
+
 std::vector<StringRow> ShotLibrary::Strings()
 {
     std::vector<StringRow> rows;

@@ -91,6 +91,9 @@ public:
 
     std::optional<sql::Error> SetWaveform(std::int64_t stringId, int number, const std::string& path);
 
+    // Changes whenever another connection (the writer, another program)
+    // commits to the file; -1 when it cannot be read.
+    std::int64_t DataVersion();
     std::vector<StringRow> Strings();  // newest first
     std::vector<StoredShot> Shots(std::int64_t stringId);
     std::optional<StoredString> Remove(std::int64_t stringId);

@@ -133,7 +133,12 @@ void LibraryWindow::SaveChart()
     if (picStrings.Series().empty()) return;
     const std::string path = fileDialogs_.SaveFileName("Save chart", "chart.png", "PNG images (*.png);;All files (*)");
     if (path.empty()) return;
-    const QImage image = picStrings.Image(QSize(1000, 560));
+    QStringList names, figures;
+    for (const ChartSeries& s : picStrings.Series()) {
+        names << s.name;
+        figures << s.name + ": " + QString::fromStdString(StatisticsText(s.figures, units_));
+    }
+    const QImage image = picStrings.Image(QSize(1000, 600), names.join(" / "), figures);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);

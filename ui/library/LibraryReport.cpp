@@ -20,7 +20,7 @@ QString E(const std::string& s) { return QString::fromStdString(s).toHtmlEscaped
 QString ShotTable(const StoredString& s, const ShownUnits& units)
 {
     QString html = "<table cellspacing=0 cellpadding=2 border=1 width=100%><tr><th>Shot</th><th>Time</th><th>Velocity " +
-                   E(units.SpeedUnit()) + "</th><th>Energy " + E(units.EnergyUnit()) + "</th><th>Excluded</th></tr>";
+                   E(units.SpeedUnit()) + "</th><th>Energy " + E(units.EnergyUnit()) + "</th><th>Excluded</th><th>Reason</th></tr>";
     for (const StoredShot& shot : s.shots) {
         const bool measured = shot.kind == ShotKind::Shot && shot.muzzleVelocity;
         html += "<tr><td align=right>" + (shot.number ? QString::number(*shot.number) : QString()) + "</td><td>" +
@@ -28,7 +28,8 @@ QString ShotTable(const StoredString& s, const ShownUnits& units)
                 (measured ? E(FormatPattern(units.Speed(*shot.muzzleVelocity), "0.00")) : E(KindText(shot.kind))) +
                 "</td><td align=right>" +
                 (measured ? E(FormatPattern(units.Energy(*shot.muzzleVelocity, shot.pelletMass), "0.00")) : QString()) +
-                "</td><td>" + (shot.excluded ? "yes " + E(shot.excludeReason) : QString()) + "</td></tr>";
+                "</td><td>" + (shot.excluded ? "yes" : "") + "</td><td>" + (shot.excluded ? E(shot.excludeReason) : QString()) +
+                "</td></tr>";
     }
     return html + "</table>";
 }
@@ -64,13 +65,13 @@ std::string WriteLibraryReport(const std::string& path, const std::vector<Stored
         html += "Started " + E(LocalTimeText(s.info.startedUtc));
         if (!s.info.gun.empty()) html += "<br>Gun: " + E(s.info.gun);
         if (!s.info.pellet.empty()) html += "<br>Pellet: " + E(s.info.pellet);
-        if (!s.info.notes.empty()) html += "<br>Notes: " + E(s.info.notes);
+        if (!s.info.notes.empty()) html += "<br>Notes: " + E(s.info.notes).replace("\n", "<br>");
         html += "</p><p>" + E(StatisticsText(f, units)) + "<br>Plateau (within " + E(units.SpeedText(plateauLimit)) + " " +
                 E(units.SpeedUnit()) + "): " + E(PlateauText(f, units, plateauLimit)) + "</p>";
         html += "<p><img src='" + image.toString() + "' width=520></p>" + ShotTable(s, units);
     }
     if (strings.size() == 2) {
-        html += "<h2>" + E(strings[0].info.name) + " against " + E(strings[1].info.name) + "</h2><p>SD: " +
+        html += "<h2 style='margin-top: 24px'>" + E(strings[0].info.name) + " against " + E(strings[1].info.name) + "</h2><p>SD: " +
                 E(CompareSpreads(figures[0].countedVelocities, figures[1].countedVelocities, strings[1].info.name).words) + "<br>Average: " +
                 E(CompareMeans(figures[0].summary, figures[1].summary, strings[1].info.name, units.SpeedUnit()).words) +
                 "</p>";

@@ -1,6 +1,8 @@
 #include "LibraryWindow.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QSplitter>
@@ -25,10 +27,17 @@ LibraryWindow::LibraryWindow(std::string path, Dialogs& dialogs, FileDialogs& fi
     setObjectName("frmLibrary");
     setWindowTitle("Quorvel - Shot library");
     BuildControls();
+    followTimer_.setObjectName("followTimer");
+    followTimer_.setInterval(1000);
+    connect(&followTimer_, &QTimer::timeout, this, [this] {
+        if (library_.DataVersion() != seenVersion_) Reload();
+    });
     // The recorder's writer checked every page at start.
     const ShotLibrary::Opened opened = library_.Open(path_, false);
     if (!opened.message.empty()) lblStatus.setText(Q(opened.message));
-    resize(980, 720);
+    // As designed where the screen has room, never beyond what it shows.
+    const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry() : QRect();
+    resize(screen.isEmpty() ? QSize(1100, 760) : QSize(1100, 760).boundedTo(screen.size() - QSize(40, 80)));
 }
 
 void LibraryWindow::BuildControls()
@@ -45,12 +54,13 @@ void LibraryWindow::BuildControls()
     tblStrings.setSelectionMode(QAbstractItemView::ExtendedSelection);
     tblStrings.verticalHeader()->hide();
     tblStrings.setWordWrap(false);
-    tblStrings.horizontalHeader()->setStretchLastSection(true);
+    // Room to spare goes to the names, not to the last column of figures.
+    tblStrings.horizontalHeader()->setSectionResizeMode(StringsModel::Name, QHeaderView::Stretch);
     // Fixed widths: measuring 2000 rows to fit them would cost the opening its speed.
     const QFontMetrics fm(font());
     const int digits = fm.horizontalAdvance("0000.00") + 16;
     const int widths[] = {fm.horizontalAdvance("2026-12-06 22:04:05") + 12, fm.horizontalAdvance("x") * 24,
-                          fm.horizontalAdvance("x") * 14, fm.horizontalAdvance("x") * 20, digits};
+                          fm.horizontalAdvance("x") * 14, fm.horizontalAdvance("x") * 25, digits};
     for (int c = 0; c < StringsModel::Columns; ++c) {
         const int header = fm.horizontalAdvance(model_.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()) + 24;
         tblStrings.setColumnWidth(c, std::max(header, c < 5 ? widths[c] : digits));
@@ -69,19 +79,14 @@ void LibraryWindow::BuildControls()
     connect(&txtPlateau, &QDoubleSpinBox::valueChanged, this, [this] { SelectionChanged(); });
 
     tblShots.setObjectName("tblShots");
-    tblShots.setColumnCount(5);
-    tblShots.setHorizontalHeaderLabels({"Shot", "Time", "Velocity", "Energy", "Excluded"});
+    tblShots.setColumnCount(6);
+    tblShots.setHorizontalHeaderLabels({"Shot", "Time", "Velocity", "Energy", "Excluded", "Reason"});
     tblShots.setSelectionBehavior(QAbstractItemView::SelectRows);
     tblShots.setSelectionMode(QAbstractItemView::SingleSelection);
     tblShots.setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblShots.verticalHeader()->hide();
     tblShots.horizontalHeader()->setStretchLastSection(true);
-    connect(&tblShots, &QTableWidget::itemSelectionChanged, this, [this] {
-        const int row = tblShots.currentRow();
-        const bool excluded = row >= 0 && row < static_cast<int>(shownShots_.size()) &&
-                              shownShots_[static_cast<std::size_t>(row)].excluded;
-        cmdExclude.setText(excluded ? "I&nclude shot" : "E&xclude shot");
-    });
+    connect(&tblShots, &QTableWidget::itemSelectionChanged, this, [this] { ShowExcludeCaption(); });
     txtStatistics.setObjectName("txtStatistics");
     txtStatistics.setOpenLinks(false);
     txtReason.setObjectName("txtReason");
@@ -135,6 +140,9 @@ void LibraryWindow::BuildControls()
     middle->addWidget(shots);
     middle->addWidget(&picStrings);
     middle->setStretchFactor(1, 2);
+    // Every column of the shots in view: number, time, velocity, energy, excluded, reason.
+    const int shotColumns = fm.horizontalAdvance(" 0000  2026-12-06 22:04:05  0000.00  000.00  Excluded  dirty pellet ") + 60;
+    middle->setSizes({shotColumns, std::max(shotColumns, 600)});
     auto* split = new QSplitter(Qt::Vertical);
     split->addWidget(&tblStrings);
     split->addWidget(middle);
@@ -173,6 +181,7 @@ double LibraryWindow::PlateauLimit() const { return txtPlateau.value(); }
 void LibraryWindow::Reload()
 {
     const std::vector<std::int64_t> selected = SelectedIds();
+    seenVersion_ = library_.DataVersion();
     model_.SetRows(library_.Strings(), units_);
     SelectStrings(selected);
     SelectionChanged();
@@ -243,8 +252,8 @@ void LibraryWindow::ShowShots(const std::vector<StoredShot>& shots, const String
             Q(LocalTimeText(s.timeUtc)),
             shot ? Q(FormatPattern(units_.Speed(*s.muzzleVelocity), "0.00")) : Q(KindText(s.kind)),
             shot ? Q(FormatPattern(units_.Energy(*s.muzzleVelocity, s.pelletMass), "0.00")) : QString(),
-            s.excluded ? (s.excludeReason.empty() ? QString("excluded") : Q("excluded: " + s.excludeReason)) : QString()};
-        for (int c = 0; c < 5; ++c) {
+            s.excluded ? QString("yes") : QString(), s.excluded ? Q(s.excludeReason) : QString()};
+        for (int c = 0; c < 6; ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             if (!shot || s.excluded) item->setForeground(Qt::gray);
             if (c == 2 || c == 3) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -253,6 +262,15 @@ void LibraryWindow::ShowShots(const std::vector<StoredShot>& shots, const String
     }
     tblShots.resizeColumnsToContents();
     if (keep >= 0 && keep < tblShots.rowCount()) tblShots.selectRow(keep);
+    ShowExcludeCaption();
+}
+
+void LibraryWindow::ShowExcludeCaption()
+{
+    const int row = tblShots.currentRow();
+    const bool excluded =
+        row >= 0 && row < static_cast<int>(shownShots_.size()) && shownShots_[static_cast<std::size_t>(row)].excluded;
+    cmdExclude.setText(excluded ? "I&nclude shot" : "E&xclude shot");
 }
 
 void LibraryWindow::ShowComparison(const std::vector<StoredString>& strings, const std::vector<StringFigures>& figures)
@@ -270,7 +288,7 @@ void LibraryWindow::ShowComparison(const std::vector<StoredString>& strings, con
         }
         html += "<br>" + Escaped(quorvel::StatisticsText(figures[0], units_));
         html += "<br>Plateau: " + Escaped(PlateauText(figures[0], units_, PlateauLimit()));
-        if (!info.notes.empty()) html += "<br><i>" + Escaped(info.notes) + "</i>";
+        if (!info.notes.empty()) html += "<br><i>" + Escaped(info.notes).replace("\n", "<br>") + "</i>";
     } else {
         html += "<table cellspacing=0 cellpadding=3 border=1><tr><th></th><th>String</th><th>Shots</th><th>Average "
                 "(90 % CI)</th><th>SD (90 % CI)</th><th>ES</th><th>Plateau</th></tr>";
@@ -297,6 +315,18 @@ void LibraryWindow::ShowComparison(const std::vector<StoredString>& strings, con
         }
     }
     txtStatistics.setHtml(html);
+}
+
+void LibraryWindow::showEvent(QShowEvent* event)
+{
+    followTimer_.start();
+    QWidget::showEvent(event);
+}
+
+void LibraryWindow::hideEvent(QHideEvent* event)
+{
+    followTimer_.stop();
+    QWidget::hideEvent(event);
 }
 
 void LibraryWindow::closeEvent(QCloseEvent* event)

@@ -17,6 +17,7 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QWidget>
 
 #include "Dialogs.h"
@@ -61,11 +62,14 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void BuildControls();
     void SelectionChanged();
     void ShowShots(const std::vector<StoredShot>& shots, const StringFigures& f);
+    void ShowExcludeCaption();
     void ShowComparison(const std::vector<StoredString>& strings, const std::vector<StringFigures>& figures);
     std::vector<StoredString> Selected();
     ShownUnits Units() const { return units_; }
@@ -98,6 +102,10 @@ private:
     QPushButton cmdChart;
     QPushButton cmdImport;
     QLabel lblStatus;
+    // The window follows the file: shots stored meanwhile, by this program
+    // or another, show within a second.
+    QTimer followTimer_;
+    std::int64_t seenVersion_ = -1;
 };
 
 }  // namespace quorvel

@@ -123,7 +123,7 @@ void StringChart::Paint(QPainter& p, const QRectF& area) const
     p.drawRect(plot);
     p.drawText(QRectF(plot.left(), plot.bottom() + fm.height() + 4, plot.width(), fm.height()), Qt::AlignCenter,
                "shot number");
-    p.drawText(QRectF(area.left(), area.top(), plot.width(), fm.height()), Qt::AlignLeft, unit_);
+    p.drawText(QRectF(area.left() + 4, area.top(), plot.width(), fm.height()), Qt::AlignLeft, unit_);
 
     double legendX = plot.left();
     for (std::size_t i = 0; i < series_.size(); ++i) {
@@ -170,6 +170,33 @@ QImage StringChart::Image(const QSize& size) const
     QPainter painter(&image);
     painter.setFont(font());
     Paint(painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    return image;
+}
+
+QImage StringChart::Image(const QSize& size, const QString& title, const QStringList& figures) const
+{
+    QImage image(size * 2, QImage::Format_RGB32);
+    image.setDevicePixelRatio(2);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    QFont big = font();
+    big.setPointSizeF(big.pointSizeF() * 1.3);
+    big.setBold(true);
+    const QFontMetricsF titleMetrics(big), lineMetrics(font());
+    const double margin = 16;
+    const QRectF inside = QRectF(QPointF(0, 0), QSizeF(size)).adjusted(margin, margin, -margin, -margin);
+    painter.setFont(big);
+    painter.drawText(QRectF(inside.left(), inside.top(), inside.width(), titleMetrics.height()), Qt::AlignLeft, title);
+    painter.setFont(font());
+    const double below = lineMetrics.height() * (figures.size() + 0.5);
+    const double top = inside.top() + titleMetrics.height() * 1.4;
+    Paint(painter, QRectF(inside.left(), top, inside.width(), inside.bottom() - below - top));
+    painter.setPen(Qt::black);
+    double y = inside.bottom() - lineMetrics.height() * figures.size();
+    for (const QString& line : figures) {
+        painter.drawText(QRectF(inside.left(), y, inside.width(), lineMetrics.height()), Qt::AlignLeft, line);
+        y += lineMetrics.height();
+    }
     return image;
 }
 

@@ -31,6 +31,9 @@ public:
     // Draws into any painter: the window, a report page, an image.
     void Paint(QPainter& painter, const QRectF& area) const;
     QImage Image(const QSize& size) const;  // `size` in points; the image has twice the pixels
+    // The chart as a picture that stands on its own: a title above, the
+    // figures below, a margin all round.
+    QImage Image(const QSize& size, const QString& title, const QStringList& figures) const;
 
     // The velocity range drawn, after the margins (for tests and readers).
     std::pair<double, double> VelocityRange() const;

@@ -108,6 +108,9 @@ private slots:
         rig.Click("cmdExclude");
         QCOMPARE(SqliteQuery(rig.File("library.sqlite"), "SELECT number, exclude_reason FROM shots WHERE excluded"),
                  std::string("8|flyer\n8|dropped pellet\n"));
+        auto* shots = rig.window->findChild<QTableWidget*>("tblShots");
+        QCOMPARE(shots->item(7, 4)->text() + "|" + shots->item(7, 5)->text(), QString("yes|dropped pellet"));
+        QCOMPARE(rig.window->findChild<QPushButton*>("cmdExclude")->text(), QString("I&nclude shot"));
         // Taken back with the same button.
         rig.window->findChild<QTableWidget*>("tblShots")->selectRow(7);
         rig.Click("cmdExclude");
@@ -123,6 +126,25 @@ private slots:
         rig.Click("cmdUndo");
         QCOMPARE(SqliteQuery(rig.File("library.sqlite"), "SELECT count(*) FROM shots WHERE string_id = 2"), std::string("8\n"));
         QCOMPARE(rig.window->SelectedIds(), std::vector<std::int64_t>{2});
+    }
+
+    // Shots stored by another program show without a click, whole; the
+    // window fits a 1280 x 720 screen.
+    void followsTheLibraryAndFitsTheScreen()
+    {
+        Rig rig;
+        rig.window->show();
+        QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().size().expandedTo(rig.window->size()) ==
+                QGuiApplication::primaryScreen()->availableGeometry().size());
+        QVERIFY(rig.window->minimumSizeHint().width() <= 1240 && rig.window->minimumSizeHint().height() <= 640);
+        rig.window->SelectStrings({3});
+        ShotLibrary other;
+        other.Open(rig.File("library.sqlite"));
+        Rig::AddString(other, 4, "Analysed elsewhere", "2026-12-04T10:00:00Z", {251, 252});
+        QTRY_COMPARE_WITH_TIMEOUT(rig.Strings()->rowCount(), 4, 3000);
+        QCOMPARE(rig.window->SelectedIds(), std::vector<std::int64_t>{3});
+        Rig::AddString(other, 3, "Fill curve", "2026-12-03T10:00:00Z", {250});
+        QTRY_COMPARE_WITH_TIMEOUT(rig.window->findChild<QTableWidget*>("tblShots")->rowCount(), 11, 3000);
     }
 
     // CSV, PDF and PNG of what is selected; the old shot data file imported once.
@@ -146,7 +168,8 @@ private slots:
                  report.c_str());
         rig.fileDialogs.answer = rig.File("c.png");
         rig.Click("cmdChart");
-        QVERIFY(Slurp(rig.File("c.png")).starts_with("\x89PNG"));
+        const QImage chart(QString::fromStdString(rig.File("c.png")));
+        QCOMPARE(chart.size(), QSize(2000, 1200));
 
         std::ofstream(rig.File("shots.txt"), std::ios::binary)
             << "2026-11-30 14:00:01 , 1 , 251,25000\r\n"
