@@ -6,10 +6,10 @@
 
 namespace quorvel {
 
-void QtShell::OpenUrl(const std::string& url)
+bool QtShell::OpenUrl(const std::string& url)
 {
-    // A failure is not reported: there is nothing the shooter could do about it.
-    QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+    // Qt hands the address to xdg-open; without it nothing happens, and says so.
+    return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
 }
 
 }  // namespace quorvel

@@ -1,4 +1,4 @@
-// Opens a web page in the user's default browser.
+// Opens a page or file with the desktop's own program for it.
 #pragma once
 
 #include <string>
@@ -9,18 +9,24 @@ namespace quorvel {
 class Shell {
 public:
     virtual ~Shell() = default;
-    virtual void OpenUrl(const std::string& url) = 0;
+    // False when the desktop has no program to open it with.
+    virtual bool OpenUrl(const std::string& url) = 0;
 };
 
 class QtShell final : public Shell {
 public:
-    void OpenUrl(const std::string& url) override;
+    bool OpenUrl(const std::string& url) override;
 };
 
 class FakeShell final : public Shell {
 public:
-    void OpenUrl(const std::string& url) override { opened.push_back(url); }
+    bool OpenUrl(const std::string& url) override
+    {
+        opened.push_back(url);
+        return opens;
+    }
     std::vector<std::string> opened;
+    bool opens = true;
 };
 
 }  // namespace quorvel

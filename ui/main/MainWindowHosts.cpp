@@ -163,7 +163,10 @@ void MainWindow::OpenReadme()
         services_.dialogs.Critical("Error", "The README that comes with Quorvel was not found beside the program.");
         return;
     }
-    services_.shell.OpenUrl(QUrl::fromLocalFile(QString::fromStdString(readme)).toString().toStdString());
+    if (!services_.shell.OpenUrl(QUrl::fromLocalFile(QString::fromStdString(readme)).toString().toStdString())) {
+        services_.dialogs.Critical("Error", "The desktop found no program to open the README with (xdg-open, from the "
+                                            "package xdg-utils, does that). It is the file " + readme + ".");
+    }
 }
 
 }  // namespace quorvel

@@ -296,15 +296,19 @@ private slots:
         const std::string about = rig.dialogs.informed[0].text;
         for (const std::string& part : {std::string("Quorvel ") + QuorvelVersion(), std::string("Licence"),
                                        (rig.dir / "settings.ini").string(), (rig.dir / "shots.txt").string(),
-                                       std::string("report a problem")}) {
+                                       (rig.dir / "library.sqlite").string(), std::string(QUORVEL_BUGS)}) {
             QVERIFY2(about.find(part) != std::string::npos, part.c_str());
         }
         QTest::mouseClick(rig.Find<QLabel>("lblCredit(1)"), Qt::LeftButton);
         QCOMPARE(rig.shell.opened, std::vector<std::string>{"file://" + (rig.dir / "README.md").string()});
+        QVERIFY(rig.dialogs.shown.empty());
+        rig.shell.opens = false;  // no xdg-open
+        QTest::mouseClick(rig.Find<QLabel>("lblCredit(1)"), Qt::LeftButton);
+        QVERIFY(rig.dialogs.shown.at(0).text.find((rig.dir / "README.md").string()) != std::string::npos);
         fs::remove(rig.dir / "README.md");
         QTest::mouseClick(rig.Find<QLabel>("lblCredit(1)"), Qt::LeftButton);
-        QCOMPARE(rig.shell.opened.size(), std::size_t{1});
-        QVERIFY(rig.dialogs.shown.at(0).text.find("README") != std::string::npos);
+        QCOMPARE(rig.shell.opened.size(), std::size_t{2});
+        QVERIFY(rig.dialogs.shown.at(1).text.find("README") != std::string::npos);
 
         rig.window->cmdSettings_Click();
         QVERIFY(rig.window->PanelOpen());
