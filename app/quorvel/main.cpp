@@ -2,6 +2,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -84,6 +85,13 @@ Options ReadOptions(int argc, char** argv)
     return o;
 }
 
+// Two names for one file (a link, a relative path) are the same settings.
+bool SameFile(const std::string& a, const std::string& b)
+{
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec) || a == b;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -113,10 +121,22 @@ int main(int argc, char** argv)
         dialogs.Critical("Error", problem + quorvel::kLineBreak + "Can't continue");
         return 1;
     }
-    const auto instance = quorvel::MakeLocalSocketInstance(quorvel::InstanceSocketPath());
-    if (!options.newInstance && !instance->Claim()) {
-        std::fprintf(stderr, "quorvel: Quorvel is running already; its window was brought to the front\n");
-        return 0;
+    std::string unguarded;
+    const auto instance = quorvel::MakeLocalSocketInstance(quorvel::InstanceSocketPath(&unguarded));
+    if (!unguarded.empty()) std::fprintf(stderr, "quorvel: %s: a second Quorvel would not be noticed\n", unguarded.c_str());
+    if (!options.newInstance) {
+        const quorvel::Instance::Claimed claimed = instance->Claim(options.record);
+        if (!claimed.first) {
+            std::fprintf(stderr, "quorvel: Quorvel is running already; its window was brought to the front%s\n",
+                         options.record ? " and records" : "");
+            if (!options.settings.empty() && !SameFile(where.settingsFile, claimed.runningSettings)) {
+                dialogs.Critical("Quorvel", "Quorvel is running already, with the settings " + claimed.runningSettings +
+                                                "; its window was brought to the front. The settings " +
+                                                where.settingsFile + " are not used: close Quorvel and start it again "
+                                                "with them, or start it with --new-instance to run both.");
+            }
+            return 0;
+        }
     }
 
     quorvel::SteadyClock clock;
@@ -133,11 +153,14 @@ int main(int argc, char** argv)
     quorvel::MainWindow window({*device, *inputs, clock, dialogs, shell, fileDialogs, *mixer, *output, where.settingsFile,
                                 {}, readme, where.dataFolder, demo});
     QObject::connect(&window, &quorvel::MainWindow::ended, &app, [] { QCoreApplication::exit(0); });
-    instance->onRaise = [&window] {
-        std::fprintf(stderr, "quorvel: a second start brought the window to the front\n");
+    instance->onRaise = [&window, &where](bool record) {
+        std::fprintf(stderr, "quorvel: a second start brought the window to the front%s\n", record ? " to record" : "");
         window.showNormal();
         window.raise();
         window.activateWindow();
+        // Started as a shortcut to the firing line: it records, as asked.
+        if (record && !window.Session().Recording() && window.isEnabled()) window.StartButton_Click();
+        return where.settingsFile;
     };
 
     terminate = [&window] { window.DoEnd(); };
