@@ -207,6 +207,9 @@ private slots:
     {
         LiveRig rig;
         QVERIFY(rig.Choose("mic48000", 48000));
+        // The server would make up 96 kHz from this 48 kHz source: not offered.
+        QCOMPARE(rig.Find<QComboBox>("cmbFreq")->itemText(0), QString("48000"));
+        QVERIFY(!rig.Find<QLabel>("lblErr")->isHidden());
         auto* volume = rig.window->findChild<QScrollBar*>("scrVolume");
         QVERIFY(volume->isEnabled());
         volume->setValue(5);
