@@ -46,8 +46,7 @@ std::string BigLibrary()
         }
         ShotLibrary library;
         library.Open(p.string());
-        int added = 0;
-        library.Import(strings, &added);
+        library.Import(strings);
         return p.string();
     }();
     return path;
@@ -125,7 +124,8 @@ void BM_StoreShotOnTheUiThread(benchmark::State& state)
     const StringInfo info{1, "bench", "", "", "", "2026-12-06T10:00:00Z"};
     int n = 0;
     for (auto _ : state) writer.Store(info, OneShot(++n));
-    state.counters["stored"] = writer.Finish(std::chrono::seconds(60)) == 0 ? 1 : 0;
+    const bool stored = writer.WaitIdle(std::chrono::steady_clock::now() + std::chrono::seconds(60));
+    state.counters["stored"] = stored && writer.Finish().kept == 0 ? 1 : 0;
     std::filesystem::remove(path);
 }
 BENCHMARK(BM_StoreShotOnTheUiThread)->Unit(benchmark::kMicrosecond)->Iterations(200);

@@ -1,5 +1,7 @@
 #include "ShotDataFile.h"
 
+#include "FileWrites.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -41,30 +43,8 @@ std::string ShotDataLine(const ShotResult& shot, bool extended, const std::strin
 
 std::string AppendShotLine(const std::string& path, const std::string& line)
 {
-    const auto failed = [&path](int error) { return "Cannot write the shot data file " + path + ": " + std::strerror(error); };
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return failed(errno);
-    // A full disk can take part of the line: cut the file back to where it
-    // was, so the next line never joins half of this one.
-    struct stat before {};
-    const bool sized = ::fstat(fd, &before) == 0;
-    std::size_t done = 0;
-    int error = 0;
-    while (done < line.size()) {
-        const ssize_t n = ::write(fd, line.data() + done, line.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : ENOSPC;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (error == 0 && ::fsync(fd) != 0) error = errno;
-    if (error != 0 && sized) {
-        [[maybe_unused]] const int cut = ::ftruncate(fd, before.st_size);
-    }
-    ::close(fd);
-    return error == 0 ? std::string() : failed(error);
+    const std::string error = AppendWhole(path, line);
+    return error.empty() ? error : "Cannot write the shot data file " + path + ": " + error;
 }
 
 std::string WaveformFileName(double days)

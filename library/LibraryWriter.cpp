@@ -1,48 +1,78 @@
 #include "LibraryWriter.h"
 
+#include <filesystem>
+
+#include "FileWrites.h"
+
 namespace quorvel {
 
 namespace {
-constexpr const char* kKept = " Measuring goes on; the shots are kept and stored when the library can be written again.";
-}
+std::string Shots(int n) { return std::to_string(n) + (n == 1 ? " shot" : " shots"); }
+}  // namespace
 
 LibraryWriter::LibraryWriter(std::string path, Tell tell, std::chrono::milliseconds retry)
     : path_(std::move(path)), tell_(std::move(tell)), retry_(retry)
 {
+    TakePending();
     thread_ = std::thread([this] { Run(); });
 }
 
-LibraryWriter::~LibraryWriter() { Finish(std::chrono::milliseconds(0)); }
+LibraryWriter::~LibraryWriter() { Finish(); }
+
+void LibraryWriter::TakePending()
+{
+    // What an earlier run could not store goes first, with the ids its
+    // strings had, so its shots join their strings.
+    Pending pending = ReadPending(PendingPath(path_));
+    ids_ = std::move(pending.ids);
+    for (LibraryJob& job : pending.jobs) {
+        waitingShots_ += job.IsShot() ? 1 : 0;
+        jobs_.push_back(std::move(job));
+    }
+}
 
 void LibraryWriter::Store(const StringInfo& string, const StoredShot& shot)
 {
-    Queue({[string, shot](ShotLibrary& library) { return library.AddShot(string, shot); }, true});
+    Queue({LibraryJob::Kind::Shot, string, shot});
 }
 
-void LibraryWriter::Update(const StringInfo& info)
-{
-    Queue({[info](ShotLibrary& library) { return library.UpdateString(info); }, false});
-}
+void LibraryWriter::Update(const StringInfo& info) { Queue({LibraryJob::Kind::Details, info, {}}); }
 
 void LibraryWriter::SetExcluded(std::int64_t stringId, int number, bool excluded, const std::string& reason)
 {
-    Queue({[=](ShotLibrary& library) { return library.SetExcluded(stringId, number, excluded, reason); }, false});
+    LibraryJob job{LibraryJob::Kind::Exclude, {}, {}};
+    job.string.id = stringId;
+    job.shot.number = number;
+    job.shot.excluded = excluded;
+    job.shot.excludeReason = reason;
+    Queue(std::move(job));
 }
 
 void LibraryWriter::SetWaveform(std::int64_t stringId, int number, const std::string& path)
 {
-    Queue({[=](ShotLibrary& library) { return library.SetWaveform(stringId, number, path); }, false});
+    LibraryJob job{LibraryJob::Kind::Waveform, {}, {}};
+    job.string.id = stringId;
+    job.shot.number = number;
+    job.shot.waveform = path;
+    Queue(std::move(job));
 }
 
-void LibraryWriter::Queue(Job job)
+void LibraryWriter::Queue(LibraryJob job)
 {
     {
         std::lock_guard lock(mutex_);
         if (stopping_) return;
-        waitingShots_ += job.shot ? 1 : 0;
+        waitingShots_ += job.IsShot() ? 1 : 0;
         jobs_.push_back(std::move(job));
     }
     wake_.notify_one();
+}
+
+std::int64_t LibraryWriter::LibraryId(std::int64_t recorderId) const
+{
+    std::lock_guard lock(mutex_);
+    const auto it = ids_.find(recorderId);
+    return it == ids_.end() ? recorderId : it->second;
 }
 
 int LibraryWriter::Waiting() const
@@ -51,21 +81,52 @@ int LibraryWriter::Waiting() const
     return waitingShots_;
 }
 
-int LibraryWriter::Finish(std::chrono::milliseconds timeout)
+bool LibraryWriter::WaitIdle(std::chrono::steady_clock::time_point deadline)
 {
     std::unique_lock lock(mutex_);
-    idle_.wait_for(lock, timeout, [this] { return jobs_.empty() && !busy_; });
-    stopping_ = true;
-    lock.unlock();
+    return idle_.wait_until(lock, deadline, [this] { return jobs_.empty() && !busy_; });
+}
+
+LibraryWriter::Ended LibraryWriter::Finish()
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (stopping_) return {};  // finished already
+        stopping_ = true;
+    }
     wake_.notify_one();
     if (thread_.joinable()) thread_.join();
-    return waitingShots_;
+    Ended ended;
+    const std::string pending = PendingPath(path_);
+    std::error_code ec;
+    if (jobs_.empty()) {
+        std::filesystem::remove(pending, ec);
+        return ended;
+    }
+    // Everything that waits replaces what the file held: an earlier run's
+    // jobs are among them until they are stored.
+    const std::vector<LibraryJob> left(jobs_.begin(), jobs_.end());
+    std::filesystem::remove(pending + ".new", ec);
+    std::string failure = KeepPending(pending + ".new", left, ids_);
+    if (failure.empty()) std::filesystem::rename(pending + ".new", pending, ec);
+    if (failure.empty() && ec) failure = ec.message();
+    (failure.empty() ? ended.kept : ended.lost) = waitingShots_;
+    ended.message = failure.empty()
+                        ? Shots(waitingShots_) + " could not be stored in the shot library " + path_ + " yet; they are kept in " +
+                              pending + " and stored at the next start that can write the library."
+                        : Shots(waitingShots_) + " could not be stored in the shot library " + path_ + " nor kept in " +
+                              pending + " (" + failure + "); they are in the shot data file only if autosave was on.";
+    jobs_.clear();
+    return ended;
 }
 
 void LibraryWriter::Trouble(const std::string& message)
 {
     // Once until it is over, not once per shot or per attempt.
-    if (!troubled_) tell_(true, message + kKept);
+    if (!troubled_) {
+        tell_(true, message + " Measuring goes on: the shots are kept (in " + PendingPath(path_) +
+                        " if Quorvel ends first) and stored once the library can be written.");
+    }
     troubled_ = true;
 }
 
@@ -81,10 +142,27 @@ bool LibraryWriter::OpenLibrary(ShotLibrary& library)
     return false;
 }
 
+// A job stored: off the queue, and the trouble over when nothing waits.
+void LibraryWriter::Done(const LibraryJob& job)
+{
+    std::unique_lock lock(mutex_);
+    jobs_.pop_front();
+    const bool wasTroubled = troubled_;
+    waitingShots_ -= job.IsShot() ? 1 : 0;
+    const bool over = troubled_ && jobs_.empty();
+    if (over) troubled_ = false;
+    if (jobs_.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(PendingPath(path_), ec);  // all it held is stored now
+    }
+    lock.unlock();
+    if (wasTroubled && over) tell_(false, "The shot library " + path_ + " can be written again; every kept shot is stored.");
+}
+
 void LibraryWriter::Run()
 {
     ShotLibrary library;
-    bool open = OpenLibrary(library);
+    bool open = false;
     std::unique_lock lock(mutex_);
     while (true) {
         if (jobs_.empty()) idle_.notify_all();
@@ -99,10 +177,11 @@ void LibraryWriter::Run()
         if (!open) open = OpenLibrary(library);
         while (open) {
             lock.lock();
-            if (jobs_.empty()) break;
-            Job job = jobs_.front();
+            if (jobs_.empty() || stopping_) break;
+            const LibraryJob job = jobs_.front();
+            StringIds ids = ids_;
             lock.unlock();
-            if (auto e = job.work(library)) {
+            if (auto e = StoreJob(library, job, ids)) {
                 // Reopened next time: a file replaced, unlocked or given
                 // room again is then seen afresh.
                 Trouble("Cannot store the shot in the shot library " + path_ + ": " + e->message + ".");
@@ -111,14 +190,9 @@ void LibraryWriter::Run()
                 break;
             }
             lock.lock();
-            jobs_.pop_front();
-            const bool wasTroubled = troubled_;
-            waitingShots_ -= job.shot ? 1 : 0;
-            if (troubled_ && jobs_.empty()) {
-                troubled_ = false;
-            }
+            ids_ = std::move(ids);
             lock.unlock();
-            if (wasTroubled && !troubled_) tell_(false, "The shot library " + path_ + " can be written again; every kept shot is stored.");
+            Done(job);
         }
         if (!lock.owns_lock()) lock.lock();
         busy_ = false;

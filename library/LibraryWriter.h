@@ -1,9 +1,10 @@
 // Stores shots in the library on a thread of its own, so that a slow disk
 // (synchronous=FULL waits for it) never holds up the block hand-over. What
-// cannot be written yet (a locked, read-only or full library) waits in
-// order and is tried again every few seconds; the shooter is told once when
-// trouble starts and once when it is over, and at the end how many shots
-// were never stored.
+// cannot be written yet (a locked, read-only, newer or full library) waits
+// in order and is tried again every few seconds; the shooter is told once
+// when trouble starts and once when it is over. What still waits when
+// Quorvel ends goes into the pending file beside the library, and what an
+// earlier run left there is stored first.
 #pragma once
 
 #include <chrono>
@@ -14,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "PendingJobs.h"
 #include "ShotLibrary.h"
 
 namespace quorvel {
@@ -28,27 +30,37 @@ public:
     LibraryWriter(const LibraryWriter&) = delete;
     LibraryWriter& operator=(const LibraryWriter&) = delete;
 
+    // Strings are named by the recorder's own ids (see StringIds).
     void Store(const StringInfo& string, const StoredShot& shot);
     void Update(const StringInfo& info);
     void SetExcluded(std::int64_t stringId, int number, bool excluded, const std::string& reason);
     void SetWaveform(std::int64_t stringId, int number, const std::string& path);
+    // The library's id of a recorder's string (the same until it was stored
+    // under another).
+    std::int64_t LibraryId(std::int64_t recorderId) const;
 
-    // Waits until everything queued is written or `timeout` passes, then
-    // stops; returns the number of shots that were not stored.
-    int Finish(std::chrono::milliseconds timeout);
+    // Waits until everything queued is written; false when `deadline`
+    // passed first.
+    bool WaitIdle(std::chrono::steady_clock::time_point deadline);
+    struct Ended {
+        int kept = 0;         // shots put into the pending file
+        int lost = 0;         // shots that could not be kept there either
+        std::string message;  // for stderr; empty when everything was stored
+    };
+    // Stops at once (a write under way finishes first) and keeps what waits
+    // in the pending file.
+    Ended Finish();
     // Shots measured but not stored yet.
     int Waiting() const;
     const std::string& Path() const { return path_; }
 
 private:
-    struct Job {
-        std::function<std::optional<sql::Error>(ShotLibrary&)> work;
-        bool shot = false;
-    };
-    void Queue(Job job);
+    void Queue(LibraryJob job);
     void Run();
     bool OpenLibrary(ShotLibrary& library);
+    void TakePending();
     void Trouble(const std::string& message);
+    void Done(const LibraryJob& job);
 
     const std::string path_;
     const Tell tell_;
@@ -56,7 +68,8 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable idle_;
-    std::deque<Job> jobs_;
+    std::deque<LibraryJob> jobs_;
+    StringIds ids_;  // by the writer's thread; copied under the lock for LibraryId
     int waitingShots_ = 0;
     bool stopping_ = false;
     bool busy_ = false;

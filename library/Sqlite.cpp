@@ -22,8 +22,22 @@ std::optional<Error> Database::Open(const std::string& path, Mode mode)
 {
     Close();
     const int flags =
-        (mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) | SQLITE_OPEN_NOMUTEX;
-    const int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+        (mode == Mode::ReadWrite ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX;
+    int rc = 0;
+    if (mode == Mode::Immutable) {
+        std::string uri = "file:";
+        for (const char c : path) {
+            if (c == '%' || c == '?' || c == '#') {
+                static constexpr char kHex[] = "0123456789abcdef";
+                uri += {'%', kHex[(static_cast<unsigned char>(c) >> 4) & 15], kHex[static_cast<unsigned char>(c) & 15]};
+            } else {
+                uri += c;
+            }
+        }
+        rc = sqlite3_open_v2((uri + "?immutable=1").c_str(), &db_, flags | SQLITE_OPEN_URI, nullptr);
+    } else {
+        rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+    }
     if (rc == SQLITE_OK) return std::nullopt;
     Error e{rc, db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc)};
     Close();

@@ -19,6 +19,15 @@ struct Error {
     std::string message;
 };
 
+// What a read gives: its rows, or why it could not be read (an unreadable
+// library is not an empty one).
+template <typename T>
+struct Result {
+    T value{};
+    std::optional<Error> error;
+    explicit operator bool() const { return !error; }
+};
+
 class Statement;
 
 class Database {
@@ -30,7 +39,9 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    enum class Mode { ReadWrite, ReadOnly };
+    // Immutable: read-only media, where SQLite may not even make its
+    // shared-memory file; the file must not change while it is open.
+    enum class Mode { ReadWrite, ReadOnly, Immutable };
     // Opens (or, read-write, makes) the file; std::nullopt on success.
     std::optional<Error> Open(const std::string& path, Mode mode);
     void Close();
@@ -57,6 +68,7 @@ public:
     Statement& operator=(const Statement&) = delete;
 
     bool Valid() const { return stmt_ != nullptr; }
+    const Error& PrepareError() const { return prepareError_; }
     // Binds by position, from 1; a null optional binds NULL.
     Statement& Bind(int index, std::int64_t value);
     Statement& Bind(int index, double value);

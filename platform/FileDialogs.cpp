@@ -13,9 +13,10 @@ std::string QtFileDialogs::SaveFileName(const std::string& title, const std::str
         .toStdString();
 }
 
-std::string QtFileDialogs::OpenFileName(const std::string& filter)
+std::string QtFileDialogs::OpenFileName(const std::string& filter, const std::string& start)
 {
-    return QFileDialog::getOpenFileName(nullptr, QString(), QString(), QString::fromStdString(filter)).toStdString();
+    return QFileDialog::getOpenFileName(nullptr, QString(), QString::fromStdString(start), QString::fromStdString(filter))
+        .toStdString();
 }
 
 }  // namespace quorvel

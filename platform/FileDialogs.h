@@ -13,21 +13,27 @@ public:
     // `confirmOverwrite` the caller asks about the file it will really write.
     virtual std::string SaveFileName(const std::string& title, const std::string& suggested, const std::string& filter,
                                      bool confirmOverwrite = true) = 0;
-    virtual std::string OpenFileName(const std::string& filter) = 0;
+    // `start`: the file (or folder) the dialog opens on; the system's choice when empty.
+    virtual std::string OpenFileName(const std::string& filter, const std::string& start = {}) = 0;
 };
 
 class QtFileDialogs final : public FileDialogs {
 public:
     std::string SaveFileName(const std::string& title, const std::string& suggested, const std::string& filter,
                              bool confirmOverwrite) override;
-    std::string OpenFileName(const std::string& filter) override;
+    std::string OpenFileName(const std::string& filter, const std::string& start) override;
 };
 
 class FakeFileDialogs final : public FileDialogs {
 public:
     std::string SaveFileName(const std::string&, const std::string&, const std::string&, bool) override { return answer; }
-    std::string OpenFileName(const std::string&) override { return answer; }
+    std::string OpenFileName(const std::string&, const std::string& start) override
+    {
+        openedAt = start;
+        return answer;
+    }
     std::string answer;
+    std::string openedAt;
 };
 
 }  // namespace quorvel

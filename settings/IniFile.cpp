@@ -211,62 +211,6 @@ std::optional<IniDocument> LoadIniFile(const std::string& path, std::string* err
     return IniDocument(text);
 }
 
-std::string WriteFileAtomically(const std::string& requestedPath, std::string_view text)
-{
-    // Write through a link to the file it names, and keep the file's mode.
-    std::error_code ec;
-    std::string path = requestedPath;
-    if (std::filesystem::is_symlink(requestedPath, ec)) {
-        const auto target = std::filesystem::weakly_canonical(requestedPath, ec);
-        if (!ec) path = target.string();
-    }
-    mode_t mode = 0644;
-    struct stat existing {};
-    const bool exists = ::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
-    if (exists) {
-        mode = existing.st_mode & 07777;
-        // The rename could replace a file its owner made read-only (root can
-        // write anything, so the mode itself is asked too): it stays as it is.
-        if (::access(path.c_str(), W_OK) != 0 || (mode & 0222) == 0) return "the file is read-only";
-    }
-
-    const std::string temp = path + ".tmp";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-    if (fd < 0) return "cannot write " + temp + ": " + std::strerror(errno);
-    ::fchmod(fd, mode);
-    // Keep the owner and group too where we may (a file of another group
-    // stays in it).
-    if (exists) {
-        [[maybe_unused]] const int kept = ::fchown(fd, existing.st_uid, existing.st_gid);
-    }
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const std::string reason = std::strerror(errno);
-            ::close(fd);
-            ::unlink(temp.c_str());
-            return "cannot write " + temp + ": " + reason;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    const bool synced = ::fsync(fd) == 0;
-    const int syncError = errno;
-    const bool closed = ::close(fd) == 0;
-    if (!synced || !closed) {
-        const std::string reason = std::strerror(synced ? errno : syncError);
-        ::unlink(temp.c_str());
-        return "cannot write " + temp + ": " + reason;
-    }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        const std::string reason = std::strerror(errno);
-        ::unlink(temp.c_str());
-        return "cannot replace " + path + ": " + reason;
-    }
-    return {};
-}
-
 std::string SaveIniFile(const std::string& path, const IniDocument& document)
 {
     return WriteFileAtomically(path, document.Text());

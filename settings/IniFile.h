@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "FileWrites.h"
+
 namespace quorvel {
 
 class IniDocument {
@@ -52,11 +54,6 @@ private:
 // file cannot be read; a missing file is an error too (callers decide).
 std::optional<IniDocument> LoadIniFile(const std::string& path, std::string* error);
 
-// Writes bytes beside the target under a temporary name, flushes them to
-// disk and renames the file over the target, so the old file stays whole if
-// anything fails; keeps the target's mode and writes through a link.
-// Returns an empty string on success, else the reason.
-std::string WriteFileAtomically(const std::string& path, std::string_view bytes);
 std::string SaveIniFile(const std::string& path, const IniDocument& document);
 
 }  // namespace quorvel

@@ -23,9 +23,11 @@ void LibraryStore::BeginRecording(const std::string& stringName, const std::stri
         numberOffset_ = lastNumber_;
         return;
     }
+    // Its own id among this run's strings; the library gives it one nobody
+    // else holds (another program may have started one this millisecond).
+    const std::int64_t previous = string_.id;
     string_ = StringStartingAt(SteadyClock().NowDays());
-    // Several recordings measured in one second still get strings of their own.
-    string_.id = library_.UnusedStringId(string_.id);
+    if (string_.id <= previous) string_.id = previous + 1;
     string_.name = stringName.empty() ? std::filesystem::path(fileName).filename().string() : stringName;
     string_.startedUtc = UtcIsoFromLocalDays(startDays);
     numberOffset_ = 0;
@@ -44,7 +46,7 @@ void LibraryStore::Store(const MeasuredEvent& e, const Settings& settings, bool 
         row = StoredFromMiss(e.kind == MeasuredKind::TooClose ? ShotKind::MaxVelocity : ShotKind::NoImpact, e.timeDays,
                              settings, std::nullopt, string_.id);
     }
-    if (const auto failed = library_.AddShot(string_, row); failed && error_.empty()) {
+    if (const auto failed = library_.AddShot(string_, row, &ids_); failed && error_.empty()) {
         error_ = library_.Path() + ": " + failed->message;
     }
 }

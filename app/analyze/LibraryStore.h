@@ -25,6 +25,7 @@ public:
 private:
     ShotLibrary library_;
     StringInfo string_;
+    StringIds ids_;
     int numberOffset_ = 0;  // shots already in the one named string
     int lastNumber_ = 0;
     std::string error_;

@@ -5,12 +5,14 @@
 #include <sstream>
 
 #include <QBuffer>
+#include <QProgressDialog>
+#include <QTimer>
 
 #include "IniFile.h"
 #include "LibraryCsv.h"
 #include "LibraryReport.h"
 #include "LibraryWindow.h"
-#include "ShotDataImport.h"
+#include "ImportJob.h"
 #include "StringDetailsDialog.h"
 
 namespace quorvel {
@@ -18,8 +20,6 @@ namespace quorvel {
 namespace {
 
 constexpr const char* kTitle = "Shot library";
-// A shot data file holds about 40 bytes a shot; this is far beyond any.
-constexpr std::uintmax_t kLargestShotDataFile = 64u << 20;
 
 std::string Shots(std::size_t n) { return std::to_string(n) + (n == 1 ? " shot" : " shots"); }
 
@@ -83,29 +83,33 @@ void LibraryWindow::DeleteStrings()
                                                  "window is closed.")) {
         return;
     }
+    std::vector<std::int64_t> gone;
     for (const StoredString& s : strings) {
-        if (auto removed = library_.Remove(s.info.id)) {
-            deleted_.push_back(std::move(*removed));
-        } else {
-            dialogs_.Critical(kTitle, "Cannot delete \"" + s.info.name + "\" from " + path_ + ".");
+        auto removed = library_.Remove(s.info.id);
+        if (removed.error) {
+            dialogs_.Critical(kTitle, "Cannot delete \"" + s.info.name + "\" from " + path_ + ": " + removed.error->message + ".");
+        } else if (removed.value) {
+            gone.push_back(s.info.id);
+            deleted_.push_back(std::move(*removed.value));
         }
     }
     cmdUndo.setEnabled(!deleted_.empty());
     Reload();
+    if (!gone.empty()) emit stringsDeleted(gone);
 }
 
 void LibraryWindow::UndoDelete()
 {
     if (deleted_.empty()) return;
-    if (auto e = library_.Restore(deleted_.back())) {
-        dialogs_.Critical(kTitle, "Cannot bring \"" + deleted_.back().info.name + "\" back: " + e->message);
+    const auto restored = library_.Restore(deleted_.back());
+    if (restored.error) {
+        dialogs_.Critical(kTitle, "Cannot bring \"" + deleted_.back().info.name + "\" back: " + restored.error->message);
         return;
     }
-    const std::int64_t id = deleted_.back().info.id;
     deleted_.pop_back();
     cmdUndo.setEnabled(!deleted_.empty());
-    model_.SetRows(library_.Strings(), units_);
-    SelectStrings({id});
+    Reload();
+    SelectStrings({restored.value});
 }
 
 void LibraryWindow::ExportCsv()
@@ -150,30 +154,54 @@ void LibraryWindow::SaveChart()
 
 void LibraryWindow::ImportShotData()
 {
-    const std::string path = fileDialogs_.OpenFileName("Shot data files (*.txt);;All files (*)");
+    if (import_) return;
+    const std::string path = fileDialogs_.OpenFileName("Shot data files (*.txt);;All files (*)", shotDataPath_);
     if (path.empty()) return;
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec) || std::filesystem::file_size(path, ec) > kLargestShotDataFile) {
-        dialogs_.Critical(kTitle, "Cannot import " + path + ": it is no shot data file.");
+    if (const std::string problem = ShotDataFileProblem(path); !problem.empty()) {
+        dialogs_.Critical(kTitle, "Cannot import " + path + ": " + problem + ".");
         return;
     }
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (!in && !in.eof()) {
-        dialogs_.Critical(kTitle, "Cannot read " + path + ".");
+    importing_ = path;
+    import_ = std::make_unique<ImportJob>(path_, path, settings_);
+    auto* progress = new QProgressDialog(QString::fromStdString("Importing " + path + " …"), "Cancel", 0, 0, this);
+    progress->setObjectName("dlgImport");
+    progress->setWindowTitle(kTitle);
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(300);
+    progress->setAttribute(Qt::WA_DeleteOnClose);
+    connect(progress, &QProgressDialog::canceled, this, [this] {
+        if (import_) import_->Cancel();
+    });
+    auto* poll = new QTimer(progress);
+    connect(poll, &QTimer::timeout, this, [this, progress] {
+        if (!import_) return;
+        progress->setMaximum(std::max(import_->Total(), 1));
+        progress->setValue(std::min(import_->Looked(), progress->maximum() - 1));
+        if (import_->Done()) {
+            progress->close();
+            ImportFinished();
+        }
+    });
+    poll->start(50);
+}
+
+void LibraryWindow::ImportFinished()
+{
+    const std::unique_ptr<ImportJob> job = std::move(import_);
+    const ImportOutcome& done = job->Outcome();
+    if (!done.problem.empty()) {
+        dialogs_.Critical(kTitle, done.problem);
         return;
     }
-    const ImportedFile file = ReadShotDataFile(text.str(), settings_);
-    int added = 0;
-    if (auto e = library_.Import(file.strings, &added)) {
-        dialogs_.Critical(kTitle, "Cannot import into " + path_ + ": " + e->message + ". Nothing was imported.");
+    const ImportedFile& file = done.file;
+    if (done.cancelled) {
+        dialogs_.Information(kTitle, "The import of " + importing_ + " was cancelled; nothing was imported.");
         return;
     }
-    std::string report = "Imported " + Shots(static_cast<std::size_t>(added)) + " from " + path + " in " +
+    std::string report = "Imported " + Shots(static_cast<std::size_t>(done.added)) + " from " + importing_ + " in " +
                          std::to_string(file.strings.size()) + (file.strings.size() == 1 ? " string" : " strings") +
                          " (one per day).";
-    if (added < file.shots) report += " " + Shots(static_cast<std::size_t>(file.shots - added)) + " were already there.";
+    if (done.added < file.shots) report += " " + Shots(static_cast<std::size_t>(file.shots - done.added)) + " were already there.";
     report += LeftOutText(file.unreadLines, "no shot line", "no shot lines");
     report += LeftOutText(file.impossibleLines, "a shot no air gun fires (a velocity, distance or mass out of reach)",
                           "shots no air gun fires (velocities, distances or masses out of reach)");

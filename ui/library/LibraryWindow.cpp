@@ -182,7 +182,12 @@ void LibraryWindow::Reload()
 {
     const std::vector<std::int64_t> selected = SelectedIds();
     seenVersion_ = library_.DataVersion();
-    model_.SetRows(library_.Strings(), units_);
+    auto rows = library_.Strings();
+    if (rows.error) {
+        lblStatus.setText(Q("Cannot read the shot library " + path_ + ": " + rows.error->message));
+        return;
+    }
+    model_.SetRows(std::move(rows.value), units_);
     SelectStrings(selected);
     SelectionChanged();
 }
@@ -217,7 +222,9 @@ std::vector<StoredString> LibraryWindow::Selected()
 {
     std::vector<StoredString> strings;
     for (std::int64_t id : SelectedIds()) {
-        strings.push_back({model_.Row(model_.Find(id)).info, library_.Shots(id)});
+        auto shots = library_.Shots(id);
+        if (shots.error) lblStatus.setText(Q("Cannot read the shot library " + path_ + ": " + shots.error->message));
+        strings.push_back({model_.Row(model_.Find(id)).info, std::move(shots.value)});
     }
     return strings;
 }

@@ -7,6 +7,7 @@
 // of its own; the recorder's writer goes on storing meanwhile.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include <QDoubleSpinBox>
@@ -22,6 +23,7 @@
 
 #include "Dialogs.h"
 #include "FileDialogs.h"
+#include "ImportJob.h"
 #include "ShotLibrary.h"
 #include "StringChart.h"
 #include "StringsModel.h"
@@ -56,9 +58,15 @@ public:
     QString StatisticsShown() const { return txtStatistics.toPlainText(); }
     bool IsOpen() const { return library_.IsOpen(); }
 
+    // Where the file dialog of Import opens: the shot data file the autosave writes.
+    void SetShotDataPath(const std::string& path) { shotDataPath_ = path; }
+    bool Importing() const { return import_ != nullptr; }
+
 signals:
     // A string's details were changed here (it may be the one under way).
     void detailsChanged(const quorvel::StringInfo& info);
+    // Strings were deleted (one may be the one under way).
+    void stringsDeleted(const std::vector<std::int64_t>& ids);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -70,6 +78,7 @@ private:
     void SelectionChanged();
     void ShowShots(const std::vector<StoredShot>& shots, const StringFigures& f);
     void ShowExcludeCaption();
+    void ImportFinished();
     void ShowComparison(const std::vector<StoredString>& strings, const std::vector<StringFigures>& figures);
     std::vector<StoredString> Selected();
     ShownUnits Units() const { return units_; }
@@ -83,6 +92,9 @@ private:
     ShownUnits units_;
     std::vector<StoredString> deleted_;  // newest last, for Undo until the window closes
     std::vector<StoredShot> shownShots_;  // of the one string selected
+    std::string shotDataPath_;
+    std::unique_ptr<ImportJob> import_;
+    std::string importing_;
 
     StringsModel model_;
     QSortFilterProxyModel sorted_;

@@ -2,7 +2,11 @@
 
 #include <filesystem>
 
+#include <QCoreApplication>
+#include <QProgressDialog>
 #include <QWidget>
+
+#include <cstdio>
 
 #include "IniFile.h"
 #include "LibraryWindow.h"
@@ -28,6 +32,7 @@ void LibraryLink::Open(const std::string& path, double localDays)
         QMetaObject::invokeMethod(
             this,
             [this, trouble, message] {
+                trouble_ = trouble ? message : std::string();
                 trouble ? dialogs_.Critical("Shot library", message) : dialogs_.Information("Shot library", message);
             },
             Qt::QueuedConnection);
@@ -63,17 +68,21 @@ void LibraryLink::EditDetails(QWidget* over, StringRecorder* recorder)
     dialog->open();
 }
 
-LibraryWindow& LibraryLink::ShowWindow(const Settings& settings)
+LibraryWindow& LibraryLink::ShowWindow(const Settings& settings, const std::string& shotDataPath)
 {
     if (!window_) {
         window_ = new LibraryWindow(path_, dialogs_, fileDialogs_);
         window_->setAttribute(Qt::WA_DeleteOnClose);
         connect(window_, &LibraryWindow::detailsChanged, this, [this](const StringInfo& info) {
-            if (recorder_ && info.id == recorder_->Current().id) recorder_->SetDetails(info);
+            if (recorder_ && info.id == LibraryId()) recorder_->SetDetails(info);
             emit detailsEdited(info);
+        });
+        connect(window_, &LibraryWindow::stringsDeleted, this, [this](const std::vector<std::int64_t>& ids) {
+            if (std::find(ids.begin(), ids.end(), LibraryId()) != ids.end()) emit liveStringDeleted();
         });
     }
     window_->SetSettings(settings);
+    window_->SetShotDataPath(shotDataPath);
     window_->Reload();
     window_->show();
     window_->raise();
@@ -84,14 +93,39 @@ LibraryWindow& LibraryLink::ShowWindow(const Settings& settings)
 void LibraryLink::Finish()
 {
     if (!writer_) return;
-    const int lost = writer_->Finish(std::chrono::seconds(10));
-    if (lost > 0) {
-        dialogs_.Critical("Shot library", std::to_string(lost) + (lost == 1 ? " shot" : " shots") +
-                                              " could not be stored in the shot library " + path_ +
-                                              ". They are in the shot data file only if autosave was on.");
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    QPointer<QProgressDialog> waiting;
+    while (!hurry_ && !writer_->WaitIdle(std::chrono::steady_clock::now() + std::chrono::milliseconds(50)) &&
+           std::chrono::steady_clock::now() < until) {
+        if (!waiting) {
+            const std::string text = "Storing " + std::to_string(writer_->Waiting()) + " shots in the shot library " + path_ +
+                                     (trouble_.empty() ? "" : " (" + trouble_ + ")") +
+                                     "… Exit again to end now: they are kept for the next start.";
+            waiting = new QProgressDialog(QString::fromStdString(text), QString(), 0, 0);
+            waiting->setObjectName("dlgStoringShots");
+            waiting->setWindowTitle("Shot library");
+            waiting->setAttribute(Qt::WA_DeleteOnClose);
+            waiting->show();
+            std::fputs((MessageLine("Shot library", text) + "\n").c_str(), stderr);
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     }
+    if (waiting) waiting->close();
+    const LibraryWriter::Ended ended = writer_->Finish();
+    if (!ended.message.empty()) std::fputs((MessageLine("Shot library", ended.message) + "\n").c_str(), stderr);
     recorder_.reset();
     writer_.reset();
+}
+
+std::int64_t LibraryLink::LibraryId(const StringRecorder* recorder) const
+{
+    if (recorder == nullptr) recorder = recorder_.get();
+    return recorder == nullptr ? 0 : LibraryIdOf(recorder->Current().id);
+}
+
+std::int64_t LibraryLink::LibraryIdOf(std::int64_t recorderId) const
+{
+    return writer_ ? writer_->LibraryId(recorderId) : recorderId;
 }
 
 std::string LibraryPath(const std::string& settingsPath, const std::string& dataFolder)

@@ -38,15 +38,25 @@ public:
     // as a window-modal dialog.
     void EditDetails(QWidget* over, StringRecorder* recorder = nullptr);
     // The library window, in front, in the units and with the settings of now.
-    LibraryWindow& ShowWindow(const Settings& settings);
+    LibraryWindow& ShowWindow(const Settings& settings, const std::string& shotDataPath = {});
     LibraryWindow* Window() { return window_; }
-    // The program ends: waits a little for what is queued and tells of any
-    // shot that could not be stored.
+    // The program ends. While shots still wait for a locked or full
+    // library it says so and waits a few seconds, or until Hurry; then what
+    // still waits is kept in the pending file beside the library, and
+    // stderr says so. No box holds the end up.
     void Finish();
+    // Exit or a signal came again while Finish waits: end now.
+    void Hurry() { hurry_ = true; }
+    // The library's id of a recorder's string (see StringIds); of the
+    // string under way without one.
+    std::int64_t LibraryId(const StringRecorder* recorder = nullptr) const;
+    std::int64_t LibraryIdOf(std::int64_t recorderId) const;
 
 signals:
     // A string's name, gun, pellet or notes were changed by the shooter.
     void detailsEdited(const StringInfo& info);
+    // The shooter deleted the string under way in the library window.
+    void liveStringDeleted();
 
 private:
     Dialogs& dialogs_;
@@ -55,6 +65,8 @@ private:
     std::unique_ptr<LibraryWriter> writer_;
     std::unique_ptr<StringRecorder> recorder_;
     QPointer<LibraryWindow> window_;
+    std::string trouble_;  // what the writer last said was wrong
+    bool hurry_ = false;
 };
 
 // Where the library lies: `[library] path=` of the settings file (relative

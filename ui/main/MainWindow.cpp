@@ -126,7 +126,10 @@ bool MainWindow::event(QEvent* event)
 
 void MainWindow::DoEnd()
 {
-    if (ended_) return;
+    if (ended_) {
+        library_.Hurry();  // Exit or a signal again while shots wait to be stored
+        return;
+    }
     ended_ = true;
     DoStop();
     session_.End();
@@ -278,9 +281,11 @@ void MainWindow::Show(const BlockOutcome& o)
         tmrRemoveTrigLines.setInterval(1500);
         tmrRemoveTrigLines.start();
     }
-    if (resultsShowFile_ && (o.fillData || !o.missText.Empty())) {
-        // The results window still shows a measured recording: this live
-        // shot starts a string of its own there, as it does in the library.
+    if (freshStringNext_ && (o.fillData || !o.missText.Empty())) {
+        // The results window still shows a measured recording, or a string
+        // deleted from the library: this live shot starts a string of its
+        // own there, as it does in the library.
+        freshStringNext_ = false;
         resultsShowFile_ = false;
         Results().BeginString();
     }

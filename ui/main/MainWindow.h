@@ -215,6 +215,7 @@ private:
     std::unique_ptr<StringRecorder> fileRecorder_;
     std::unique_ptr<RecordingRun> run_;
     bool resultsShowFile_ = false;    // the results window shows a measured recording's string
+    bool freshStringNext_ = false;    // the next live shot starts a new string in the results window
     std::int64_t demoString_ = 0;     // the demo's string, once measured in this run
 };
 

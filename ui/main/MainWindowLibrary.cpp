@@ -5,6 +5,7 @@
 
 #include "LibraryWindow.h"
 #include "MainWindow.h"
+#include "ShotDataFile.h"
 
 namespace quorvel {
 
@@ -12,6 +13,12 @@ void MainWindow::OpenLibrary()
 {
     library_.Open(LibraryPath(services_.settingsPath, DataFolder()), services_.clock.NowDays());
     connect(&library_, &LibraryLink::detailsEdited, this, &MainWindow::FollowEditedDetails);
+    connect(&library_, &LibraryLink::liveStringDeleted, this, [this] {
+        // Its shots are gone with it: the next live shot starts afresh.
+        library_.Recorder()->NewString(services_.clock.NowDays());
+        session_.Detector().SetShotCount(0);
+        freshStringNext_ = true;
+    });
 }
 
 void MainWindow::StoreInLibrary(const BlockOutcome& o)
@@ -49,14 +56,18 @@ void MainWindow::ConnectResultsToLibrary()
 
 void MainWindow::FollowEditedDetails(const StringInfo& info)
 {
-    if (fileRecorder_ && fileRecorder_->Current().id == info.id) fileRecorder_->NewString(info);
+    if (fileRecorder_ && library_.LibraryId(fileRecorder_.get()) == info.id) {
+        StringInfo details = info;
+        details.id = fileRecorder_->Current().id;  // the recorder keeps its own id
+        fileRecorder_->NewString(details);
+    }
 }
 
 void MainWindow::ShowLibrary()
 {
     if (!library_.IsOpen() || library_.Recorder() == nullptr) return;
-    LibraryWindow& window = library_.ShowWindow(record_);
-    window.SelectStrings({(resultsShowFile_ && fileRecorder_ ? fileRecorder_.get() : library_.Recorder())->Current().id});
+    LibraryWindow& window = library_.ShowWindow(record_, ShotDataPath(record_.datafilename, DataFolder()));
+    window.SelectStrings({library_.LibraryId(resultsShowFile_ && fileRecorder_ ? fileRecorder_.get() : library_.Recorder())});
 }
 
 }  // namespace quorvel

@@ -85,6 +85,7 @@ void MainWindow::MeasureRecording(std::string path, QWidget* over)
     connect(run_.get(), &RecordingRun::finished, this, [this](const QString& summary, bool trouble) {
         // The next live shot starts a string of its own, numbered from 1.
         session_.Detector().SetShotCount(0);
+        freshStringNext_ = true;
         if (LibraryWindow* window = library_.Window()) window->Reload();
         const std::string text = summary.toStdString();
         trouble ? services_.dialogs.Critical("Measure Recording", text)
@@ -98,7 +99,9 @@ bool MainWindow::AgreeToMeasure(const std::string& path, bool demo)
     if (demo && demoString_ != 0 &&
         !services_.dialogs.Question("Measure Recording", "The demo recording was measured already: its string is in the "
                                                          "shot library. Measure it again into a new string?")) {
-        if (library_.IsOpen() && library_.Recorder() != nullptr) library_.ShowWindow(record_).SelectStrings({demoString_});
+        if (library_.IsOpen() && library_.Recorder() != nullptr) {
+            library_.ShowWindow(record_).SelectStrings({library_.LibraryIdOf(demoString_)});
+        }
         return false;
     }
     if (string_.Count() == 0 || demo) return true;

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/stat.h>
+
 #include "LibraryWindow.h"
 #include "support/Files.h"
 
@@ -177,10 +179,20 @@ private slots:
                "not a shot\r\n"
                "2026-12-01 09:00:00 , 1 , 249,00000\r\n";
         rig.fileDialogs.answer = rig.File("shots.txt");
+        rig.window->SetShotDataPath(rig.File("shots.txt"));
         rig.Click("cmdImport");
+        QCOMPARE(rig.fileDialogs.openedAt, rig.File("shots.txt"));
+        QTRY_VERIFY(!rig.window->Importing());
         QVERIFY2(rig.dialogs.informed.back().text.starts_with("Imported 3 shots from " + rig.File("shots.txt") + " in 2 strings (one per day). Line 3 was no shot line and was left out."), rig.dialogs.informed.back().text.c_str());
         rig.Click("cmdImport");
+        QTRY_VERIFY(!rig.window->Importing());
         QVERIFY2(rig.dialogs.informed.back().text.find("Imported 0 shots") == 0, rig.dialogs.informed.back().text.c_str());
+        // A FIFO would hold the import forever: refused at once.
+        ::mkfifo(rig.File("fifo.txt").c_str(), 0600);
+        rig.fileDialogs.answer = rig.File("fifo.txt");
+        rig.Click("cmdImport");
+        QVERIFY(!rig.window->Importing());
+        QVERIFY(rig.dialogs.shown.back().text.find("not a regular file") != std::string::npos);
         QCOMPARE(SqliteQuery(rig.File("library.sqlite"), "SELECT count(*), group_concat(average_velocity) FROM shots "
                                                          "WHERE string_id > 3"),
                  std::string("3|251.25,252.5,249.0\n"));
