@@ -1,7 +1,11 @@
 #include "AudioFileReader.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+
+#include <sys/stat.h>
 
 #include <sndfile.h>
 
@@ -39,6 +43,38 @@ sf_count_t MemTell(void* user) { return static_cast<MemoryFile*>(user)->position
 
 constexpr sf_count_t kFramesPerRead = 4096;
 
+std::uint32_t Le32(const unsigned char* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24; }
+
+// The samples a WAVE's data chunk says it holds (libsndfile reads what is
+// there and says nothing of the rest); 0 for anything else.
+std::int64_t WaveDataFrames(const std::string& path)
+{
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return 0;
+    unsigned char head[12];
+    std::int64_t frames = 0;
+    unsigned frameBytes = 0;
+    if (std::fread(head, 1, 12, f) == 12 && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0) {
+        unsigned char chunk[8];
+        for (int n = 0; n < 64 && std::fread(chunk, 1, 8, f) == 8; ++n) {
+            const std::uint32_t size = Le32(chunk + 4);
+            if (std::memcmp(chunk, "fmt ", 4) == 0 && size >= 16) {
+                unsigned char fmt[16];
+                if (std::fread(fmt, 1, 16, f) != 16) break;
+                frameBytes = static_cast<unsigned>(fmt[12] | fmt[13] << 8);  // block align
+                std::fseek(f, static_cast<long>(size - 16 + (size & 1)), SEEK_CUR);
+            } else if (std::memcmp(chunk, "data", 4) == 0) {
+                if (frameBytes > 0 && size != 0xFFFFFFFFu) frames = size / frameBytes;
+                break;
+            } else if (std::fseek(f, static_cast<long>(size + (size & 1)), SEEK_CUR) != 0) {
+                break;
+            }
+        }
+    }
+    std::fclose(f);
+    return frames;
+}
+
 }  // namespace
 
 struct AudioStream::Impl {
@@ -75,7 +111,23 @@ std::unique_ptr<AudioStream> AudioStream::Open(const std::string& path, std::str
 {
     auto impl = std::make_unique<Impl>();
     impl->file = sf_open(path.c_str(), SFM_READ, &impl->info);
-    return Opened(std::move(impl), error);
+    auto stream = Opened(std::move(impl), error);
+    if (stream) stream->promised_ = WaveDataFrames(path);
+    return stream;
+}
+
+std::string RegularFileProblem(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::strerror(errno);
+    if (!S_ISREG(st.st_mode)) return "it is not a regular file (a pipe or a device would never end)";
+    return {};
+}
+
+std::string AudioStream::Shortfall(std::int64_t read) const
+{
+    if (!error_.empty() || read >= Promised()) return {};
+    return read < Frames() ? "the file was cut off while it was read" : "the file holds less than its header promises";
 }
 
 std::unique_ptr<AudioStream> AudioStream::OpenBytes(std::span<const std::uint8_t> bytes, std::string* error)

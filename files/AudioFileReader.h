@@ -6,6 +6,7 @@
 // (s16 >> 8) + 128, so an 8-bit file comes back byte for byte.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -15,6 +16,10 @@
 namespace quorvel {
 
 inline std::uint8_t EightBitSample(std::int16_t s16) { return static_cast<std::uint8_t>((s16 >> 8) + 128); }
+
+// "" when `path` is a file that can be read to its end; else why not
+// (a FIFO would hold the reader until someone writes to it).
+std::string RegularFileProblem(const std::string& path);
 
 class AudioStream {
 public:
@@ -27,8 +32,14 @@ public:
     AudioStream& operator=(const AudioStream&) = delete;
 
     int SampleRate() const { return rate_; }
-    // The length the header gives, in samples; 0 when it does not say.
+    // The length the file holds, in samples; 0 when it does not say.
     std::int64_t Frames() const;
+    // The length its header promises: more than Frames() for a WAVE cut off
+    // (a recorder stopped, a copy broken off).
+    std::int64_t Promised() const { return std::max(promised_, Frames()); }
+    // Why the sound ended before the header's promise ("" when it did not):
+    // cut off before, or while, it was read. Call once reading is done.
+    std::string Shortfall(std::int64_t read) const;
     // When the recorder says the recording began, as "YYYY-MM-DD hh:mm:ss"
     // local time (a broadcast WAVE's origination, or the file's date text);
     // empty when it does not say.
@@ -44,6 +55,7 @@ private:
     static std::unique_ptr<AudioStream> Opened(std::unique_ptr<Impl> impl, std::string* error);
     std::unique_ptr<Impl> impl_;
     int rate_ = 0;
+    std::int64_t promised_ = 0;
     std::string error_;
 };
 

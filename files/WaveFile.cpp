@@ -97,6 +97,8 @@ std::optional<LoadedWaveform> ReadWaveFile(const std::string& path, std::string*
         *error = path + ": " + reason;
         return std::nullopt;
     };
+    // A FIFO would hold the window until someone writes to it.
+    if (const std::string problem = RegularFileProblem(path); !problem.empty()) return fail(problem);
     // Only the first 144001 samples are wanted, however long the recording.
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) return fail(std::strerror(errno));

@@ -16,20 +16,29 @@ std::string MessageLine(const std::string& title, const std::string& text)
     return line;
 }
 
-void QtDialogs::Critical(const std::string& title, const std::string& text)
+namespace {
+void Echo(const std::string& title, const std::string& text)
 {
     std::fprintf(stderr, "%s\n", MessageLine(title, text).c_str());
     std::fflush(stderr);
+}
+}  // namespace
+
+void QtDialogs::Critical(const std::string& title, const std::string& text)
+{
+    Echo(title, text);
     QMessageBox::critical(nullptr, QString::fromStdString(title), QString::fromStdString(text));
 }
 
 void QtDialogs::Information(const std::string& title, const std::string& text)
 {
+    Echo(title, text);
     QMessageBox::information(nullptr, QString::fromStdString(title), QString::fromStdString(text));
 }
 
 bool QtDialogs::Question(const std::string& title, const std::string& text)
 {
+    Echo(title, text);
     return QMessageBox::question(nullptr, QString::fromStdString(title), QString::fromStdString(text)) == QMessageBox::Yes;
 }
 

@@ -13,7 +13,7 @@ public:
     virtual ~Dialogs() = default;
     // A message box with the critical-error icon.
     virtual void Critical(const std::string& title, const std::string& text) = 0;
-    // A plain information box (the About box); not echoed to stderr.
+    // A plain information box (the About box, news of the library, a summary).
     virtual void Information(const std::string& title, const std::string& text) = 0;
     // A Yes/No question; true for Yes.
     virtual bool Question(const std::string& title, const std::string& text) = 0;

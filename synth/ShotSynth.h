@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,31 @@ struct Recording {
     double noiseSd = 0;     // Gaussian background noise added, 1 = full scale
 };
 
+// The recording made a piece at a time, in order, so that hours of it need
+// no more memory than one piece; the pieces join into exactly the samples
+// Synthesize gives.
+class SynthStream {
+public:
+    explicit SynthStream(const Recording& recording);
+    // The next samples; fewer (0 at the end) when the recording ends.
+    std::size_t Next(std::span<std::int16_t> out);
+
+private:
+    struct Burst {
+        std::int64_t at;
+        double level, hz, tauMs;
+    };
+    double BurstAt(std::size_t index, std::int64_t k) const;
+
+    Recording r_;
+    std::mt19937 rng_;
+    std::mt19937 gauss_;
+    std::normal_distribution<double> normal_;  // keeps the second value of each pair across pieces
+    std::vector<Burst> bursts_;
+    std::vector<double> scratch_;
+    std::int64_t position_ = 0;
+};
+
 // The recording as 16-bit samples.
 std::vector<std::int16_t> Synthesize(const Recording& recording);
 
@@ -44,6 +71,10 @@ enum class FileKind { Wav8, Wav16, Wav24, WavFloat, Flac16 };
 // used. Returns an empty string, or the reason it failed.
 std::string WriteRecording(const std::string& path, const std::vector<std::int16_t>& samples, int sampleRate,
                            FileKind kind, int channels = 1);
+
+// Writes the recording a piece at a time (a two-hour recording in a few
+// megabytes of memory); "" or why it could not.
+std::string WriteSynthesized(const std::string& path, const Recording& recording, FileKind kind, int channels = 1);
 
 // Samples for a muzzle-to-impact time: delay = round(distance / velocity x rate).
 std::int64_t DelayFor(double distance, double velocity, int sampleRate);

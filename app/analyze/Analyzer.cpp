@@ -173,6 +173,10 @@ std::string Analyze(const LoadedSettings& loaded, const std::string& name, Audio
     if (!any) return stream.Error().empty() ? "the file holds no sound samples" : stream.Error();
     std::string problem;
     if (library != nullptr) problem = library->TakeError();
+    if (problem.empty() && mode == Mode::Live && !stream.Shortfall(read).empty()) {
+        problem = "measured up to " + PlaceText(read, stream.SampleRate()) + ", where the file ends though its header promises " +
+                  PlaceText(stream.Promised(), stream.SampleRate()) + ": " + stream.Shortfall(read);
+    }
     if (problem.empty() && !stream.Error().empty()) {
         problem = mode == Mode::Live
                       ? "measured up to " + PlaceText(read, stream.SampleRate()) + ", where the file stops: " + stream.Error()

@@ -74,7 +74,7 @@ int main(int argc, char** argv)
         shot.impactDelay = p.velocity > 0 ? DelayFor(distance, p.velocity, r.sampleRate) : 0;
         r.shots.push_back(shot);
     }
-    const std::string error = WriteRecording(outPath, Synthesize(r), r.sampleRate, kind, channels);
+    const std::string error = WriteSynthesized(outPath, r, kind, channels);
     if (!error.empty()) {
         std::cerr << "quorvel-synth: " << outPath << ": " << error << '\n';
         return 1;

@@ -26,10 +26,10 @@ void MainWindow::MeasureRecording(std::string path, QWidget* over)
     fields_.CommitEdits();
     if (path.empty()) path = services_.fileDialogs.OpenFileName(kRecordingFilter);
     if (path.empty()) return;
-    std::string error;
+    std::string error = RegularFileProblem(path);
     std::unique_ptr<AudioStream> stream;
     try {
-        stream = AudioStream::Open(path, &error);
+        if (error.empty()) stream = AudioStream::Open(path, &error);
     } catch (const std::bad_alloc&) {
         error = "not enough memory to open it";
     }

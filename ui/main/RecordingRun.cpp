@@ -89,6 +89,10 @@ void RecordingRun::Done(bool cancelled)
         summary = name_ + " cannot be read past " + at + " (" + stream_->Error() + "). The " + counted +
                   " measured up to there are kept." + kept;
         trouble = true;
+    } else if (const std::string cut = stream_->Shortfall(measure_.SamplesRead()); !cut.empty()) {
+        summary = name_ + " ends at " + at + " though its header promises " + PlaceText(stream_->Promised(), rate) + ": " +
+                  cut + ". The " + counted + " measured up to there are kept." + kept;
+        trouble = true;
     } else {
         summary = "Measured " + counted + " in " + name_ + " (" + at + ")." + kept;
     }

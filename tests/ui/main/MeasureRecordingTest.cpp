@@ -2,6 +2,8 @@
 // no microphone at all, cancelled half way, and on files it cannot read.
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include "MainWindow.h"
 #include "support/MainRig.h"
 
@@ -113,7 +115,20 @@ private slots:
         QCOMPARE(rig.dialogs.shown.back().title, std::string("Measure Recording"));
         QVERIFY(rig.dialogs.shown.back().text.find("half.flac cannot be read past 0:") == 0);
 
-        // What is no recording changes nothing.
+        // A WAVE cut off (a recorder stopped mid-file): measured, and said so.
+        WriteShots(rig.dir / "long.wav", 20);
+        const std::string wave = Slurp(rig.dir / "long.wav");
+        std::ofstream(rig.dir / "cut.wav", std::ios::binary) << wave.substr(0, wave.size() / 2);
+        rig.window->MeasureRecording((rig.dir / "cut.wav").string());
+        QTRY_VERIFY(!rig.window->Run()->Running());
+        QVERIFY2(rig.dialogs.shown.back().text.starts_with("cut.wav ends at 0:09.9 though its header promises 0:20.0: the "
+                                                           "file holds less than its header promises."),
+                 rig.dialogs.shown.back().text.c_str());
+
+        // What is no recording changes nothing; a FIFO is refused before it could hold the window.
+        ::mkfifo((rig.dir / "pipe.wav").c_str(), 0600);
+        rig.window->MeasureRecording((rig.dir / "pipe.wav").string());
+        QVERIFY(rig.dialogs.shown.back().text.find("pipe.wav cannot be measured: it is not a regular file") != std::string::npos);
         const int strings = rig.window->String().Count();
         std::ofstream(rig.dir / "notes.wav") << "not a recording\n";
         rig.window->MeasureRecording((rig.dir / "notes.wav").string());
