@@ -5,11 +5,14 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
+#include <thread>
 
 #include <QApplication>
 
 #include "LibraryWindow.h"
+#include "ImportJob.h"
 #include "LibraryWriter.h"
 
 using namespace quorvel;
@@ -143,5 +146,53 @@ void BM_StoreShotWrittenInPlace(benchmark::State& state)
     std::filesystem::remove(path);
 }
 BENCHMARK(BM_StoreShotWrittenInPlace)->Unit(benchmark::kMicrosecond)->Iterations(200);
+
+// A shot data file imported into a library of 100,000 shots: read,
+// checked, each line looked up and stored, in one transaction; against the
+// same without the index on the shots' time (each lookup a scan).
+void Import(benchmark::State& state, bool indexed, int lines)
+{
+    const auto dir = std::filesystem::temp_directory_path() / "quorvel-bench-import";
+    std::filesystem::create_directories(dir);
+    std::string text;
+    for (int n = 0; n < lines; ++n) {
+        char line[64];
+        std::snprintf(line, sizeof line, "2025-%02d-%02d %02d:%02d:%02d , %d , 25%d.5\r\n", 1 + n / 28 / 86400 % 12,
+                      1 + n / 86400 % 28, n / 3600 % 24, n / 60 % 60, n % 60, 1 + n % 40, n % 10);
+        text += line;
+    }
+    const auto file = dir / "shots.txt";
+    std::FILE* f = std::fopen(file.c_str(), "wb");
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+    Settings settings;
+    settings.RetainedVelocity = 100;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const auto library = dir / "library.sqlite";
+        for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(library.string() + suffix);
+        std::filesystem::copy_file(BigLibrary(), library);
+        state.ResumeTiming();
+        if (indexed) {
+            ImportJob job(library.string(), file.string(), settings);
+            while (!job.Done()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            state.counters["added"] = job.Outcome().added;
+        } else {
+            ShotLibrary l;
+            l.Open(library.string());
+            sql::Database db;
+            db.Open(library.string(), sql::Database::Mode::ReadWrite);
+            db.Exec("DROP INDEX shots_by_time");
+            state.counters["added"] = l.Import(ReadShotDataFile(text, settings).strings).value;
+        }
+    }
+    std::filesystem::remove_all(dir);
+}
+void BM_Import50000Lines(benchmark::State& state) { Import(state, true, 50000); }
+// The reference, on the calling thread as the import was, takes 2,000 lines
+// only: each line scans every shot, so 50,000 would take minutes.
+void BM_Import2000LinesWithoutTheIndex(benchmark::State& state) { Import(state, false, 2000); }
+BENCHMARK(BM_Import50000Lines)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Import2000LinesWithoutTheIndex)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

@@ -137,6 +137,34 @@ private slots:
         rig.window->DoEnd();
         QCOMPARE(Stored(rig, "range day.wav"), std::string("2|1  2 \n"));
     }
+
+    // A large import runs beside the recording: no block waits for it, and
+    // a shot measured meanwhile reaches the library too.
+    void anImportWhileRecordingLosesNoBlock()
+    {
+        Rig rig;
+        std::ofstream lines(rig.dir / "old shots.txt", std::ios::binary);
+        for (int n = 0; n < 50000; ++n) {
+            lines << "2025-0" << 1 + n / 10000 << "-1" << n % 10 << " 1" << n / 3600 % 10 << ":" << n / 60 % 60 / 10
+                  << n / 60 % 10 << ":" << n % 60 / 10 << n % 10 << " , " << 1 + n % 40 << " , 25" << n % 10 << ".5\r\n";
+        }
+        lines.close();
+        rig.window->StartButton_Click();
+        rig.window->ShowLibrary();
+        rig.fileDialogs.answer = (rig.dir / "old shots.txt").string();
+        QTest::mouseClick(rig.window->Library().Window()->findChild<QPushButton*>("cmdImport"), Qt::LeftButton);
+        const auto quiet = std::vector<std::uint8_t>(kBlockSize, kSilence);
+        int during = 0;
+        for (; rig.window->Library().Window()->Importing() && during < 100; ++during) rig.Record(quiet.data());
+        rig.Shoot(4800);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.window->Library().Window()->Importing(), 30000);
+        QVERIFY2(during > 0, "the import was over before a block arrived");
+        QCOMPARE(rig.device.Overruns(), 0);
+        rig.window->DoEnd();
+        QCOMPARE(SqliteQuery(rig.dir / "library.sqlite", "SELECT count(*) FROM shots WHERE samples = 4800; "
+                                                         "SELECT count(*) > 40000 FROM shots"),
+                 std::string("1\n1\n"));
+    }
 };
 
 QTEST_MAIN(MeasureRecordingTest)
