@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include "LibraryWindow.h"
 #include "MainWindow.h"
 #include "support/MainRig.h"
 
@@ -164,6 +165,32 @@ private slots:
         QCOMPARE(SqliteQuery(rig.dir / "library.sqlite", "SELECT count(*) FROM shots WHERE samples = 4800; "
                                                          "SELECT count(*) > 40000 FROM shots"),
                  std::string("1\n1\n"));
+    }
+
+    // The string under way deleted in the library window: the next shot
+    // starts a new one, in the library and the results window; Undo brings
+    // the deleted one back whole.
+    void theStringUnderWayDeletedStartsAfresh()
+    {
+        Rig rig;
+        rig.window->StartButton_Click();
+        for (int k = 0; k < 2; ++k) {
+            rig.clock.ms += 1000;
+            rig.Shoot(4800);
+        }
+        QTRY_COMPARE(SqliteQuery(rig.dir / "library.sqlite", "SELECT count(*) FROM shots"), std::string("2\n"));
+        rig.window->ShowLibrary();
+        LibraryWindow* library = rig.window->Library().Window();
+        QTest::mouseClick(library->findChild<QPushButton*>("cmdDelete"), Qt::LeftButton);
+        rig.clock.ms += 1000;
+        rig.Shoot(4800);
+        QCOMPARE(rig.window->String().Count(), 1);
+        QCOMPARE(rig.Text("lblVel(5)"), QString("1"));
+        QTest::mouseClick(library->findChild<QPushButton*>("cmdUndo"), Qt::LeftButton);
+        rig.window->DoEnd();
+        QCOMPARE(SqliteQuery(rig.dir / "library.sqlite", "SELECT group_concat(n) FROM (SELECT count(*) AS n FROM shots "
+                                                         "GROUP BY string_id ORDER BY string_id)"),
+                 std::string("2,1\n"));
     }
 };
 
