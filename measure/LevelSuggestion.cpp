@@ -50,8 +50,21 @@ std::int64_t HalfStrength(std::span<const std::uint8_t> samples, std::int64_t be
     return at < 0 ? begin : at;
 }
 
-// How closely the half millisecond from `at` repeats the report's own
-// half millisecond (1 = the same sound): an echo does, an impact does not.
+// How long the report lasts: until its quarter-millisecond peaks fall 20 dB
+// below its first peak (at least half a millisecond, at most five).
+std::int64_t ReportLength(std::span<const std::uint8_t> samples, std::int64_t report, int peak, int sampleRate)
+{
+    const std::int64_t quarter = std::max<std::int64_t>(2, sampleRate / 4000);
+    const std::int64_t shortest = std::max<std::int64_t>(8, sampleRate / 2000);
+    const std::int64_t longest = std::max<std::int64_t>(shortest, sampleRate / 200);
+    std::int64_t length = shortest;
+    while (length < longest && PeakOf(samples, report + length, report + length + quarter) * 10 >= peak) length += quarter;
+    return std::min(length, longest);
+}
+
+// How closely the sound from `at` repeats the whole report (1 = the same
+// sound): an echo is the report again, delayed and weaker; an impact of a
+// similar pitch is not, once the report's whole length is compared.
 double LikeTheReport(std::span<const std::uint8_t> samples, std::int64_t report, std::int64_t at, std::int64_t length)
 {
     const auto n = static_cast<std::int64_t>(samples.size());
@@ -121,10 +134,13 @@ LevelAdvice SuggestLevels(std::span<const std::uint8_t> samples, int sampleRate,
         advice.noisePeak = PeakOf(samples, 0, n);
     }
     advice.muzzleVolume = std::min(127, advice.noisePeak + Margin(advice.noisePeak));
-    if (clips) {
+    // A report that clips can still be timed (its rise is below full
+    // scale); only a background that reaches it leaves nothing to measure.
+    if (clips && advice.noisePeak >= 127) {
         advice.problem = kProblemClipping;
         return advice;
     }
+    if (clips) advice.warning = kWarningClipping;
     if (first < 0 || advice.muzzlePeak <= advice.muzzleVolume + 2) {
         advice.problem = kProblemBackground;
         return advice;
@@ -146,8 +162,8 @@ LevelAdvice SuggestLevels(std::span<const std::uint8_t> samples, int sampleRate,
         return advice;
     }
     const std::int64_t chunk = std::max<std::int64_t>(4, sampleRate / 4000);
-    const std::int64_t halfMs = std::max<std::int64_t>(8, sampleRate / 2000);
     const std::int64_t reportAt = HalfStrength(samples, muzzle, muzzle + ms, advice.muzzlePeak);
+    const std::int64_t reportLength = ReportLength(samples, reportAt, advice.muzzlePeak, sampleRate);
     const std::int64_t grid = std::max(muzzle + 1, opens - 4 * chunk);
     std::vector<int> peaks;
     for (std::int64_t at = grid; at <= closes; at += chunk) peaks.push_back(PeakOf(samples, at, std::min(at + chunk, closes + 1)));
@@ -160,7 +176,7 @@ LevelAdvice SuggestLevels(std::span<const std::uint8_t> samples, int sampleRate,
         const bool rises = peaks[k] * 10 >= std::max(before, 1) * 18 && peaks[k] > advice.noisePeak + 2;
         if (!rises || (impactChunk >= 0 && peaks[k] <= peaks[static_cast<std::size_t>(impactChunk)])) continue;
         const std::int64_t onset = HalfStrength(samples, start, start + chunk, peaks[k]);
-        if (LikeTheReport(samples, reportAt, onset, halfMs) < 0.7) {
+        if (peaks[k] >= advice.muzzlePeak || LikeTheReport(samples, reportAt, onset, reportLength) < 0.7) {
             impactChunk = static_cast<std::int64_t>(k);
         }
     }

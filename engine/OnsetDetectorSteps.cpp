@@ -1,0 +1,235 @@
+// The onset detector's steps: a loud sound checked for being the shooter's
+// report, the impact window scanned for a sudden rise, each rise checked for
+// being the impact, and a shot accepted.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "OnsetDetector.h"
+#include "OnsetPicker.h"
+
+namespace quorvel {
+
+namespace {
+
+// A stretch of 0.5 ms at least this many times the mean square (of
+// sample-to-sample differences) of the 4 ms before it is a candidate; the
+// AIC split then has to show at least this rise from the 3 ms before to
+// the millisecond after.
+constexpr double kCandidateRise = 3.0;
+constexpr double kConfirmedRise = 2.0;
+// Where no earlier shot shows what the room returns, a rise this like the
+// report over its first two milliseconds is taken for an echo.
+constexpr double kEchoLikeness = 0.75;
+constexpr double kReportMs = 2;
+// Of the suggested impact volume, what an impact's first millisecond must reach.
+constexpr double kImpactGate = 0.75;
+// Other guns heard within this of each other are one gun and its echoes.
+constexpr double kOtherGunQuietMs = 50;
+
+std::int64_t Ms(double ms, int rate) { return std::max<std::int64_t>(1, std::llround(ms * rate / 1000)); }
+
+// Samples from the onset to the largest swing within `reach`, and that swing.
+void RiseOf(std::span<const float> x, std::int64_t onset, std::int64_t reach, double& rise, double& peak)
+{
+    peak = 0;
+    rise = 1;
+    const auto end = std::min<std::int64_t>(onset + reach, static_cast<std::int64_t>(x.size()));
+    for (std::int64_t i = std::max<std::int64_t>(onset, 0); i < end; ++i) {
+        const double v = std::abs(x[static_cast<std::size_t>(i)]);
+        if (v > peak) {
+            peak = v;
+            rise = static_cast<double>(i - onset) + 1;
+        }
+    }
+}
+
+bool Debugging() { return std::getenv("ONSET_DEBUG") != nullptr; }
+
+}  // namespace
+
+bool OnsetDetector::StepMuzzle(OnsetSink& sink)
+{
+    if (end_ < gate_ + len_.reportLook) return false;
+    const int rate = setup_.sampleRate;
+    const std::int64_t before = Ms(4, rate);
+    const std::int64_t from = gate_ - before;
+    const std::span<const float> x = Take(from, before + len_.reportLook);
+    const double at = LoudestOnset(x, before, before + Ms(10, rate), rate);
+    const ReportSignature heard = SignatureAt(x, at, rate);
+    const double onset = static_cast<double>(from) + at;
+    phase_ = Phase::Idle;
+    if (!learnt_.Empty() && Mismatch(heard, learnt_) > 1) {
+        // Another gun: said once per burst of its echoes, and never a muzzle.
+        const auto pos = static_cast<std::int64_t>(onset);
+        if (lastOtherGun_ < 0 || pos - lastOtherGun_ > Ms(kOtherGunQuietMs, rate)) {
+            sink.Onset({OnsetEventKind::OtherGun, onset, onset, 0, OnsetMiss::None});
+        }
+        lastOtherGun_ = pos;
+        scan_ = std::max(gate_ + 1, pos + Ms(5, rate));
+        return true;
+    }
+    const auto o = static_cast<std::int64_t>(std::floor(at));
+    double rise = 1, peak = 0;
+    RiseOf(x, o, len_.halfMs, rise, peak);
+    background_ = Energy(from + o - Ms(3.5, rate), from + o - Ms(0.2, rate)) / static_cast<double>(Ms(3.3, rate));
+    muzzleSigma_ = OnsetSigma(rise, std::sqrt(MeanSquare(x, o - Ms(3.5, rate), o - Ms(0.2, rate))), peak);
+    muzzle_ = onset;
+    candidate_ = heard;
+    reportLength_ = std::min(report_.size(), static_cast<std::size_t>(Ms(kReportMs, rate)));
+    for (std::size_t k = 0; k < reportLength_; ++k) report_[k] = x[static_cast<std::size_t>(o) + k];
+    const auto base = static_cast<std::int64_t>(std::floor(onset));
+    holdOffUntil_ = base + len_.holdOff;
+    bestRise_ = 0;
+    if (rateTooLow_) {
+        sink.Onset({OnsetEventKind::Miss, onset, 0, 0, OnsetMiss::RateTooLow});
+        scan_ = base + 1;
+        return true;
+    }
+    sink.Onset({OnsetEventKind::Muzzle, onset, 0, 0, OnsetMiss::None});
+    scan_ = base + std::max<std::int64_t>(setup_.windowStart, 1);
+    phase_ = Phase::Armed;
+    return true;
+}
+
+bool OnsetDetector::StepArmed(OnsetSink& sink)
+{
+    const auto base = static_cast<std::int64_t>(std::floor(muzzle_));
+    const std::int64_t last = base + setup_.windowEnd;
+    const std::int64_t shortWin = len_.shortWin, longWin = len_.longWin;
+    // A sample is looked at once the 0.5 ms ending on it has arrived.
+    for (; scan_ <= last && scan_ < end_; ++scan_) {
+        const double now = Energy(scan_ - shortWin + 1, scan_ + 1) / static_cast<double>(shortWin);
+        const double past = Energy(scan_ - shortWin - longWin + 1, scan_ - shortWin + 1) / static_cast<double>(longWin);
+        if (now > kCandidateRise * past + 0.5 && now > 2 * background_ + 0.5) {
+            gate_ = scan_;
+            phase_ = Phase::ImpactCheck;
+            return true;
+        }
+    }
+    if (scan_ <= last) return false;
+    if (rehearsing_ && bestRise_ > 0) {
+        Accept(bestImpact_, bestSigma_, sink);
+    } else {
+        sink.Onset({OnsetEventKind::Miss, muzzle_, 0, 0, OnsetMiss::NoImpact});
+        phase_ = Phase::Idle;
+    }
+    return true;
+}
+
+bool OnsetDetector::StepImpact(OnsetSink& sink)
+{
+    if (end_ < gate_ + len_.impactLook) return false;
+    const int rate = setup_.sampleRate;
+    const std::int64_t before = Ms(6, rate);
+    const std::int64_t from = gate_ - before;
+    const std::span<const float> x = Take(from, before + len_.impactLook);
+    // The split inside the 0.5 ms that set the candidate off, with 2 ms of
+    // what came before.
+    const std::int64_t begin = before - len_.shortWin - Ms(2, rate);
+    const std::int64_t span = len_.shortWin + Ms(2, rate) + Ms(0.25, rate);
+    const double at = static_cast<double>(begin) + AicOnset(x.subspan(static_cast<std::size_t>(begin), static_cast<std::size_t>(span)));
+    const auto o = static_cast<std::int64_t>(std::floor(at));
+    const std::int64_t onsetPos = from + o;
+    const double after = Energy(onsetPos + 1, onsetPos + 1 + len_.ms) / static_cast<double>(len_.ms);
+    const double prior = Energy(onsetPos - Ms(3, rate), onsetPos - Ms(0.2, rate)) / static_cast<double>(Ms(2.8, rate));
+    phase_ = Phase::Armed;
+    scan_ = gate_ + Ms(0.1, rate);
+    if (after < kConfirmedRise * prior + 0.25) return true;
+    double rise = 1, peak = 0;
+    RiseOf(x, o, len_.ms, rise, peak);
+    if (!rehearsing_ && peak < ImpactGate()) return true;
+    const bool echo = IsEcho(x, from, at);
+    if (Debugging()) std::fprintf(stderr, "CAND %.1f %.1f rise %.2f echo %d\n", muzzle_, static_cast<double>(onsetPos) - muzzle_, after / (prior + 1e-9), echo);
+    if (echo) {
+        scan_ = std::max(scan_, onsetPos + len_.shortWin + len_.ms);
+        return true;
+    }
+    RiseOf(x, o, len_.halfMs, rise, peak);
+    const double sigma = std::hypot(muzzleSigma_, OnsetSigma(rise, std::sqrt(MeanSquare(x, o - Ms(3, rate), o - Ms(0.2, rate))), peak));
+    const double impact = static_cast<double>(from) + at;
+    if (rehearsing_) {
+        // Nothing else is shooting: the loudest rise that is no echo.
+        RiseOf(x, o, len_.ms, rise, peak);
+        if (peak > bestRise_) {
+            bestRise_ = peak;
+            bestImpact_ = impact;
+            bestSigma_ = sigma;
+        }
+        scan_ = std::max(scan_, onsetPos + len_.shortWin + len_.ms);
+        return true;
+    }
+    Accept(impact, sigma, sink);
+    return true;
+}
+
+void OnsetDetector::Accept(double impact, double sigma, OnsetSink& sink)
+{
+    phase_ = Phase::Idle;
+    scan_ = std::max(scan_, static_cast<std::int64_t>(impact) + 1);
+    if (impact - muzzle_ < 2) {
+        sink.Onset({OnsetEventKind::Miss, muzzle_, impact, sigma, OnsetMiss::TooClose});
+        return;
+    }
+    if (learnt_.Empty()) learnt_ = candidate_;
+    RememberImpactPeak(impact);
+    // What the room returned before this impact, for the next shots.
+    const auto base = static_cast<std::int64_t>(std::floor(muzzle_));
+    const std::int64_t upTo = static_cast<std::int64_t>(std::floor(impact)) - base - Ms(0.3, setup_.sampleRate);
+    const std::int64_t oldest = end_ - static_cast<std::int64_t>(ring_.size());
+    for (std::int64_t k = std::max<std::int64_t>(0, oldest - base); k < upTo; ++k) {
+        echoes_.Add(static_cast<std::size_t>(k), Centred(Sample(base + k)));
+    }
+    sink.Onset({OnsetEventKind::Shot, muzzle_, impact, sigma, OnsetMiss::None});
+}
+
+double OnsetDetector::ImpactGate() const
+{
+    // The suggested impact volume sits above the report's echoes and below
+    // the impact's peak; an impact a few dB quieter than the calibration's
+    // still passes. Once impacts have been heard, a third of their typical
+    // peak is enough, whatever volume the panel holds.
+    double gate = kImpactGate * setup_.impactVolume;
+    const int heard = std::min<int>(impactsHeard_, static_cast<int>(impactPeaks_.size()));
+    if (heard > 0) {
+        std::array<double, 5> sorted{};
+        std::copy_n(impactPeaks_.begin(), heard, sorted.begin());
+        std::sort(sorted.begin(), sorted.begin() + heard);
+        gate = std::min(gate, sorted[static_cast<std::size_t>(heard / 2)] / 3);
+    }
+    return gate;
+}
+
+void OnsetDetector::RememberImpactPeak(double impact)
+{
+    const auto o = static_cast<std::int64_t>(std::floor(impact));
+    double peak = 0;
+    for (std::int64_t p = o; p < o + len_.ms && p < end_; ++p) peak = std::max(peak, double{std::abs(Centred(Sample(p)))});
+    impactPeaks_[static_cast<std::size_t>(impactsHeard_ % static_cast<int>(impactPeaks_.size()))] = peak;
+    ++impactsHeard_;
+}
+
+bool OnsetDetector::IsEcho(std::span<const float> x, std::int64_t from, double onset) const
+{
+    const int rate = setup_.sampleRate;
+    const auto o = static_cast<std::int64_t>(std::floor(onset));
+    const int lag = static_cast<int>(std::max<std::int64_t>(2, Ms(0.03, rate)));
+    const std::int64_t lead = Ms(0.2, rate);
+    const std::int64_t length = lead + len_.ms;
+    if (o - lead - lag >= 0 && o - lead + length <= static_cast<std::int64_t>(x.size())) {
+        const auto segment = x.subspan(static_cast<std::size_t>(o - lead), static_cast<std::size_t>(length));
+        const std::int64_t delay = from + o - lead - static_cast<std::int64_t>(std::floor(muzzle_));
+        if (const auto repeats = echoes_.Repeats(segment, delay, lag)) return *repeats;
+    }
+    // No earlier shot heard this far: compare with the report itself.
+    const std::int64_t start = o - lag;
+    if (reportLength_ < 4 || start < 0 || start + static_cast<std::int64_t>(reportLength_) + 2 * lag > static_cast<std::int64_t>(x.size())) {
+        return false;
+    }
+    const auto other = x.subspan(static_cast<std::size_t>(start), reportLength_ + 2 * static_cast<std::size_t>(lag));
+    return Likeness(std::span<const float>(report_.data(), reportLength_), other, lag) >= kEchoLikeness;
+}
+
+}  // namespace quorvel
