@@ -57,6 +57,7 @@ void OnsetDetector::Reset()
     candidate_ = {};
     echoes_.Clear();
     impactsHeard_ = 0;
+    muzzlesHeard_ = 0;
 }
 
 void OnsetDetector::Restart()
@@ -69,6 +70,7 @@ void OnsetDetector::Restart()
     holdOffUntil_ = 0;
     lastOtherGun_ = -1;
     bestRise_ = 0;
+    pendingStrength_ = 0;
 }
 
 void OnsetDetector::Rehearse(std::span<const std::uint8_t> calibration)
@@ -144,7 +146,7 @@ void OnsetDetector::Advance(OnsetSink& sink)
         case Phase::Idle: more = StepIdle(); break;
         case Phase::MuzzleCheck: more = StepMuzzle(sink); break;
         case Phase::Armed: more = StepArmed(sink); break;
-        case Phase::ImpactCheck: more = StepImpact(sink); break;
+        case Phase::ImpactCheck: more = StepImpact(); break;
         }
     }
 }

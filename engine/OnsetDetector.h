@@ -77,10 +77,11 @@ private:
     bool StepIdle();
     bool StepMuzzle(OnsetSink& sink);
     bool StepArmed(OnsetSink& sink);
-    bool StepImpact(OnsetSink& sink);
+    bool StepImpact();
     bool IsEcho(std::span<const float> x, std::int64_t from, double onset) const;
     void Accept(double impact, double sigma, OnsetSink& sink);
     double ImpactGate() const;
+    double SameGunLimit() const;
     void RememberImpactPeak(double impact);
     void Restart();
     // Copies stream samples [from, from + count) from the ring, centred, into scratch_.
@@ -106,6 +107,7 @@ private:
     double impactAt_ = 0;
     std::int64_t holdOffUntil_ = 0;
     std::int64_t lastOtherGun_ = -1;
+    double lastOtherGunPeak_ = 0;
     double background_ = 0;                 // mean squared difference before the muzzle
     ReportSignature learnt_;
     ReportSignature candidate_;             // the first shot's report, while learning
@@ -114,8 +116,12 @@ private:
     bool rehearsing_ = false;
     double bestRise_ = 0;                   // while rehearsing: the strongest rise so far
     double bestImpact_ = 0, bestSigma_ = 0;
+    double pendingImpact_ = 0, pendingSigma_ = 0, pendingStrength_ = 0;  // the rise taken so far
+    std::int64_t pendingUntil_ = 0;          // unless a much stronger one comes before this
     std::array<double, 5> impactPeaks_{};   // the last impacts' peaks (distance from silence)
     int impactsHeard_ = 0;
+    std::array<double, 8> mismatches_{};    // how unlike the learnt report the last muzzles were
+    int muzzlesHeard_ = 0;
 };
 
 }  // namespace quorvel

@@ -24,8 +24,17 @@ constexpr double kConfirmedRise = 2.0;
 // report over its first two milliseconds is taken for an echo.
 constexpr double kEchoLikeness = 0.75;
 constexpr double kReportMs = 2;
+// A rise followed within this long by one this many times stronger gives way to it.
+constexpr double kHorizonMs = 20;
+constexpr double kOvershadow = 2.5;
 // Of the suggested impact volume, what an impact's first millisecond must reach.
 constexpr double kImpactGate = 0.75;
+// A report this unlike the learnt one is another gun's (see SameGunLimit).
+constexpr double kFirstSameGunLimit = 0.6;
+constexpr double kLeastSameGunLimit = 0.3;
+constexpr double kMostSameGunLimit = 1.0;
+// How long another gun's echoes go on in a hall.
+constexpr double kOtherEchoMs = 80;
 // Other guns heard within this of each other are one gun and its echoes.
 constexpr double kOtherGunQuietMs = 50;
 
@@ -46,6 +55,19 @@ void RiseOf(std::span<const float> x, std::int64_t onset, std::int64_t reach, do
     }
 }
 
+// The median of the first `count` values (count > 0).
+template <std::size_t N>
+double Median(const std::array<double, N>& values, int count)
+{
+    std::array<double, N> sorted = values;
+    for (int i = 1; i < count; ++i) {
+        for (int j = i; j > 0 && sorted[static_cast<std::size_t>(j - 1)] > sorted[static_cast<std::size_t>(j)]; --j) {
+            std::swap(sorted[static_cast<std::size_t>(j - 1)], sorted[static_cast<std::size_t>(j)]);
+        }
+    }
+    return sorted[static_cast<std::size_t>(count / 2)];
+}
+
 bool Debugging() { return std::getenv("ONSET_DEBUG") != nullptr; }
 
 }  // namespace
@@ -59,17 +81,28 @@ bool OnsetDetector::StepMuzzle(OnsetSink& sink)
     const std::span<const float> x = Take(from, before + len_.reportLook);
     const double at = LoudestOnset(x, before, before + Ms(10, rate), rate);
     const ReportSignature heard = SignatureAt(x, at, rate);
-    const double onset = static_cast<double>(from) + at;
+    const double onset = static_cast<double>(from) + RiseOnset(x, at, rate);
     phase_ = Phase::Idle;
-    if (!learnt_.Empty() && Mismatch(heard, learnt_) > 1) {
+    const double mismatch = Mismatch(heard, learnt_);
+    // Soon after another gun, a weaker sound is most likely its echo: only
+    // a close match is the shooter's own report.
+    const bool afterOther = lastOtherGun_ >= 0 && onset - static_cast<double>(lastOtherGun_) < static_cast<double>(Ms(kOtherEchoMs, rate)) &&
+                            heard.peak < lastOtherGunPeak_;
+    if (Debugging()) std::fprintf(stderr, "MUZ %.1f mism %.2f limit %.2f after %d peak %.0f\n", onset, mismatch, SameGunLimit(), afterOther, heard.peak);
+    if (!learnt_.Empty() && mismatch > SameGunLimit() * (afterOther ? 0.6 : 1.0)) {
         // Another gun: said once per burst of its echoes, and never a muzzle.
         const auto pos = static_cast<std::int64_t>(onset);
         if (lastOtherGun_ < 0 || pos - lastOtherGun_ > Ms(kOtherGunQuietMs, rate)) {
             sink.Onset({OnsetEventKind::OtherGun, onset, onset, 0, OnsetMiss::None});
         }
         lastOtherGun_ = pos;
+        if (!afterOther) lastOtherGunPeak_ = heard.peak;
         scan_ = std::max(gate_ + 1, pos + Ms(5, rate));
         return true;
+    }
+    if (!learnt_.Empty()) {
+        mismatches_[static_cast<std::size_t>(muzzlesHeard_ % static_cast<int>(mismatches_.size()))] = mismatch;
+        ++muzzlesHeard_;
     }
     const auto o = static_cast<std::int64_t>(std::floor(at));
     double rise = 1, peak = 0;
@@ -88,6 +121,7 @@ bool OnsetDetector::StepMuzzle(OnsetSink& sink)
         scan_ = base + 1;
         return true;
     }
+    pendingStrength_ = 0;
     sink.Onset({OnsetEventKind::Muzzle, onset, 0, 0, OnsetMiss::None});
     scan_ = base + std::max<std::int64_t>(setup_.windowStart, 1);
     phase_ = Phase::Armed;
@@ -100,7 +134,7 @@ bool OnsetDetector::StepArmed(OnsetSink& sink)
     const std::int64_t last = base + setup_.windowEnd;
     const std::int64_t shortWin = len_.shortWin, longWin = len_.longWin;
     // A sample is looked at once the 0.5 ms ending on it has arrived.
-    for (; scan_ <= last && scan_ < end_; ++scan_) {
+    for (; scan_ <= last && scan_ < end_ && !(pendingStrength_ > 0 && scan_ > pendingUntil_); ++scan_) {
         const double now = Energy(scan_ - shortWin + 1, scan_ + 1) / static_cast<double>(shortWin);
         const double past = Energy(scan_ - shortWin - longWin + 1, scan_ - shortWin + 1) / static_cast<double>(longWin);
         if (now > kCandidateRise * past + 0.5 && now > 2 * background_ + 0.5) {
@@ -109,8 +143,14 @@ bool OnsetDetector::StepArmed(OnsetSink& sink)
             return true;
         }
     }
+    if (pendingStrength_ > 0 && scan_ > pendingUntil_) {
+        Accept(pendingImpact_, pendingSigma_, sink);
+        return true;
+    }
     if (scan_ <= last) return false;
-    if (rehearsing_ && bestRise_ > 0) {
+    if (pendingStrength_ > 0) {
+        Accept(pendingImpact_, pendingSigma_, sink);
+    } else if (rehearsing_ && bestRise_ > 0) {
         Accept(bestImpact_, bestSigma_, sink);
     } else {
         sink.Onset({OnsetEventKind::Miss, muzzle_, 0, 0, OnsetMiss::NoImpact});
@@ -119,7 +159,7 @@ bool OnsetDetector::StepArmed(OnsetSink& sink)
     return true;
 }
 
-bool OnsetDetector::StepImpact(OnsetSink& sink)
+bool OnsetDetector::StepImpact()
 {
     if (end_ < gate_ + len_.impactLook) return false;
     const int rate = setup_.sampleRate;
@@ -149,7 +189,7 @@ bool OnsetDetector::StepImpact(OnsetSink& sink)
     }
     RiseOf(x, o, len_.halfMs, rise, peak);
     const double sigma = std::hypot(muzzleSigma_, OnsetSigma(rise, std::sqrt(MeanSquare(x, o - Ms(3, rate), o - Ms(0.2, rate))), peak));
-    const double impact = static_cast<double>(from) + at;
+    const double impact = static_cast<double>(from) + RiseOnset(x, at, rate);
     if (rehearsing_) {
         // Nothing else is shooting: the loudest rise that is no echo.
         RiseOf(x, o, len_.ms, rise, peak);
@@ -161,13 +201,23 @@ bool OnsetDetector::StepImpact(OnsetSink& sink)
         scan_ = std::max(scan_, onsetPos + len_.shortWin + len_.ms);
         return true;
     }
-    Accept(impact, sigma, sink);
+    // The first rise is the impact unless a much stronger one follows
+    // soon: a wisp of the room's tail or a faint echo before a clear impact.
+    const double strength = after / (prior + 0.25);
+    if (pendingStrength_ <= 0 || strength >= kOvershadow * pendingStrength_) {
+        pendingStrength_ = strength;
+        pendingImpact_ = impact;
+        pendingSigma_ = sigma;
+        pendingUntil_ = onsetPos + Ms(kHorizonMs, rate);
+    }
+    scan_ = std::max(scan_, onsetPos + len_.shortWin + Ms(2, rate));
     return true;
 }
 
 void OnsetDetector::Accept(double impact, double sigma, OnsetSink& sink)
 {
     phase_ = Phase::Idle;
+    pendingStrength_ = 0;
     scan_ = std::max(scan_, static_cast<std::int64_t>(impact) + 1);
     if (impact - muzzle_ < 2) {
         sink.Onset({OnsetEventKind::Miss, muzzle_, impact, sigma, OnsetMiss::TooClose});
@@ -185,6 +235,16 @@ void OnsetDetector::Accept(double impact, double sigma, OnsetSink& sink)
     sink.Onset({OnsetEventKind::Shot, muzzle_, impact, sigma, OnsetMiss::None});
 }
 
+double OnsetDetector::SameGunLimit() const
+{
+    // How far from the learnt report the shooter's own reports stray
+    // depends on the range (its noise, the rate): three times their typical
+    // stray, within limits that keep other guns out.
+    const int heard = std::min<int>(muzzlesHeard_, static_cast<int>(mismatches_.size()));
+    if (heard == 0) return kFirstSameGunLimit;
+    return std::clamp(3 * Median(mismatches_, heard), kLeastSameGunLimit, kMostSameGunLimit);
+}
+
 double OnsetDetector::ImpactGate() const
 {
     // The suggested impact volume sits above the report's echoes and below
@@ -193,12 +253,7 @@ double OnsetDetector::ImpactGate() const
     // peak is enough, whatever volume the panel holds.
     double gate = kImpactGate * setup_.impactVolume;
     const int heard = std::min<int>(impactsHeard_, static_cast<int>(impactPeaks_.size()));
-    if (heard > 0) {
-        std::array<double, 5> sorted{};
-        std::copy_n(impactPeaks_.begin(), heard, sorted.begin());
-        std::sort(sorted.begin(), sorted.begin() + heard);
-        gate = std::min(gate, sorted[static_cast<std::size_t>(heard / 2)] / 3);
-    }
+    if (heard > 0) gate = std::min(gate, Median(impactPeaks_, heard) / 3);
     return gate;
 }
 

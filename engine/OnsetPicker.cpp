@@ -59,6 +59,47 @@ double AicOnset(std::span<const float> x)
     return static_cast<double>(bestK) + shift - 0.5;
 }
 
+namespace {
+
+std::int64_t Count(double ms, int rate) { return std::max<std::int64_t>(1, std::llround(ms * rate / 1000)); }
+
+// RMS of x over the window of `half` samples either side of i.
+double Envelope(std::span<const float> x, std::int64_t i, std::int64_t half)
+{
+    return std::sqrt(MeanSquare(x, i - half, i + half + 1));
+}
+
+// Where the envelope first reaches `level` after `from` (between samples).
+double Reach(std::span<const float> x, std::int64_t from, std::int64_t to, std::int64_t half, double level)
+{
+    double previous = Envelope(x, from - 1, half);
+    for (std::int64_t i = from; i < to; ++i) {
+        const double e = Envelope(x, i, half);
+        if (e >= level) return static_cast<double>(i - 1) + (e > previous ? (level - previous) / (e - previous) : 1.0);
+        previous = e;
+    }
+    return -1;
+}
+
+}  // namespace
+
+double RiseOnset(std::span<const float> x, double coarse, int rate)
+{
+    const auto k = static_cast<std::int64_t>(std::floor(coarse));
+    const std::int64_t half = std::max<std::int64_t>(1, Count(0.05, rate));
+    const double background = std::sqrt(MeanSquare(x, k - Count(3, rate), k - Count(0.3, rate)));
+    double peak = 0;
+    for (std::int64_t i = k; i < k + Count(1.5, rate); ++i) peak = std::max(peak, Envelope(x, i, half));
+    if (peak < 3 * background || peak <= 0) return coarse;
+    const std::int64_t from = k - Count(0.5, rate);
+    const double low = Reach(x, from, k + Count(1.5, rate), half, 0.2 * peak);
+    const double high = low < 0 ? -1 : Reach(x, static_cast<std::int64_t>(low) + 1, k + Count(1.5, rate), half, 0.6 * peak);
+    if (low < 0 || high <= low) return coarse;
+    const double slope = 0.4 * peak / (high - low);
+    const double onset = low - (0.2 * peak - background) / slope;
+    return std::clamp(onset, coarse - static_cast<double>(Count(1, rate)), coarse + static_cast<double>(Count(0.5, rate)));
+}
+
 double MeanSquare(std::span<const float> x, std::int64_t begin, std::int64_t end)
 {
     begin = std::max<std::int64_t>(begin, 0);

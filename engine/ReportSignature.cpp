@@ -13,6 +13,11 @@ namespace quorvel {
 
 namespace {
 
+// Bands this far below the loudest are left out of a comparison; the rest
+// may differ by this much (root mean square) between shots of one gun.
+constexpr double kBandRangeDb = 15;
+constexpr double kBandToleranceDb = 6;
+
 std::int64_t Samples(double ms, int rate) { return std::max<std::int64_t>(1, std::llround(ms * rate / 1000)); }
 
 float At(std::span<const float> x, std::int64_t i)
@@ -62,23 +67,28 @@ double LengthMs(std::span<const float> x, std::int64_t o, int rate)
 
 void Bands(std::span<const float> x, std::int64_t o, int rate, ReportSignature& s)
 {
-    const std::int64_t begin = o - Samples(0.1, rate);
-    const std::int64_t n = Samples(3.1, rate);
+    // A window flat over the onset and the 3 ms after it, tapered over
+    // 0.3 ms at each end, so that a sample's shift in the onset changes
+    // nothing.
+    const std::int64_t taper = Samples(0.3, rate);
+    const std::int64_t begin = o - taper - Samples(0.1, rate);
+    const std::int64_t n = Samples(3.1, rate) + 2 * taper;
     double mean = 0;
     int valid = 0;
     for (std::size_t b = 0; b < kSignatureBandsHz.size(); ++b) {
         s.bandsDb[b] = 0;
         if (kSignatureBandsHz[b] > 0.42 * rate) continue;
-        // Goertzel over a Hann window.
+        // Goertzel over the window.
         const double w = 2 * std::cos(2 * std::numbers::pi * kSignatureBandsHz[b] / rate);
         double s1 = 0, s2 = 0;
         for (std::int64_t k = 0; k < n; ++k) {
-            const double hann = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * static_cast<double>(k) / static_cast<double>(n));
-            const double s0 = hann * At(x, begin + k) + w * s1 - s2;
+            const std::int64_t edge = std::min(k, n - 1 - k);
+            const double shape = edge >= taper ? 1 : 0.5 - 0.5 * std::cos(std::numbers::pi * static_cast<double>(edge) / static_cast<double>(taper));
+            const double s0 = shape * At(x, begin + k) + w * s1 - s2;
             s2 = s1;
             s1 = s0;
         }
-        const double power = s1 * s1 + s2 * s2 - w * s1 * s2;
+    const double power = s1 * s1 + s2 * s2 - w * s1 * s2;
         s.bandsDb[b] = 10 * std::log10(std::max(power, 1e-9));
         mean += s.bandsDb[b];
         ++valid;
@@ -107,23 +117,35 @@ ReportSignature SignatureAt(std::span<const float> x, double onset, int rate)
 double Mismatch(const ReportSignature& a, const ReportSignature& b)
 {
     if (a.Empty() || b.Empty()) return 0;
+    // Only the bands where either report is strong: the others are mostly
+    // background and rounding, and differ from shot to shot.
     const double reach = 0.42 * std::min(a.rate, b.rate);
+    double loudest = -1e9;
+    for (std::size_t k = 0; k < kSignatureBandsHz.size(); ++k) {
+        if (kSignatureBandsHz[k] <= reach) loudest = std::max({loudest, a.bandsDb[k], b.bandsDb[k]});
+    }
+    auto used = [&](std::size_t k) {
+        return kSignatureBandsHz[k] <= reach && std::max(a.bandsDb[k], b.bandsDb[k]) >= loudest - kBandRangeDb;
+    };
     double meanA = 0, meanB = 0;
     int n = 0;
     for (std::size_t k = 0; k < kSignatureBandsHz.size(); ++k) {
-        if (kSignatureBandsHz[k] > reach) continue;
+        if (!used(k)) continue;
         meanA += a.bandsDb[k];
         meanB += b.bandsDb[k];
         ++n;
     }
     double squares = 0;
     for (std::size_t k = 0; k < kSignatureBandsHz.size() && n > 0; ++k) {
-        if (kSignatureBandsHz[k] > reach) continue;
+        if (!used(k)) continue;
         const double d = (a.bandsDb[k] - meanA / n) - (b.bandsDb[k] - meanB / n);
         squares += d * d;
     }
-    const double bands = n > 0 ? std::sqrt(squares / n) / 6 : 0;
-    const double pulse = a.pulseMs > 0 && b.pulseMs > 0 ? std::abs(std::log(a.pulseMs / b.pulseMs)) / std::log(1.25) : 0;
+    const double bands = n > 1 ? std::sqrt(squares / n) / kBandToleranceDb : 0;
+    // A quarter of the pulse's width, and most of a sample, since its
+    // half-peak points are read between samples.
+    const double tolerance = 0.25 * std::min(a.pulseMs, b.pulseMs) + 700.0 / std::min(a.rate, b.rate);
+    const double pulse = std::abs(a.pulseMs - b.pulseMs) / tolerance;
     return std::max(bands, pulse);
 }
 

@@ -59,6 +59,18 @@ void PrintDetail(const Recording& truth, const Measurements& thr, const Measurem
         }
         return 1e9;
     };
+    for (const MeasuredShot& m : onset) {
+        if (!m.shot) continue;
+        bool own = false;
+        for (const ShotTruth& s : truth.shots) own = own || std::abs(m.muzzle - s.muzzle) < 0.003 * truth.rate;
+        if (own) continue;
+        const char* what = "unknown";
+        for (const NeighbourTruth& n : truth.neighbours) {
+            if (std::abs(m.muzzle - n.report) < 0.003 * truth.rate) what = "neighbour's report";
+            if (std::abs(m.muzzle - n.impact) < 0.003 * truth.rate) what = "neighbour's impact";
+        }
+        std::printf("    false shot at %.1f: %s\n", m.muzzle, what);
+    }
     for (const ShotTruth& s : truth.shots) {
         std::printf("    muzzle %.1f flight %.1f snr %6.1f dB  threshold %9.1f us  onset %9.1f us\n", s.muzzle, s.impact - s.muzzle, s.snrDb,
                     errorOf(thr, s), errorOf(onset, s));
