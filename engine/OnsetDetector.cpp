@@ -57,6 +57,7 @@ void OnsetDetector::Reset()
     candidate_ = {};
     echoes_.Clear();
     impactsHeard_ = 0;
+    flightsHeard_ = 0;
     muzzlesHeard_ = 0;
 }
 

@@ -78,10 +78,14 @@ private:
     bool StepMuzzle(OnsetSink& sink);
     bool StepArmed(OnsetSink& sink);
     bool StepImpact();
+    void OtherGun(double onset, double peak, OnsetSink& sink);
+    void Arm(std::span<const float> x, std::int64_t from, double at, double onset, const ReportSignature& heard, OnsetSink& sink);
     bool IsEcho(std::span<const float> x, std::int64_t from, double onset) const;
     void Accept(double impact, double sigma, OnsetSink& sink);
     double ImpactGate() const;
     double SameGunLimit() const;
+    double UsualFlight() const;
+    bool NearUsualFlight(double flight) const;
     void RememberImpactPeak(double impact);
     void Restart();
     // Copies stream samples [from, from + count) from the ring, centred, into scratch_.
@@ -112,6 +116,8 @@ private:
     ReportSignature learnt_;
     ReportSignature candidate_;             // the first shot's report, while learning
     bool rateTooLow_ = false;
+    bool doubtful_ = false;                 // the muzzle being followed is a little unlike the learnt report
+    double mismatch_ = 0;                   // how unlike
     EchoMap echoes_;
     bool rehearsing_ = false;
     double bestRise_ = 0;                   // while rehearsing: the strongest rise so far
@@ -120,6 +126,8 @@ private:
     std::int64_t pendingUntil_ = 0;          // unless a much stronger one comes before this
     std::array<double, 5> impactPeaks_{};   // the last impacts' peaks (distance from silence)
     int impactsHeard_ = 0;
+    std::array<double, 5> flights_{};       // the last shots' muzzle-to-impact samples
+    int flightsHeard_ = 0;
     std::array<double, 8> mismatches_{};    // how unlike the learnt report the last muzzles were
     int muzzlesHeard_ = 0;
 };

@@ -27,12 +27,18 @@ constexpr double kReportMs = 2;
 // A rise followed within this long by one this many times stronger gives way to it.
 constexpr double kHorizonMs = 20;
 constexpr double kOvershadow = 2.5;
+// A gun's shots fly within this share of each other's time (a muzzle
+// velocity spread of 1.5 % is two standard deviations inside it).
+constexpr double kUsualFlight = 0.04;
 // Of the suggested impact volume, what an impact's first millisecond must reach.
 constexpr double kImpactGate = 0.75;
 // A report this unlike the learnt one is another gun's (see SameGunLimit).
 constexpr double kFirstSameGunLimit = 0.6;
 constexpr double kLeastSameGunLimit = 0.3;
 constexpr double kMostSameGunLimit = 1.0;
+// A report up to this many times the limit unlike the learnt one is taken
+// in doubt; beyond, it is another gun's at once.
+constexpr double kDoubt = 2.0;
 // How long another gun's echoes go on in a hall.
 constexpr double kOtherEchoMs = 80;
 // Other guns heard within this of each other are one gun and its echoes.
@@ -83,27 +89,40 @@ bool OnsetDetector::StepMuzzle(OnsetSink& sink)
     const ReportSignature heard = SignatureAt(x, at, rate);
     const double onset = static_cast<double>(from) + RiseOnset(x, at, rate);
     phase_ = Phase::Idle;
-    const double mismatch = Mismatch(heard, learnt_);
+    mismatch_ = Mismatch(heard, learnt_);
     // Soon after another gun, a weaker sound is most likely its echo: only
-    // a close match is the shooter's own report.
+    // a close match is the shooter's own report. A report a little unlike
+    // the learnt one is taken in doubt: it is a muzzle only if its impact
+    // comes at the string's usual flight time.
     const bool afterOther = lastOtherGun_ >= 0 && onset - static_cast<double>(lastOtherGun_) < static_cast<double>(Ms(kOtherEchoMs, rate)) &&
                             heard.peak < lastOtherGunPeak_;
-    if (Debugging()) std::fprintf(stderr, "MUZ %.1f mism %.2f limit %.2f after %d peak %.0f\n", onset, mismatch, SameGunLimit(), afterOther, heard.peak);
-    if (!learnt_.Empty() && mismatch > SameGunLimit() * (afterOther ? 0.6 : 1.0)) {
-        // Another gun: said once per burst of its echoes, and never a muzzle.
-        const auto pos = static_cast<std::int64_t>(onset);
-        if (lastOtherGun_ < 0 || pos - lastOtherGun_ > Ms(kOtherGunQuietMs, rate)) {
-            sink.Onset({OnsetEventKind::OtherGun, onset, onset, 0, OnsetMiss::None});
-        }
-        lastOtherGun_ = pos;
-        if (!afterOther) lastOtherGunPeak_ = heard.peak;
-        scan_ = std::max(gate_ + 1, pos + Ms(5, rate));
+    const double limit = SameGunLimit() * (afterOther ? 0.6 : 1.0);
+    doubtful_ = !learnt_.Empty() && mismatch_ > limit;
+    if (Debugging()) std::fprintf(stderr, "MUZ %.1f mism %.2f limit %.2f after %d peak %.0f\n", onset, mismatch_, limit, afterOther, heard.peak);
+    if (doubtful_ && (afterOther || flightsHeard_ == 0 || mismatch_ > kDoubt * limit)) {
+        OtherGun(onset, afterOther ? lastOtherGunPeak_ : heard.peak, sink);
+        scan_ = std::max(gate_ + 1, static_cast<std::int64_t>(onset) + Ms(5, rate));
         return true;
     }
-    if (!learnt_.Empty()) {
-        mismatches_[static_cast<std::size_t>(muzzlesHeard_ % static_cast<int>(mismatches_.size()))] = mismatch;
-        ++muzzlesHeard_;
+    Arm(x, from, at, onset, heard, sink);
+    return true;
+}
+
+void OnsetDetector::OtherGun(double onset, double peak, OnsetSink& sink)
+{
+    // Said once per burst of its echoes, and never a muzzle.
+    const auto pos = static_cast<std::int64_t>(onset);
+    if (lastOtherGun_ < 0 || pos - lastOtherGun_ > Ms(kOtherGunQuietMs, setup_.sampleRate)) {
+        sink.Onset({OnsetEventKind::OtherGun, onset, onset, 0, OnsetMiss::None});
     }
+    lastOtherGun_ = pos;
+    lastOtherGunPeak_ = peak;
+}
+
+void OnsetDetector::Arm(std::span<const float> x, std::int64_t from, double at, double onset, const ReportSignature& heard,
+                        OnsetSink& sink)
+{
+    const int rate = setup_.sampleRate;
     const auto o = static_cast<std::int64_t>(std::floor(at));
     double rise = 1, peak = 0;
     RiseOf(x, o, len_.halfMs, rise, peak);
@@ -116,16 +135,15 @@ bool OnsetDetector::StepMuzzle(OnsetSink& sink)
     const auto base = static_cast<std::int64_t>(std::floor(onset));
     holdOffUntil_ = base + len_.holdOff;
     bestRise_ = 0;
+    pendingStrength_ = 0;
     if (rateTooLow_) {
         sink.Onset({OnsetEventKind::Miss, onset, 0, 0, OnsetMiss::RateTooLow});
         scan_ = base + 1;
-        return true;
+        return;
     }
-    pendingStrength_ = 0;
-    sink.Onset({OnsetEventKind::Muzzle, onset, 0, 0, OnsetMiss::None});
+    if (!doubtful_) sink.Onset({OnsetEventKind::Muzzle, onset, 0, 0, OnsetMiss::None});
     scan_ = base + std::max<std::int64_t>(setup_.windowStart, 1);
     phase_ = Phase::Armed;
-    return true;
 }
 
 bool OnsetDetector::StepArmed(OnsetSink& sink)
@@ -152,6 +170,9 @@ bool OnsetDetector::StepArmed(OnsetSink& sink)
         Accept(pendingImpact_, pendingSigma_, sink);
     } else if (rehearsing_ && bestRise_ > 0) {
         Accept(bestImpact_, bestSigma_, sink);
+    } else if (doubtful_) {
+        OtherGun(muzzle_, candidate_.peak, sink);
+        phase_ = Phase::Idle;
     } else {
         sink.Onset({OnsetEventKind::Miss, muzzle_, 0, 0, OnsetMiss::NoImpact});
         phase_ = Phase::Idle;
@@ -182,7 +203,11 @@ bool OnsetDetector::StepImpact()
     RiseOf(x, o, len_.ms, rise, peak);
     if (!rehearsing_ && peak < ImpactGate()) return true;
     const bool echo = IsEcho(x, from, at);
-    if (Debugging()) std::fprintf(stderr, "CAND %.1f %.1f rise %.2f echo %d\n", muzzle_, static_cast<double>(onsetPos) - muzzle_, after / (prior + 1e-9), echo);
+    if (Debugging()) {
+        const ReportSignature cs = SignatureAt(x, at, rate);
+        std::fprintf(stderr, "CAND %.1f %.1f rise %.2f echo %d mism %.2f pulse %.3f ours %.3f peakratio %.2f\n", muzzle_, static_cast<double>(onsetPos) - muzzle_,
+                     after / (prior + 1e-9), echo, Mismatch(cs, candidate_), cs.pulseMs, candidate_.pulseMs, cs.peak / (candidate_.peak + 1e-9));
+    }
     if (echo) {
         scan_ = std::max(scan_, onsetPos + len_.shortWin + len_.ms);
         return true;
@@ -191,10 +216,13 @@ bool OnsetDetector::StepImpact()
     const double sigma = std::hypot(muzzleSigma_, OnsetSigma(rise, std::sqrt(MeanSquare(x, o - Ms(3, rate), o - Ms(0.2, rate))), peak));
     const double impact = static_cast<double>(from) + RiseOnset(x, at, rate);
     if (rehearsing_) {
-        // Nothing else is shooting: the loudest rise that is no echo.
+        // Nothing else is shooting: the impact is the sharpest and loudest
+        // rise that is no echo (echoes are weaker copies; later sounds ride
+        // on the impact's own ringing and rise less).
         RiseOf(x, o, len_.ms, rise, peak);
-        if (peak > bestRise_) {
-            bestRise_ = peak;
+        const double added = after / (prior + 0.25) * peak;
+        if (added > bestRise_) {
+            bestRise_ = added;
             bestImpact_ = impact;
             bestSigma_ = sigma;
         }
@@ -202,13 +230,22 @@ bool OnsetDetector::StepImpact()
         return true;
     }
     // The first rise is the impact unless a much stronger one follows
-    // soon: a wisp of the room's tail or a faint echo before a clear impact.
+    // soon (a wisp of the room's tail or a faint echo before a clear
+    // impact), or unless it comes far from the flight times of the string so
+    // far and a later one does not (another gun's report in the window).
     const double strength = after / (prior + 0.25);
-    if (pendingStrength_ <= 0 || strength >= kOvershadow * pendingStrength_) {
+    const bool usual = NearUsualFlight(impact - muzzle_);
+    const bool pendingUsual = pendingStrength_ > 0 && NearUsualFlight(pendingImpact_ - muzzle_);
+    if (pendingStrength_ <= 0 || (!pendingUsual && (usual || strength >= kOvershadow * pendingStrength_))) {
         pendingStrength_ = strength;
         pendingImpact_ = impact;
         pendingSigma_ = sigma;
         pendingUntil_ = onsetPos + Ms(kHorizonMs, rate);
+        // An unusually early rise waits for the usual flight time to pass.
+        if (!usual && flightsHeard_ > 0) {
+            const double longest = UsualFlight() * (1 + kUsualFlight);
+            pendingUntil_ = std::max(pendingUntil_, static_cast<std::int64_t>(std::floor(muzzle_) + longest) + len_.ms);
+        }
     }
     scan_ = std::max(scan_, onsetPos + len_.shortWin + Ms(2, rate));
     return true;
@@ -223,11 +260,28 @@ void OnsetDetector::Accept(double impact, double sigma, OnsetSink& sink)
         sink.Onset({OnsetEventKind::Miss, muzzle_, impact, sigma, OnsetMiss::TooClose});
         return;
     }
+    if (doubtful_) {
+        // Taken in doubt: its impact decides whose report it was.
+        if (!NearUsualFlight(impact - muzzle_)) {
+            OtherGun(muzzle_, candidate_.peak, sink);
+            return;
+        }
+        sink.Onset({OnsetEventKind::Muzzle, muzzle_, 0, 0, OnsetMiss::None});
+    }
+    if (!learnt_.Empty()) {
+        mismatches_[static_cast<std::size_t>(muzzlesHeard_ % static_cast<int>(mismatches_.size()))] = mismatch_;
+        ++muzzlesHeard_;
+    }
     if (learnt_.Empty()) learnt_ = candidate_;
+    if (Debugging()) std::fprintf(stderr, "ACCEPT %.1f +%.1f rehearsing %d\n", muzzle_, impact - muzzle_, rehearsing_);
     RememberImpactPeak(impact);
-    // What the room returned before this impact, for the next shots.
+    // What the room returned before this impact, for the next shots: never
+    // past the earliest usual flight time, so that an impact taken too late
+    // cannot put an earlier impact into the map.
     const auto base = static_cast<std::int64_t>(std::floor(muzzle_));
-    const std::int64_t upTo = static_cast<std::int64_t>(std::floor(impact)) - base - Ms(0.3, setup_.sampleRate);
+    double reach = impact - muzzle_;
+    if (flightsHeard_ > 0) reach = std::min(reach, UsualFlight() * (1 - kUsualFlight));
+    const std::int64_t upTo = static_cast<std::int64_t>(std::floor(reach)) - Ms(0.3, setup_.sampleRate);
     const std::int64_t oldest = end_ - static_cast<std::int64_t>(ring_.size());
     for (std::int64_t k = std::max<std::int64_t>(0, oldest - base); k < upTo; ++k) {
         echoes_.Add(static_cast<std::size_t>(k), Centred(Sample(base + k)));
@@ -257,8 +311,22 @@ double OnsetDetector::ImpactGate() const
     return gate;
 }
 
+double OnsetDetector::UsualFlight() const
+{
+    return Median(flights_, std::min<int>(flightsHeard_, static_cast<int>(flights_.size())));
+}
+
+bool OnsetDetector::NearUsualFlight(double flight) const
+{
+    if (flightsHeard_ == 0) return true;
+    const double usual = UsualFlight();
+    return std::abs(flight - usual) <= std::max(kUsualFlight * usual, 3.0);
+}
+
 void OnsetDetector::RememberImpactPeak(double impact)
 {
+    flights_[static_cast<std::size_t>(flightsHeard_ % static_cast<int>(flights_.size()))] = impact - muzzle_;
+    ++flightsHeard_;
     const auto o = static_cast<std::int64_t>(std::floor(impact));
     double peak = 0;
     for (std::int64_t p = o; p < o + len_.ms && p < end_; ++p) peak = std::max(peak, double{std::abs(Centred(Sample(p)))});

@@ -72,8 +72,10 @@ void PrintDetail(const Recording& truth, const Measurements& thr, const Measurem
         std::printf("    false shot at %.1f: %s\n", m.muzzle, what);
     }
     for (const ShotTruth& s : truth.shots) {
-        std::printf("    muzzle %.1f flight %.1f snr %6.1f dB  threshold %9.1f us  onset %9.1f us\n", s.muzzle, s.impact - s.muzzle, s.snrDb,
-                    errorOf(thr, s), errorOf(onset, s));
+        bool neighbourInWindow = false;
+        for (const NeighbourTruth& n : truth.neighbours) neighbourInWindow = neighbourInWindow || (n.report > s.muzzle && n.report < s.impact + 0.002 * truth.rate);
+        std::printf("    muzzle %.1f flight %.1f snr %6.1f dB  threshold %9.1f us  onset %9.1f us%s\n", s.muzzle, s.impact - s.muzzle, s.snrDb,
+                    errorOf(thr, s), errorOf(onset, s), neighbourInWindow ? "  (neighbour in window)" : "");
     }
 }
 
