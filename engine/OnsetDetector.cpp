@@ -56,7 +56,6 @@ void OnsetDetector::Reset()
     learnt_ = setup_.report;
     candidate_ = {};
     echoes_.Clear();
-    impactsHeard_ = 0;
     flightsHeard_ = 0;
     muzzlesHeard_ = 0;
 }

@@ -26,7 +26,9 @@ struct OnsetSetup {
     std::int64_t windowStart = 0;
     std::int64_t windowEnd = 0;
     // The suggested volumes (distances from silence, 0-127): no report
-    // quieter than the muzzle volume starts a shot.
+    // quieter than the muzzle volume starts a shot. The impact needs no
+    // volume: it is found by its rise, and a fixed gate there loses quiet
+    // impacts without keeping out anything the rise tests let through.
     int muzzleVolume = 60;
     int impactVolume = 30;
     ReportSignature report;  // empty: learnt from the string's first shot
@@ -82,11 +84,10 @@ private:
     void Arm(std::span<const float> x, std::int64_t from, double at, double onset, const ReportSignature& heard, OnsetSink& sink);
     bool IsEcho(std::span<const float> x, std::int64_t from, double onset) const;
     void Accept(double impact, double sigma, OnsetSink& sink);
-    double ImpactGate() const;
     double SameGunLimit() const;
     double UsualFlight() const;
     bool NearUsualFlight(double flight) const;
-    void RememberImpactPeak(double impact);
+    void RememberFlight(double impact);
     void Restart();
     // Copies stream samples [from, from + count) from the ring, centred, into scratch_.
     std::span<const float> Take(std::int64_t from, std::int64_t count);
@@ -124,8 +125,6 @@ private:
     double bestImpact_ = 0, bestSigma_ = 0;
     double pendingImpact_ = 0, pendingSigma_ = 0, pendingStrength_ = 0;  // the rise taken so far
     std::int64_t pendingUntil_ = 0;          // unless a much stronger one comes before this
-    std::array<double, 5> impactPeaks_{};   // the last impacts' peaks (distance from silence)
-    int impactsHeard_ = 0;
     std::array<double, 5> flights_{};       // the last shots' muzzle-to-impact samples
     int flightsHeard_ = 0;
     std::array<double, 8> mismatches_{};    // how unlike the learnt report the last muzzles were

@@ -30,8 +30,6 @@ constexpr double kOvershadow = 2.5;
 // A gun's shots fly within this share of each other's time (a muzzle
 // velocity spread of 1.5 % is two standard deviations inside it).
 constexpr double kUsualFlight = 0.04;
-// Of the suggested impact volume, what an impact's first millisecond must reach.
-constexpr double kImpactGate = 0.75;
 // A report this unlike the learnt one is another gun's (see SameGunLimit).
 constexpr double kFirstSameGunLimit = 0.6;
 constexpr double kLeastSameGunLimit = 0.3;
@@ -201,7 +199,6 @@ bool OnsetDetector::StepImpact()
     if (after < kConfirmedRise * prior + 0.25) return true;
     double rise = 1, peak = 0;
     RiseOf(x, o, len_.ms, rise, peak);
-    if (!rehearsing_ && peak < ImpactGate()) return true;
     const bool echo = IsEcho(x, from, at);
     if (Debugging()) {
         const ReportSignature cs = SignatureAt(x, at, rate);
@@ -274,7 +271,9 @@ void OnsetDetector::Accept(double impact, double sigma, OnsetSink& sink)
     }
     if (learnt_.Empty()) learnt_ = candidate_;
     if (Debugging()) std::fprintf(stderr, "ACCEPT %.1f +%.1f rehearsing %d\n", muzzle_, impact - muzzle_, rehearsing_);
-    RememberImpactPeak(impact);
+    // A calibration's impact teaches the echoes before it, not the string's
+    // flight time or loudness: it may have been taken wrongly.
+    if (!rehearsing_) RememberFlight(impact);
     // What the room returned before this impact, for the next shots: never
     // past the earliest usual flight time, so that an impact taken too late
     // cannot put an earlier impact into the map.
@@ -299,18 +298,6 @@ double OnsetDetector::SameGunLimit() const
     return std::clamp(3 * Median(mismatches_, heard), kLeastSameGunLimit, kMostSameGunLimit);
 }
 
-double OnsetDetector::ImpactGate() const
-{
-    // The suggested impact volume sits above the report's echoes and below
-    // the impact's peak; an impact a few dB quieter than the calibration's
-    // still passes. Once impacts have been heard, a third of their typical
-    // peak is enough, whatever volume the panel holds.
-    double gate = kImpactGate * setup_.impactVolume;
-    const int heard = std::min<int>(impactsHeard_, static_cast<int>(impactPeaks_.size()));
-    if (heard > 0) gate = std::min(gate, Median(impactPeaks_, heard) / 3);
-    return gate;
-}
-
 double OnsetDetector::UsualFlight() const
 {
     return Median(flights_, std::min<int>(flightsHeard_, static_cast<int>(flights_.size())));
@@ -323,15 +310,10 @@ bool OnsetDetector::NearUsualFlight(double flight) const
     return std::abs(flight - usual) <= std::max(kUsualFlight * usual, 3.0);
 }
 
-void OnsetDetector::RememberImpactPeak(double impact)
+void OnsetDetector::RememberFlight(double impact)
 {
     flights_[static_cast<std::size_t>(flightsHeard_ % static_cast<int>(flights_.size()))] = impact - muzzle_;
     ++flightsHeard_;
-    const auto o = static_cast<std::int64_t>(std::floor(impact));
-    double peak = 0;
-    for (std::int64_t p = o; p < o + len_.ms && p < end_; ++p) peak = std::max(peak, double{std::abs(Centred(Sample(p)))});
-    impactPeaks_[static_cast<std::size_t>(impactsHeard_ % static_cast<int>(impactPeaks_.size()))] = peak;
-    ++impactsHeard_;
 }
 
 bool OnsetDetector::IsEcho(std::span<const float> x, std::int64_t from, double onset) const
@@ -344,7 +326,11 @@ bool OnsetDetector::IsEcho(std::span<const float> x, std::int64_t from, double o
     if (o - lead - lag >= 0 && o - lead + length <= static_cast<std::int64_t>(x.size())) {
         const auto segment = x.subspan(static_cast<std::size_t>(o - lead), static_cast<std::size_t>(length));
         const std::int64_t delay = from + o - lead - static_cast<std::int64_t>(std::floor(muzzle_));
-        if (const auto repeats = echoes_.Repeats(segment, delay, lag)) return *repeats;
+        // Near the usual flight time the map may hold an earlier impact.
+        const bool early = flightsHeard_ == 0 || static_cast<double>(delay + length) < UsualFlight() * (1 - kUsualFlight);
+        if (early) {
+            if (const auto repeats = echoes_.Repeats(segment, delay, lag)) return *repeats;
+        }
     }
     // No earlier shot heard this far: compare with the report itself.
     const std::int64_t start = o - lag;
