@@ -64,7 +64,7 @@ void OnsetDetector::Restart()
 {
     std::fill(ring_.begin(), ring_.end(), std::uint8_t{128});
     std::fill(cumulative_.begin(), cumulative_.end(), 0);
-    end_ = scan_ = 0;
+    end_ = scan_ = idleFrom_ = 0;
     previous_ = 128;
     phase_ = Phase::Idle;
     holdOffUntil_ = 0;
@@ -154,7 +154,7 @@ void OnsetDetector::Advance(OnsetSink& sink)
 bool OnsetDetector::StepIdle()
 {
     // Quiet stretches are skipped as the threshold scan skips them.
-    std::int64_t from = std::max(scan_, holdOffUntil_);
+    std::int64_t from = std::max({scan_, holdOffUntil_, idleFrom_});
     while (from < end_) {
         const std::size_t slot = static_cast<std::size_t>(from) & mask_;
         const auto stretch = static_cast<std::int64_t>(std::min<std::size_t>(ring_.size() - slot, static_cast<std::size_t>(end_ - from)));

@@ -105,6 +105,7 @@ private:
     int previous_ = 128;                    // the last sample fed
     std::int64_t end_ = 0;                  // samples fed so far
     std::int64_t scan_ = 0;                 // next sample to look at
+    std::int64_t idleFrom_ = 0;             // the muzzle scan's earliest sample
     Phase phase_ = Phase::Idle;
     std::int64_t gate_ = 0;                 // the sample that set off the check in progress
     double muzzle_ = 0;

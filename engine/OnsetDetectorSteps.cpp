@@ -87,6 +87,8 @@ bool OnsetDetector::StepMuzzle(OnsetSink& sink)
     const ReportSignature heard = SignatureAt(x, at, rate);
     const double onset = static_cast<double>(from) + RiseOnset(x, at, rate);
     phase_ = Phase::Idle;
+    // Whatever follows, the muzzle scan never comes back to this sample.
+    idleFrom_ = gate_ + 1;
     mismatch_ = Mismatch(heard, learnt_);
     // Soon after another gun, a weaker sound is most likely its echo: only
     // a close match is the shooter's own report. A report a little unlike

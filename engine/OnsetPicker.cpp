@@ -69,7 +69,7 @@ double Envelope(std::span<const float> x, std::int64_t i, std::int64_t half)
     return std::sqrt(MeanSquare(x, i - half, i + half + 1));
 }
 
-// Where the envelope first reaches `level` after `from` (between samples).
+// Where the envelope first reaches `level` after `from` (between samples), or -1.
 double Reach(std::span<const float> x, std::int64_t from, std::int64_t to, std::int64_t half, double level)
 {
     double previous = Envelope(x, from - 1, half);
@@ -81,6 +81,27 @@ double Reach(std::span<const float> x, std::int64_t from, std::int64_t to, std::
     return -1;
 }
 
+// Where the envelope last rose through `level` before `before`, for good:
+// a noisy thud's envelope dips below it for a moment on its way up, so the
+// rise starts only where it stayed below for a whole window.
+double LastRise(std::span<const float> x, std::int64_t before, std::int64_t earliest, std::int64_t half, double level)
+{
+    std::int64_t i = before;
+    std::int64_t below = 0;
+    std::int64_t crossing = before;
+    while (i > earliest && below <= 2 * half) {
+        --i;
+        if (Envelope(x, i, half) >= level) {
+            below = 0;
+            crossing = i;
+        } else {
+            ++below;
+        }
+    }
+    const double under = Envelope(x, crossing - 1, half), over = Envelope(x, crossing, half);
+    return static_cast<double>(crossing - 1) + (over > under ? std::clamp((level - under) / (over - under), 0.0, 1.0) : 1.0);
+}
+
 }  // namespace
 
 double RiseOnset(std::span<const float> x, double coarse, int rate)
@@ -90,13 +111,17 @@ double RiseOnset(std::span<const float> x, double coarse, int rate)
     const double background = std::sqrt(MeanSquare(x, k - Count(3, rate), k - Count(0.3, rate)));
     double peak = 0;
     for (std::int64_t i = k; i < k + Count(1.5, rate); ++i) peak = std::max(peak, Envelope(x, i, half));
-    if (peak < 3 * background || peak <= 0) return coarse;
-    const std::int64_t from = k - Count(0.5, rate);
-    const double low = Reach(x, from, k + Count(1.5, rate), half, 0.2 * peak);
-    const double high = low < 0 ? -1 : Reach(x, static_cast<std::int64_t>(low) + 1, k + Count(1.5, rate), half, 0.6 * peak);
-    if (low < 0 || high <= low) return coarse;
-    const double slope = 0.4 * peak / (high - low);
-    const double onset = low - (0.2 * peak - background) / slope;
+    // The straight part of the rise: from well above the background to
+    // three fifths of the peak.
+    const double low = std::max(0.2 * peak, 1.5 * background);
+    const double high = 0.6 * peak;
+    if (peak <= 0 || low >= 0.45 * peak) return coarse;
+    const double upper = Reach(x, k - Count(0.25, rate), k + Count(1.5, rate), half, high);
+    if (upper < 0) return coarse;
+    const double lower = LastRise(x, static_cast<std::int64_t>(std::floor(upper)), k - Count(1, rate), half, low);
+    if (upper <= lower) return coarse;
+    const double slope = (high - low) / (upper - lower);
+    const double onset = lower - (low - background) / slope;
     return std::clamp(onset, coarse - static_cast<double>(Count(1, rate)), coarse + static_cast<double>(Count(0.5, rate)));
 }
 

@@ -86,6 +86,30 @@ double LikeTheReport(std::span<const std::uint8_t> samples, std::int64_t report,
     return best;
 }
 
+// How much of a sound's energy over the report's length lies in the second
+// half: the report's own decay, which an echo shares and a ringing plate
+// does not.
+double LateShare(std::span<const std::uint8_t> samples, std::int64_t at, std::int64_t length)
+{
+    const auto n = static_cast<std::int64_t>(samples.size());
+    double early = 0, late = 0;
+    for (std::int64_t k = 0; k < length; ++k) {
+        const std::int64_t i = at + k;
+        if (i < 0 || i >= n) continue;
+        const double x = samples[static_cast<std::size_t>(i)] - double{kSilence};
+        (k < length / 2 ? early : late) += x * x;
+    }
+    return early + late > 0 ? late / (early + late) : 0;
+}
+
+// An echo is the whole report again, later and weaker: the same waveform
+// and the same decay over the report's length.
+bool IsEcho(std::span<const std::uint8_t> samples, std::int64_t report, std::int64_t at, std::int64_t length)
+{
+    return LikeTheReport(samples, report, at, length) >= 0.7 &&
+           LateShare(samples, at, length) <= 2 * LateShare(samples, report, length) + 0.1;
+}
+
 // Background varies from shot to shot and from minute to minute: the
 // suggestion keeps this much above the loudest seen.
 int Margin(int level) { return std::max(6, level / 2); }
@@ -176,7 +200,7 @@ LevelAdvice SuggestLevels(std::span<const std::uint8_t> samples, int sampleRate,
         const bool rises = peaks[k] * 10 >= std::max(before, 1) * 18 && peaks[k] > advice.noisePeak + 2;
         if (!rises || (impactChunk >= 0 && peaks[k] <= peaks[static_cast<std::size_t>(impactChunk)])) continue;
         const std::int64_t onset = HalfStrength(samples, start, start + chunk, peaks[k]);
-        if (peaks[k] >= advice.muzzlePeak || LikeTheReport(samples, reportAt, onset, reportLength) < 0.7) {
+        if (peaks[k] >= advice.muzzlePeak || !IsEcho(samples, reportAt, onset, reportLength)) {
             impactChunk = static_cast<std::int64_t>(k);
         }
     }
