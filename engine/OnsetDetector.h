@@ -83,6 +83,13 @@ private:
     void OtherGun(double onset, double peak, OnsetSink& sink);
     void Arm(std::span<const float> x, std::int64_t from, double at, double onset, const ReportSignature& heard, OnsetSink& sink);
     bool IsEcho(std::span<const float> x, std::int64_t from, double onset) const;
+    // A rise in the impact window that passed every test.
+    struct Rise {
+        double impact = 0, sigma = 0;
+        double strength = 0;  // the millisecond after against the three before
+        double peak = 0;
+    };
+    void Weigh(const Rise& rise, std::int64_t onsetPos);
     void Accept(double impact, double sigma, OnsetSink& sink);
     double SameGunLimit() const;
     double UsualFlight() const;

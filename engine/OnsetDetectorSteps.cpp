@@ -4,8 +4,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 #include "OnsetDetector.h"
 #include "OnsetPicker.h"
@@ -72,8 +70,6 @@ double Median(const std::array<double, N>& values, int count)
     return sorted[static_cast<std::size_t>(count / 2)];
 }
 
-bool Debugging() { return std::getenv("ONSET_DEBUG") != nullptr; }
-
 }  // namespace
 
 bool OnsetDetector::StepMuzzle(OnsetSink& sink)
@@ -98,7 +94,6 @@ bool OnsetDetector::StepMuzzle(OnsetSink& sink)
                             heard.peak < lastOtherGunPeak_;
     const double limit = SameGunLimit() * (afterOther ? 0.6 : 1.0);
     doubtful_ = !learnt_.Empty() && mismatch_ > limit;
-    if (Debugging()) std::fprintf(stderr, "MUZ %.1f mism %.2f limit %.2f after %d peak %.0f\n", onset, mismatch_, limit, afterOther, heard.peak);
     if (doubtful_ && (afterOther || flightsHeard_ == 0 || mismatch_ > kDoubt * limit)) {
         OtherGun(onset, afterOther ? lastOtherGunPeak_ : heard.peak, sink);
         scan_ = std::max(gate_ + 1, static_cast<std::int64_t>(onset) + Ms(5, rate));
@@ -200,45 +195,45 @@ bool OnsetDetector::StepImpact()
     scan_ = gate_ + Ms(0.1, rate);
     if (after < kConfirmedRise * prior + 0.25) return true;
     double rise = 1, peak = 0;
-    RiseOf(x, o, len_.ms, rise, peak);
-    const bool echo = IsEcho(x, from, at);
-    if (Debugging()) {
-        const ReportSignature cs = SignatureAt(x, at, rate);
-        std::fprintf(stderr, "CAND %.1f %.1f rise %.2f echo %d mism %.2f pulse %.3f ours %.3f peakratio %.2f\n", muzzle_, static_cast<double>(onsetPos) - muzzle_,
-                     after / (prior + 1e-9), echo, Mismatch(cs, candidate_), cs.pulseMs, candidate_.pulseMs, cs.peak / (candidate_.peak + 1e-9));
-    }
-    if (echo) {
+    if (IsEcho(x, from, at)) {
         scan_ = std::max(scan_, onsetPos + len_.shortWin + len_.ms);
         return true;
     }
     RiseOf(x, o, len_.halfMs, rise, peak);
-    const double sigma = std::hypot(muzzleSigma_, OnsetSigma(rise, std::sqrt(MeanSquare(x, o - Ms(3, rate), o - Ms(0.2, rate))), peak));
-    const double impact = static_cast<double>(from) + RiseOnset(x, at, rate);
+    Rise candidate;
+    candidate.impact = static_cast<double>(from) + RiseOnset(x, at, rate);
+    candidate.sigma = std::hypot(muzzleSigma_, OnsetSigma(rise, std::sqrt(MeanSquare(x, o - Ms(3, rate), o - Ms(0.2, rate))), peak));
+    candidate.strength = after / (prior + 0.25);
+    RiseOf(x, o, len_.ms, rise, candidate.peak);
+    Weigh(candidate, onsetPos);
+    return true;
+}
+
+void OnsetDetector::Weigh(const Rise& rise, std::int64_t onsetPos)
+{
+    const int rate = setup_.sampleRate;
+    scan_ = std::max(scan_, onsetPos + len_.shortWin + len_.ms);
     if (rehearsing_) {
         // Nothing else is shooting: the impact is the sharpest and loudest
         // rise that is no echo (echoes are weaker copies; later sounds ride
         // on the impact's own ringing and rise less).
-        RiseOf(x, o, len_.ms, rise, peak);
-        const double added = after / (prior + 0.25) * peak;
-        if (added > bestRise_) {
-            bestRise_ = added;
-            bestImpact_ = impact;
-            bestSigma_ = sigma;
+        if (rise.strength * rise.peak > bestRise_) {
+            bestRise_ = rise.strength * rise.peak;
+            bestImpact_ = rise.impact;
+            bestSigma_ = rise.sigma;
         }
-        scan_ = std::max(scan_, onsetPos + len_.shortWin + len_.ms);
-        return true;
+        return;
     }
     // The first rise is the impact unless a much stronger one follows
     // soon (a wisp of the room's tail or a faint echo before a clear
     // impact), or unless it comes far from the flight times of the string so
     // far and a later one does not (another gun's report in the window).
-    const double strength = after / (prior + 0.25);
-    const bool usual = NearUsualFlight(impact - muzzle_);
+    const bool usual = NearUsualFlight(rise.impact - muzzle_);
     const bool pendingUsual = pendingStrength_ > 0 && NearUsualFlight(pendingImpact_ - muzzle_);
-    if (pendingStrength_ <= 0 || (!pendingUsual && (usual || strength >= kOvershadow * pendingStrength_))) {
-        pendingStrength_ = strength;
-        pendingImpact_ = impact;
-        pendingSigma_ = sigma;
+    if (pendingStrength_ <= 0 || (!pendingUsual && (usual || rise.strength >= kOvershadow * pendingStrength_))) {
+        pendingStrength_ = rise.strength;
+        pendingImpact_ = rise.impact;
+        pendingSigma_ = rise.sigma;
         pendingUntil_ = onsetPos + Ms(kHorizonMs, rate);
         // An unusually early rise waits for the usual flight time to pass.
         if (!usual && flightsHeard_ > 0) {
@@ -247,7 +242,6 @@ bool OnsetDetector::StepImpact()
         }
     }
     scan_ = std::max(scan_, onsetPos + len_.shortWin + Ms(2, rate));
-    return true;
 }
 
 void OnsetDetector::Accept(double impact, double sigma, OnsetSink& sink)
@@ -272,7 +266,6 @@ void OnsetDetector::Accept(double impact, double sigma, OnsetSink& sink)
         ++muzzlesHeard_;
     }
     if (learnt_.Empty()) learnt_ = candidate_;
-    if (Debugging()) std::fprintf(stderr, "ACCEPT %.1f +%.1f rehearsing %d\n", muzzle_, impact - muzzle_, rehearsing_);
     // A calibration's impact teaches the echoes before it, not the string's
     // flight time or loudness: it may have been taken wrongly.
     if (!rehearsing_) RememberFlight(impact);
