@@ -58,6 +58,7 @@ void OnsetDetector::Reset()
     echoes_.Clear();
     flightsHeard_ = 0;
     muzzlesHeard_ = 0;
+    rivals_ = {};
 }
 
 void OnsetDetector::Restart()

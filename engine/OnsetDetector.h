@@ -81,6 +81,7 @@ private:
     bool StepArmed(OnsetSink& sink);
     bool StepImpact();
     void OtherGun(double onset, double peak, OnsetSink& sink);
+    void CountRival(const ReportSignature& heard);
     void Arm(std::span<const float> x, std::int64_t from, double at, double onset, const ReportSignature& heard, OnsetSink& sink);
     bool IsEcho(std::span<const float> x, std::int64_t from, double onset) const;
     // A rise in the impact window that passed every test.
@@ -137,6 +138,11 @@ private:
     int flightsHeard_ = 0;
     std::array<double, 8> mismatches_{};    // how unlike the learnt report the last muzzles were
     int muzzlesHeard_ = 0;
+    struct Rival {
+        ReportSignature report;
+        int count = 0;
+    };
+    std::array<Rival, 4> rivals_{};         // other guns heard since the learnt one was last taken
 };
 
 }  // namespace quorvel

@@ -35,6 +35,8 @@ constexpr double kMostSameGunLimit = 1.0;
 // A report up to this many times the limit unlike the learnt one is taken
 // in doubt; beyond, it is another gun's at once.
 constexpr double kDoubt = 2.0;
+// Reports of one gun, none of them taken, that make the learnt report give way.
+constexpr int kRivalShots = 3;
 // How long another gun's echoes go on in a hall.
 constexpr double kOtherEchoMs = 80;
 // Other guns heard within this of each other are one gun and its echoes.
@@ -96,9 +98,11 @@ bool OnsetDetector::StepMuzzle(OnsetSink& sink)
     doubtful_ = !learnt_.Empty() && mismatch_ > limit;
     if (doubtful_ && (afterOther || flightsHeard_ == 0 || mismatch_ > kDoubt * limit)) {
         OtherGun(onset, afterOther ? lastOtherGunPeak_ : heard.peak, sink);
+        if (!afterOther) CountRival(heard);
         scan_ = std::max(gate_ + 1, static_cast<std::int64_t>(onset) + Ms(5, rate));
         return true;
     }
+    if (!doubtful_) rivals_ = {};
     Arm(x, from, at, onset, heard, sink);
     return true;
 }
@@ -112,6 +116,33 @@ void OnsetDetector::OtherGun(double onset, double peak, OnsetSink& sink)
     }
     lastOtherGun_ = pos;
     lastOtherGunPeak_ = peak;
+}
+
+void OnsetDetector::CountRival(const ReportSignature& heard)
+{
+    // Reports of one gun keep coming and none of the learnt gun's is taken:
+    // the report learnt was not the shooter's (another gun fired in the
+    // calibration). The gun that keeps shooting while the learnt one stays
+    // silent is the shooter's. Other guns are kept apart in a few groups.
+    std::size_t nearest = 0, fewest = 0;
+    double closest = 1e9;
+    for (std::size_t k = 0; k < rivals_.size(); ++k) {
+        const double m = rivals_[k].count > 0 ? Mismatch(heard, rivals_[k].report) : 1e9;
+        if (m < closest) closest = m, nearest = k;
+        if (rivals_[k].count < rivals_[fewest].count) fewest = k;
+    }
+    if (closest <= SameGunLimit()) {
+        rivals_[nearest].report = heard;
+        if (++rivals_[nearest].count < kRivalShots) return;
+    } else {
+        rivals_[fewest] = {heard, 1};
+        return;
+    }
+    learnt_ = heard;
+    rivals_ = {};
+    muzzlesHeard_ = 0;
+    flightsHeard_ = 0;
+    echoes_.Clear();
 }
 
 void OnsetDetector::Arm(std::span<const float> x, std::int64_t from, double at, double onset, const ReportSignature& heard,
