@@ -81,7 +81,7 @@ private:
     bool StepArmed(OnsetSink& sink);
     bool StepImpact();
     void OtherGun(double onset, double peak, OnsetSink& sink);
-    void CountRival(const ReportSignature& heard);
+    void CountRival(const ReportSignature& heard, std::int64_t at);
     void Arm(std::span<const float> x, std::int64_t from, double at, double onset, const ReportSignature& heard, OnsetSink& sink);
     bool IsEcho(std::span<const float> x, std::int64_t from, double onset) const;
     // A rise in the impact window that passed every test.
@@ -141,6 +141,7 @@ private:
     struct Rival {
         ReportSignature report;
         int count = 0;
+        std::int64_t last = 0;  // where it was last counted
     };
     std::array<Rival, 4> rivals_{};         // other guns heard since the learnt one was last taken
 };

@@ -98,7 +98,7 @@ bool OnsetDetector::StepMuzzle(OnsetSink& sink)
     doubtful_ = !learnt_.Empty() && mismatch_ > limit;
     if (doubtful_ && (afterOther || flightsHeard_ == 0 || mismatch_ > kDoubt * limit)) {
         OtherGun(onset, afterOther ? lastOtherGunPeak_ : heard.peak, sink);
-        if (!afterOther) CountRival(heard);
+        if (!afterOther) CountRival(heard, static_cast<std::int64_t>(onset));
         scan_ = std::max(gate_ + 1, static_cast<std::int64_t>(onset) + Ms(5, rate));
         return true;
     }
@@ -118,7 +118,7 @@ void OnsetDetector::OtherGun(double onset, double peak, OnsetSink& sink)
     lastOtherGunPeak_ = peak;
 }
 
-void OnsetDetector::CountRival(const ReportSignature& heard)
+void OnsetDetector::CountRival(const ReportSignature& heard, std::int64_t at)
 {
     // Reports of one gun keep coming and none of the learnt gun's is taken:
     // the report learnt was not the shooter's (another gun fired in the
@@ -132,10 +132,14 @@ void OnsetDetector::CountRival(const ReportSignature& heard)
         if (rivals_[k].count < rivals_[fewest].count) fewest = k;
     }
     if (closest <= SameGunLimit()) {
-        rivals_[nearest].report = heard;
-        if (++rivals_[nearest].count < kRivalShots) return;
+        // One shot each: its own echoes and ringing come within the hold-off.
+        Rival& rival = rivals_[nearest];
+        if (at < rival.last + len_.holdOff) return;
+        rival.report = heard;
+        rival.last = at;
+        if (++rival.count < kRivalShots) return;
     } else {
-        rivals_[fewest] = {heard, 1};
+        rivals_[fewest] = {heard, 1, at};
         return;
     }
     learnt_ = heard;
