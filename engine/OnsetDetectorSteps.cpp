@@ -303,7 +303,7 @@ void OnsetDetector::Accept(double impact, double sigma, OnsetSink& sink)
     if (learnt_.Empty()) learnt_ = candidate_;
     // A calibration's impact teaches the echoes before it, not the string's
     // flight time or loudness: it may have been taken wrongly.
-    if (!rehearsing_) RememberFlight(impact);
+    RememberFlight(impact);
     // What the room returned before this impact, for the next shots: never
     // past the earliest usual flight time, so that an impact taken too late
     // cannot put an earlier impact into the map.
@@ -362,7 +362,11 @@ bool OnsetDetector::IsEcho(std::span<const float> x, std::int64_t from, double o
             if (const auto repeats = echoes_.Repeats(segment, delay, lag)) return *repeats;
         }
     }
-    // No earlier shot heard this far: compare with the report itself.
+    // No earlier shot heard this far: compare with the report itself,
+    // unless the rise comes at the string's usual flight time, where an
+    // impact is far likelier than an echo that happens to look like the
+    // report (a clipped report's flat top looks like many sounds).
+    if (flightsHeard_ > 0 && NearUsualFlight(static_cast<double>(from + o) - muzzle_)) return false;
     const std::int64_t start = o - lag;
     if (reportLength_ < 4 || start < 0 || start + static_cast<std::int64_t>(reportLength_) + 2 * lag > static_cast<std::int64_t>(x.size())) {
         return false;

@@ -61,6 +61,11 @@ double AicOnset(std::span<const float> x)
 
 namespace {
 
+// The fit moves an onset later than the split by at most this: a
+// converter's ringing before a crack pulls the split a few samples early,
+// while anything more is the fit following a wavering envelope.
+constexpr double kLatestMs = 0.15;
+
 std::int64_t Count(double ms, int rate) { return std::max<std::int64_t>(1, std::llround(ms * rate / 1000)); }
 
 // RMS of x over the window of `half` samples either side of i.
@@ -122,7 +127,7 @@ double RiseOnset(std::span<const float> x, double coarse, int rate)
     if (upper <= lower) return coarse;
     const double slope = (high - low) / (upper - lower);
     const double onset = lower - (low - background) / slope;
-    return std::clamp(onset, coarse - static_cast<double>(Count(1, rate)), coarse + static_cast<double>(Count(0.5, rate)));
+    return std::clamp(onset, coarse - static_cast<double>(Count(1, rate)), coarse + static_cast<double>(Count(kLatestMs, rate)));
 }
 
 double MeanSquare(std::span<const float> x, std::int64_t begin, std::int64_t end)
