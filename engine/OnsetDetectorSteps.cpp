@@ -22,6 +22,8 @@ constexpr double kConfirmedRise = 2.0;
 // report over its first two milliseconds is taken for an echo.
 constexpr double kEchoLikeness = 0.75;
 constexpr double kReportMs = 2;
+// A report's first half millisecond against the 4 ms before it.
+constexpr double kReportRise = 2.0;
 // A rise followed within this long by one this many times stronger gives way to it.
 constexpr double kHorizonMs = 20;
 constexpr double kOvershadow = 2.5;
@@ -78,6 +80,17 @@ bool OnsetDetector::StepMuzzle(OnsetSink& sink)
 {
     if (end_ < gate_ + len_.reportLook) return false;
     const int rate = setup_.sampleRate;
+    // A report is a sudden sound: what merely crosses the muzzle volume in
+    // something already sounding (a ringing plate, a tail) is let go
+    // without the full look.
+    const double now = Energy(gate_ - len_.shortWin, gate_ + len_.shortWin) / static_cast<double>(2 * len_.shortWin);
+    const double past = Energy(gate_ - len_.shortWin - len_.longWin, gate_ - len_.shortWin) / static_cast<double>(len_.longWin);
+    if (now < kReportRise * past) {
+        phase_ = Phase::Idle;
+        idleFrom_ = gate_ + 1;
+        scan_ = std::max(scan_, gate_ + len_.shortWin);
+        return true;
+    }
     const std::int64_t before = Ms(4, rate);
     const std::int64_t from = gate_ - before;
     const std::span<const float> x = Take(from, before + len_.reportLook);
