@@ -61,7 +61,7 @@ double AicOnset(std::span<const float> x)
 
 namespace {
 
-// The fit moves an onset later than the split by at most this: a
+// The fit moves a crack's onset later than the split by at most this: a
 // converter's ringing before a crack pulls the split a few samples early,
 // while anything more is the fit following a wavering envelope.
 constexpr double kLatestMs = 0.15;
@@ -127,7 +127,11 @@ double RiseOnset(std::span<const float> x, double coarse, int rate)
     if (upper <= lower) return coarse;
     const double slope = (high - low) / (upper - lower);
     const double onset = lower - (low - background) / slope;
-    return std::clamp(onset, coarse - static_cast<double>(Count(1, rate)), coarse + static_cast<double>(Count(kLatestMs, rate)));
+    // Only a crack (up within two envelope windows) may move later than
+    // the split, and only a little; a swell only earlier.
+    const bool crack = upper - lower <= static_cast<double>(2 * (2 * half + 1));
+    const double latest = crack ? static_cast<double>(Count(kLatestMs, rate)) : 0.0;
+    return std::clamp(onset, coarse - static_cast<double>(Count(1, rate)), coarse + latest);
 }
 
 double MeanSquare(std::span<const float> x, std::int64_t begin, std::int64_t end)
