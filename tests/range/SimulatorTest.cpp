@@ -92,3 +92,26 @@ TEST(Simulator, TheCardGivesUnsignedEightBitsCentredOn128)
     const Recording clipped = MakeRecording(loud, 1, 1, 2);
     EXPECT_EQ(*std::max_element(clipped.samples.begin(), clipped.samples.end()), 255);
 }
+
+// Image sources: a reflection arrives as late and as weak as the mirrored
+// path says, and a wall that is not there returns nothing.
+TEST(Simulator, ReflectionsFollowTheMirroredPaths)
+{
+    Scene s = Field(48000, 1);
+    s.reflection = {0, 0, 0, 0, 0.5, 0};  // ground only
+    const Vec3 source{2, 20, 1.3}, mic{7, 20.6, 1.1};
+    const std::vector<Path> ground = Paths(s, source, mic);
+    ASSERT_EQ(ground.size(), 2u);
+    const double c = SpeedOfSound(s.temperature);
+    const double direct = std::hypot(5.0, 0.6, 0.2), mirrored = std::hypot(5.0, 0.6, 2.4);
+    EXPECT_NEAR(ground[0].seconds, direct / c, 1e-12);
+    EXPECT_NEAR(ground[1].seconds, mirrored / c, 1e-12);
+    EXPECT_NEAR(ground[1].gain, 0.5 / mirrored, 1e-12);
+    EXPECT_EQ(ground[1].soft, 1);
+    s.reflection[kFloor] = 0;
+    EXPECT_EQ(Paths(s, source, mic).size(), 1u);
+    s.reflection = {0.9, 0.9, 0.9, 0.9, 0.9, 0.9};
+    s.size = {10, 10, 10};
+    s.maxOrder = 2;
+    EXPECT_EQ(Paths(s, {2, 2, 2}, {5, 5, 5}).size(), 1u + 6u + 18u) << "a shoebox has 6 first and 18 second bounces";
+}
