@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <string>
 
@@ -131,6 +132,10 @@ int main(int argc, char** argv)
     if (options.time) {
         PrintBlockTimes();
         return 0;
+    }
+    if (!options.writeDir.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(options.writeDir, error);
     }
     std::vector<SceneResult> results;
     int index = 0;
