@@ -118,7 +118,7 @@ Options Parse(int argc, char** argv)
         else if (std::strcmp(argv[i], "--detail") == 0) o.detail = true;
         else {
             std::printf("usage: quorvel-range [--write DIR] [--time] [--only NAME] [--seed N] [--detail]\n");
-            std::exit(argv[i][0] == '-' && argv[i][1] == 'h' ? 0 : 2);
+            std::exit(std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0 ? 0 : 2);
         }
     }
     return o;
