@@ -10,7 +10,7 @@ SOAK_MINUTES ?= 60
 MUTANTS    ?= 80
 MUTATE_SEED ?= 1
 
-.PHONY: all deps build run test test-asan bench fuzz soak demo screenshots mutate package install clean
+.PHONY: all deps build run test test-asan bench range fuzz soak demo screenshots mutate package install clean
 
 all: build
 
@@ -49,6 +49,11 @@ test-asan: deps
 bench: build
 	@$(BUILD)/bin/quorvel-bench
 	@QUORVEL_MONITOR_LATENCY_MS=100 xvfb-run -a tests/platform/with-sound-server pulseaudio $(BUILD)/bin/quorvel-recording-load 30
+
+# Both detection methods over simulated shooting sessions with known flight
+# times (garages, halls, outdoor ranges, neighbours), side by side.
+range: build
+	@$(BUILD)/bin/quorvel-range
 
 fuzz: deps
 	@CXX=clang++ CC=clang cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_FUZZ=ON >/dev/null

@@ -1,0 +1,175 @@
+#include "OnsetDetector.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "OnsetPicker.h"
+#include "ShotDetector.h"
+
+namespace quorvel {
+
+namespace {
+
+// Windows shorter than this cannot give a velocity worth showing.
+constexpr std::int64_t kFewestWindowSamples = 16;
+
+std::int64_t Ms(double ms, int rate) { return std::max<std::int64_t>(1, std::llround(ms * rate / 1000)); }
+
+std::size_t RingSize(int rate, std::int64_t windowEnd)
+{
+    // Whole impact windows, for the echo map, and the looks around a rise.
+    const std::int64_t need = 2 * (std::max<std::int64_t>(windowEnd, 0) + Ms(60, rate)) + 4 * 4096;
+    std::size_t size = 1;
+    while (static_cast<std::int64_t>(size) < need) size <<= 1;
+    return size;
+}
+
+}  // namespace
+
+OnsetDetector::OnsetDetector(const OnsetSetup& setup)
+    : setup_(setup),
+      echoes_(static_cast<std::size_t>(std::clamp<std::int64_t>(setup.windowEnd, 0, 10 * std::max(setup.sampleRate, 1)) +
+                                       Ms(2, std::max(setup.sampleRate, 1))))
+{
+    const int rate = std::max(setup_.sampleRate, 1);
+    setup_.sampleRate = rate;
+    len_.ms = Ms(1, rate);
+    len_.halfMs = Ms(0.5, rate);
+    len_.reportLook = Ms(18, rate);
+    len_.impactLook = Ms(9, rate);
+    len_.holdOff = std::max<std::int64_t>(Ms(900, rate), setup_.windowEnd);
+    len_.shortWin = Ms(0.5, rate);
+    len_.longWin = Ms(4, rate);
+    ring_.assign(RingSize(rate, setup_.windowEnd), 128);
+    cumulative_.assign(ring_.size(), 0);
+    mask_ = ring_.size() - 1;
+    scratch_.assign(static_cast<std::size_t>(Ms(30, rate)), 0.0F);
+    report_.assign(static_cast<std::size_t>(Ms(6, rate)), 0.0F);
+    rateTooLow_ = setup_.windowEnd < kFewestWindowSamples || setup_.windowEnd <= setup_.windowStart;
+    Reset();
+}
+
+void OnsetDetector::Reset()
+{
+    Restart();
+    learnt_ = setup_.report;
+    candidate_ = {};
+    echoes_.Clear();
+    flightsHeard_ = 0;
+    muzzlesHeard_ = 0;
+    rivals_ = {};
+}
+
+void OnsetDetector::Restart()
+{
+    std::fill(ring_.begin(), ring_.end(), std::uint8_t{128});
+    std::fill(cumulative_.begin(), cumulative_.end(), 0);
+    end_ = scan_ = idleFrom_ = 0;
+    previous_ = 128;
+    phase_ = Phase::Idle;
+    holdOffUntil_ = 0;
+    lastOtherGun_ = -1;
+    bestRise_ = 0;
+    pendingStrength_ = 0;
+}
+
+void OnsetDetector::Rehearse(std::span<const std::uint8_t> calibration)
+{
+    struct Ignore final : OnsetSink {
+        void Onset(const OnsetEvent&) override {}
+    } ignore;
+    rehearsing_ = true;
+    Feed(calibration, ignore);
+    Finish(ignore);
+    rehearsing_ = false;
+    Restart();
+}
+
+void OnsetDetector::Feed(std::span<const std::uint8_t> samples, OnsetSink& sink)
+{
+    // A quarter of the ring at a time, so nothing still to be looked at is overwritten.
+    const std::size_t chunk = ring_.size() / 4;
+    for (std::size_t done = 0; done < samples.size(); done += chunk) {
+        const std::size_t count = std::min(chunk, samples.size() - done);
+        std::int64_t total = cumulative_[static_cast<std::size_t>(end_ - 1) & mask_];
+        if (end_ == 0) total = 0;
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::uint8_t s = samples[done + k];
+            const std::size_t slot = static_cast<std::size_t>(end_) & mask_;
+            ring_[slot] = s;
+            const int d = s - previous_;
+            previous_ = s;
+            total += d * d;
+            cumulative_[slot] = total;
+            ++end_;
+        }
+        Advance(sink);
+    }
+}
+
+void OnsetDetector::Finish(OnsetSink& sink)
+{
+    static const std::array<std::uint8_t, 4096> silence = [] {
+        std::array<std::uint8_t, 4096> s{};
+        s.fill(128);
+        return s;
+    }();
+    const std::int64_t limit = end_ + setup_.windowEnd + len_.reportLook + len_.impactLook + 2;
+    while (phase_ != Phase::Idle && end_ < limit) Feed(silence, sink);
+}
+
+double OnsetDetector::Energy(std::int64_t from, std::int64_t to) const
+{
+    // Sum of squared sample-to-sample differences over [from, to).
+    from = std::max<std::int64_t>(from, 0);
+    if (to <= from) return 0;
+    const std::int64_t upper = cumulative_[static_cast<std::size_t>(to - 1) & mask_];
+    const std::int64_t lower = from == 0 ? 0 : cumulative_[static_cast<std::size_t>(from - 1) & mask_];
+    return static_cast<double>(upper - lower);
+}
+
+std::span<const float> OnsetDetector::Take(std::int64_t from, std::int64_t count)
+{
+    count = std::min<std::int64_t>(count, static_cast<std::int64_t>(scratch_.size()));
+    const std::int64_t oldest = end_ - static_cast<std::int64_t>(ring_.size());
+    for (std::int64_t k = 0; k < count; ++k) {
+        const std::int64_t p = from + k;
+        scratch_[static_cast<std::size_t>(k)] = p >= 0 && p >= oldest && p < end_ ? Centred(Sample(p)) : 0.0F;
+    }
+    return std::span<const float>(scratch_.data(), static_cast<std::size_t>(count));
+}
+
+void OnsetDetector::Advance(OnsetSink& sink)
+{
+    for (bool more = true; more;) {
+        switch (phase_) {
+        case Phase::Idle: more = StepIdle(); break;
+        case Phase::MuzzleCheck: more = StepMuzzle(sink); break;
+        case Phase::Armed: more = StepArmed(sink); break;
+        case Phase::ImpactCheck: more = StepImpact(); break;
+        }
+    }
+}
+
+bool OnsetDetector::StepIdle()
+{
+    // Quiet stretches are skipped as the threshold scan skips them.
+    std::int64_t from = std::max({scan_, holdOffUntil_, idleFrom_});
+    while (from < end_) {
+        const std::size_t slot = static_cast<std::size_t>(from) & mask_;
+        const auto stretch = static_cast<std::int64_t>(std::min<std::size_t>(ring_.size() - slot, static_cast<std::size_t>(end_ - from)));
+        const auto vol = static_cast<std::int16_t>(std::clamp(setup_.muzzleVolume, 0, 128));
+        const std::size_t hit = FindLoud(ring_.data(), slot, slot + static_cast<std::size_t>(stretch), vol);
+        if (hit < slot + static_cast<std::size_t>(stretch)) {
+            gate_ = from + static_cast<std::int64_t>(hit - slot);
+            phase_ = Phase::MuzzleCheck;
+            return true;
+        }
+        from += stretch;
+    }
+    scan_ = std::max(scan_, end_);
+    return false;
+}
+
+}  // namespace quorvel

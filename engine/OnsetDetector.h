@@ -1,0 +1,149 @@
+// The onset method: times the muzzle report and the impact where each sound
+// starts, between samples, instead of where a fixed volume is first passed.
+// The muzzle is the report of the shooter's own gun (matched against the
+// report learnt from the calibration shot, or from the string's first shot);
+// the impact is the first sudden rise inside the impact window that is
+// neither an echo of that report nor another gun's report. Samples arrive in
+// blocks of any size and give the same events; positions count from the
+// first sample fed. Owned by whoever feeds it the sound (live, a file, the
+// analysis window); nothing is allocated after construction.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "EchoMap.h"
+#include "ReportSignature.h"
+
+namespace quorvel {
+
+struct OnsetSetup {
+    int sampleRate = 0;
+    // The impact window in samples after the muzzle onset, from the distance
+    // and the velocity limits (as CalcTriggerWindow gives it).
+    std::int64_t windowStart = 0;
+    std::int64_t windowEnd = 0;
+    // The suggested volumes (distances from silence, 0-127): no report
+    // quieter than the muzzle volume starts a shot. The impact needs no
+    // volume: it is found by its rise, and a fixed gate there loses quiet
+    // impacts without keeping out anything the rise tests let through.
+    int muzzleVolume = 60;
+    int impactVolume = 30;
+    ReportSignature report;  // empty: learnt from the string's first shot
+};
+
+enum class OnsetEventKind { Muzzle, Shot, Miss, OtherGun };
+enum class OnsetMiss { None, NoImpact, TooClose, RateTooLow };
+
+struct OnsetEvent {
+    OnsetEventKind kind = OnsetEventKind::Muzzle;
+    double muzzle = 0;  // stream position of the report's onset (fractional samples)
+    double impact = 0;  // of the impact's onset, for a Shot; another gun's report for OtherGun
+    double sigma = 0;   // one standard deviation of impact - muzzle, in samples
+    OnsetMiss reason = OnsetMiss::None;
+};
+
+class OnsetSink {
+public:
+    virtual void Onset(const OnsetEvent& event) = 0;
+
+protected:
+    ~OnsetSink() = default;
+};
+
+class OnsetDetector {
+public:
+    explicit OnsetDetector(const OnsetSetup& setup);
+
+    void Feed(std::span<const std::uint8_t> samples, OnsetSink& sink);
+    // The sound has ended: a muzzle still waiting for its impact hears
+    // silence to the end of its window.
+    void Finish(OnsetSink& sink);
+    void Reset();
+    // Hears the calibration recording first: learns the report (when the
+    // setup has none) and where its echoes come back, then starts again at
+    // position 0. In a calibration the impact is the strongest rise in the
+    // window that is no echo, since nothing else is shooting.
+    void Rehearse(std::span<const std::uint8_t> calibration);
+    const ReportSignature& Learnt() const { return learnt_; }
+
+private:
+    enum class Phase { Idle, MuzzleCheck, Armed, ImpactCheck };
+    struct Lengths {
+        std::int64_t ms, halfMs, reportLook, impactLook, holdOff, shortWin, longWin;
+    };
+
+    void Advance(OnsetSink& sink);
+    bool StepIdle();
+    bool StepMuzzle(OnsetSink& sink);
+    bool StepArmed(OnsetSink& sink);
+    bool StepImpact();
+    void OtherGun(double onset, double peak, OnsetSink& sink);
+    void CountRival(const ReportSignature& heard, std::int64_t at);
+    void Arm(std::span<const float> x, std::int64_t from, double at, double onset, const ReportSignature& heard, OnsetSink& sink);
+    bool IsEcho(std::span<const float> x, std::int64_t from, double onset) const;
+    // A rise in the impact window that passed every test.
+    struct Rise {
+        double impact = 0, sigma = 0;
+        double strength = 0;  // the millisecond after against the three before
+        double peak = 0;
+    };
+    void Weigh(const Rise& rise, std::int64_t onsetPos);
+    void Accept(double impact, double sigma, OnsetSink& sink);
+    double SameGunLimit() const;
+    double UsualFlight() const;
+    bool NearUsualFlight(double flight) const;
+    void RememberFlight(double impact);
+    void Restart();
+    // Copies stream samples [from, from + count) from the ring, centred, into scratch_.
+    std::span<const float> Take(std::int64_t from, std::int64_t count);
+    std::uint8_t Sample(std::int64_t pos) const { return ring_[static_cast<std::size_t>(pos) & mask_]; }
+    double Energy(std::int64_t from, std::int64_t to) const;
+
+    OnsetSetup setup_;
+    Lengths len_{};
+    std::vector<std::uint8_t> ring_;
+    std::vector<std::int64_t> cumulative_;  // running sum of squared sample-to-sample differences, per ring slot
+    std::vector<float> scratch_;
+    std::vector<float> report_;             // the muzzle report being followed, centred
+    std::size_t reportLength_ = 0;          // how much of report_ it fills
+    std::size_t mask_ = 0;
+    int previous_ = 128;                    // the last sample fed
+    std::int64_t end_ = 0;                  // samples fed so far
+    std::int64_t scan_ = 0;                 // next sample to look at
+    std::int64_t idleFrom_ = 0;             // the muzzle scan's earliest sample
+    Phase phase_ = Phase::Idle;
+    std::int64_t gate_ = 0;                 // the sample that set off the check in progress
+    double muzzle_ = 0;
+    double muzzleSigma_ = 0;
+    double impactAt_ = 0;
+    std::int64_t holdOffUntil_ = 0;
+    std::int64_t lastOtherGun_ = -1;
+    double lastOtherGunPeak_ = 0;
+    double background_ = 0;                 // mean squared difference before the muzzle
+    ReportSignature learnt_;
+    ReportSignature candidate_;             // the first shot's report, while learning
+    bool rateTooLow_ = false;
+    bool doubtful_ = false;                 // the muzzle being followed is a little unlike the learnt report
+    double mismatch_ = 0;                   // how unlike
+    EchoMap echoes_;
+    bool rehearsing_ = false;
+    double bestRise_ = 0;                   // while rehearsing: the strongest rise so far
+    double bestImpact_ = 0, bestSigma_ = 0;
+    double pendingImpact_ = 0, pendingSigma_ = 0, pendingStrength_ = 0;  // the rise taken so far
+    std::int64_t pendingUntil_ = 0;          // unless a much stronger one comes before this
+    std::array<double, 5> flights_{};       // the last shots' muzzle-to-impact samples
+    int flightsHeard_ = 0;
+    std::array<double, 8> mismatches_{};    // how unlike the learnt report the last muzzles were
+    int muzzlesHeard_ = 0;
+    struct Rival {
+        ReportSignature report;
+        int count = 0;
+        std::int64_t last = 0;  // where it was last counted
+    };
+    std::array<Rival, 4> rivals_{};         // other guns heard since the learnt one was last taken
+};
+
+}  // namespace quorvel

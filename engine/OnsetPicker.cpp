@@ -1,0 +1,172 @@
+#include "OnsetPicker.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace quorvel {
+
+namespace {
+
+// The variance below which nothing can be told apart: an 8-bit step's rounding.
+constexpr double kFloorVariance = 1.0 / 12;
+
+double Variance(double sum, double squares, double n)
+{
+    const double mean = sum / n;
+    return std::max(squares / n - mean * mean, 0.0) + kFloorVariance;
+}
+
+}  // namespace
+
+double AicOnset(std::span<const float> x)
+{
+    const auto n = static_cast<std::int64_t>(x.size());
+    if (n < 8) return static_cast<double>(n) / 2;
+    auto high = [&](std::int64_t i) { return i > 0 ? double{x[static_cast<std::size_t>(i)]} - x[static_cast<std::size_t>(i - 1)] : 0.0; };
+    double total = 0, totalSq = 0;
+    for (std::int64_t i = 0; i < n; ++i) {
+        total += high(i);
+        totalSq += high(i) * high(i);
+    }
+    // AIC(k) = k ln var(x[0,k)) + (n-k-1) ln var(x[k,n)); the first `k`
+    // samples are background, the rest the new sound.
+    double sum = 0, squares = 0;
+    double best = 0, prev = 0, beforeBest = 0, afterBest = 0;
+    std::int64_t bestK = -1;
+    for (std::int64_t k = 1; k < n - 1; ++k) {
+        sum += high(k - 1);
+        squares += high(k - 1) * high(k - 1);
+        if (k < 2) continue;
+        const auto kk = static_cast<double>(k);
+        const auto rest = static_cast<double>(n - k);
+        const double aic = kk * std::log(Variance(sum, squares, kk)) +
+                           (rest - 1) * std::log(Variance(total - sum, totalSq - squares, rest));
+        if (bestK == k - 1) afterBest = aic;
+        if (bestK < 0 || aic < best) {
+            best = aic;
+            bestK = k;
+            beforeBest = prev;
+            afterBest = aic;
+        }
+        prev = aic;
+    }
+    // Between samples: the vertex of the parabola through the minimum and
+    // its neighbours, and the onset lies half a sample before the first
+    // sample of the new sound.
+    double shift = 0;
+    const double curve = beforeBest - 2 * best + afterBest;
+    if (bestK > 2 && bestK < n - 2 && curve > 0) shift = std::clamp(0.5 * (beforeBest - afterBest) / curve, -0.5, 0.5);
+    return static_cast<double>(bestK) + shift - 0.5;
+}
+
+namespace {
+
+// The fit moves a crack's onset later than the split by at most this: a
+// converter's ringing before a crack pulls the split a few samples early,
+// while anything more is the fit following a wavering envelope.
+constexpr double kLatestMs = 0.15;
+
+std::int64_t Count(double ms, int rate) { return std::max<std::int64_t>(1, std::llround(ms * rate / 1000)); }
+
+// RMS of x over the window of `half` samples either side of i.
+double Envelope(std::span<const float> x, std::int64_t i, std::int64_t half)
+{
+    return std::sqrt(MeanSquare(x, i - half, i + half + 1));
+}
+
+// Where the envelope first reaches `level` after `from` (between samples), or -1.
+double Reach(std::span<const float> x, std::int64_t from, std::int64_t to, std::int64_t half, double level)
+{
+    double previous = Envelope(x, from - 1, half);
+    for (std::int64_t i = from; i < to; ++i) {
+        const double e = Envelope(x, i, half);
+        if (e >= level) return static_cast<double>(i - 1) + (e > previous ? (level - previous) / (e - previous) : 1.0);
+        previous = e;
+    }
+    return -1;
+}
+
+// Where the envelope last rose through `level` before `before`, for good:
+// a noisy thud's envelope dips below it for a moment on its way up, so the
+// rise starts only where it stayed below for a whole window.
+double LastRise(std::span<const float> x, std::int64_t before, std::int64_t earliest, std::int64_t half, double level)
+{
+    std::int64_t i = before;
+    std::int64_t below = 0;
+    std::int64_t crossing = before;
+    while (i > earliest && below <= 2 * half) {
+        --i;
+        if (Envelope(x, i, half) >= level) {
+            below = 0;
+            crossing = i;
+        } else {
+            ++below;
+        }
+    }
+    const double under = Envelope(x, crossing - 1, half), over = Envelope(x, crossing, half);
+    return static_cast<double>(crossing - 1) + (over > under ? std::clamp((level - under) / (over - under), 0.0, 1.0) : 1.0);
+}
+
+}  // namespace
+
+double RiseOnset(std::span<const float> x, double coarse, int rate)
+{
+    const auto k = static_cast<std::int64_t>(std::floor(coarse));
+    const std::int64_t half = std::max<std::int64_t>(1, Count(0.05, rate));
+    const double background = std::sqrt(MeanSquare(x, k - Count(3, rate), k - Count(0.3, rate)));
+    double peak = 0;
+    for (std::int64_t i = k; i < k + Count(1.5, rate); ++i) peak = std::max(peak, Envelope(x, i, half));
+    // The straight part of the rise: from well above the background to
+    // three fifths of the peak.
+    const double low = std::max(0.2 * peak, 1.5 * background);
+    const double high = 0.6 * peak;
+    if (peak <= 0 || low >= 0.45 * peak) return coarse;
+    const double upper = Reach(x, k - Count(0.25, rate), k + Count(1.5, rate), half, high);
+    if (upper < 0) return coarse;
+    const double lower = LastRise(x, static_cast<std::int64_t>(std::floor(upper)), k - Count(1, rate), half, low);
+    if (upper <= lower) return coarse;
+    const double slope = (high - low) / (upper - lower);
+    const double onset = lower - (low - background) / slope;
+    // Only a crack (up within two envelope windows) may move later than
+    // the split, and only a little; a swell only earlier.
+    const bool crack = upper - lower <= static_cast<double>(2 * (2 * half + 1));
+    const double latest = crack ? static_cast<double>(Count(kLatestMs, rate)) : 0.0;
+    return std::clamp(onset, coarse - static_cast<double>(Count(1, rate)), coarse + latest);
+}
+
+double MeanSquare(std::span<const float> x, std::int64_t begin, std::int64_t end)
+{
+    begin = std::max<std::int64_t>(begin, 0);
+    end = std::min<std::int64_t>(end, static_cast<std::int64_t>(x.size()));
+    if (end <= begin) return 0;
+    double e = 0;
+    for (std::int64_t i = begin; i < end; ++i) e += double{x[static_cast<std::size_t>(i)]} * x[static_cast<std::size_t>(i)];
+    return e / static_cast<double>(end - begin);
+}
+
+double Likeness(std::span<const float> report, std::span<const float> other, int maxLag)
+{
+    const std::size_t length = report.size();
+    if (length == 0 || maxLag < 0 || other.size() < length + 2 * static_cast<std::size_t>(maxLag)) return 0;
+    double rr = 0;
+    for (float v : report) rr += double{v} * v;
+    double best = 0;
+    for (int lag = 0; lag <= 2 * maxLag; ++lag) {
+        double ro = 0, oo = 0;
+        for (std::size_t k = 0; k < length; ++k) {
+            const double o = other[k + static_cast<std::size_t>(lag)];
+            ro += report[k] * o;
+            oo += o * o;
+        }
+        if (rr > 0 && oo > 0) best = std::max(best, ro / std::sqrt(rr * oo));
+    }
+    return best;
+}
+
+double OnsetSigma(double riseSamples, double backgroundRms, double peak)
+{
+    const double blur = peak > 0 ? std::max(riseSamples, 1.0) * backgroundRms / peak : riseSamples;
+    return std::sqrt(blur * blur + 1.0 / 12);
+}
+
+}  // namespace quorvel

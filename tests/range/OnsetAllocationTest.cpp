@@ -1,0 +1,58 @@
+// The onset detector runs on the capture thread's hand-over: nothing may be
+// allocated while it is fed. This file counts every operator new while a
+// session with shots, echoes, neighbours and misses is fed block by block.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "RangeRig.h"
+
+namespace {
+std::atomic<bool> counting{false};
+std::atomic<long> allocations{0};
+}  // namespace
+
+void* operator new(std::size_t size)
+{
+    if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+using namespace range_test;
+
+namespace {
+
+struct Tally final : OnsetSink {
+    void Onset(const OnsetEvent& e) override { shots += e.kind == OnsetEventKind::Shot; }
+    int shots = 0;
+};
+
+}  // namespace
+
+TEST(OnsetDetector, AllocatesNothingWhileFed)
+{
+    Scene scene = Garage(96000, 31);
+    scene.neighboursPerMinute = 30;
+    const Session session = MakeSession(scene, 5);
+    OnsetDetector detector(SetupAfter(scene, session.calibration));
+    detector.Rehearse(session.calibration.samples);
+    Tally tally;
+    const std::vector<std::uint8_t>& sound = session.string.samples;
+    allocations = 0;
+    counting = true;
+    for (std::size_t at = 0; at < sound.size(); at += kBlockSize) {
+        detector.Feed(std::span<const std::uint8_t>(sound).subspan(at, std::min<std::size_t>(kBlockSize, sound.size() - at)), tally);
+    }
+    detector.Finish(tally);
+    counting = false;
+    EXPECT_EQ(allocations.load(), 0);
+    EXPECT_GE(tally.shots, 3) << "the session must really have had shots in it";
+}

@@ -1,0 +1,200 @@
+// The onset method on scenes with known answers, and on input that must
+// never make it guess.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "RangeRig.h"
+
+using namespace range_test;
+
+namespace {
+
+Scene With(Scene s, void (*change)(Scene&))
+{
+    change(s);
+    return s;
+}
+
+}  // namespace
+
+// Each shot's flight time within a tolerance of the truth, on the kinds of
+// scene that trip a fixed volume: a slow thud, a clipping report, a low
+// rate, a room's echoes, a hard backstop returning the report before a
+// quieter impact, neighbours firing into the impact window. Shots whose
+// impact stands less than 10 dB above the rest are only counted as found.
+TEST(OnsetDetector, TimesBothSoundsAtTheirOnsets)
+{
+    struct Row {
+        const char* name;
+        Scene scene;
+        double toleranceUs;  // for every clear shot
+        int mayMiss;         // clear shots allowed outside it
+    };
+    const Row rows[] = {
+        {"plate, open field, 96 kHz", Field(96000, 1), 30, 0},
+        // A thud is timed late by a fraction of its swell (see the README).
+        {"trap rising over 0.8 ms, 48 kHz", With(Field(48000, 2), [](Scene& s) { s.target = Target::Trap, s.trapRiseMs = 0.8; }), 800, 0},
+        {"5 m at 300 m/s, 22 kHz", With(Field(22050, 3), [](Scene& s) { s.distance = 5, s.velocity = 300, s.micSide = 0.4; }), 90, 0},
+        {"report clipping, 44.1 kHz", With(Field(44100, 4), [](Scene& s) { s.reportPeak = 2; }), 40, 0},
+        // Early reflections crowd the first milliseconds of a small room.
+        {"garage echoes, 48 kHz", With(Garage(48000, 5), [](Scene& s) { s.rt60 = 0.3, s.distance = 5, s.impactDb = 0; }), 60, 1},
+        {"hard backstop, echo before a quieter impact", With(Field(96000, 6), [](Scene& s) {
+             s.size.x = s.gun.x + s.distance + 1, s.reflection[kBackstop] = 0.95, s.impactDb = -12; }), 30, 0},
+        {"neighbours into the window", With(Field(96000, 7), [](Scene& s) {
+             s.neighboursInWindows = true, s.neighboursPerMinute = 20, s.neighbourLane = 1.5; }), 30, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Session session = MakeSession(row.scene, 8);
+        int falseShots = 0;
+        const std::vector<double> errors = ErrorsUs(session.string, Measure(SetupAfter(row.scene, session.calibration), session), &falseShots);
+        int clear = 0, off = 0, found = 0;
+        for (std::size_t k = 0; k < errors.size(); ++k) {
+            found += std::isfinite(errors[k]);
+            if (session.string.shots[k].snrDb < 10) continue;
+            ++clear;
+            off += !(std::abs(errors[k]) <= row.toleranceUs);
+        }
+        EXPECT_GE(clear, 3);
+        EXPECT_LE(off, row.mayMiss) << ::testing::PrintToString(errors);
+        EXPECT_GE(found, 7);
+        EXPECT_EQ(falseShots, 0);
+    }
+}
+
+// What must be a miss with its reason, or nothing at all: never a shot.
+TEST(OnsetDetector, SaysWhyInsteadOfGuessing)
+{
+    const Scene field = Field(22050, 12);
+    const Session session = MakeSession(field, 3);
+    const OnsetSetup learnt = SetupAfter(field, session.calibration);
+
+    // No impact: a report, then nothing the window can hear.
+    const Scene silentTarget = With(field, [](Scene& s) { s.impactDb = -300; });
+    const Heard unheard = Measure(learnt, MakeSession(silentTarget, 3));
+    EXPECT_EQ(unheard.Count(OnsetEventKind::Shot), 0);
+    EXPECT_EQ(unheard.Count(OnsetEventKind::Miss), 3);
+    for (const OnsetEvent& e : unheard.events) {
+        if (e.kind == OnsetEventKind::Miss) {
+            EXPECT_EQ(e.reason, OnsetMiss::NoImpact);
+        }
+    }
+
+    // A rate too low for the distance: the window spans a handful of samples.
+    OnsetSetup coarse = learnt;
+    coarse.windowStart = 2;
+    coarse.windowEnd = 9;
+    const Heard tooLow = Measure(coarse, session);
+    EXPECT_EQ(tooLow.Count(OnsetEventKind::Shot), 0);
+    EXPECT_EQ(tooLow.Count(OnsetEventKind::Miss), 3);
+    for (const OnsetEvent& e : tooLow.events) EXPECT_EQ(e.reason, OnsetMiss::RateTooLow);
+
+    // Only neighbours: another gun's report never starts a shot.
+    const Scene busy = With(field, [](Scene& s) { s.neighboursPerMinute = 40, s.neighbourLane = 1.5; });
+    Session neighboursOnly;
+    neighboursOnly.calibration = session.calibration;
+    neighboursOnly.string = MakeRecording(busy, 0, 20, 5);
+    ASSERT_GE(neighboursOnly.string.neighbours.size(), 5u);
+    const Heard others = Measure(learnt, neighboursOnly);
+    EXPECT_EQ(others.Count(OnsetEventKind::Shot), 0);
+    EXPECT_EQ(others.Count(OnsetEventKind::Muzzle), 0);
+    EXPECT_GE(others.Count(OnsetEventKind::OtherGun), 3);
+}
+
+// Hostile input: nothing crashes, nothing is invented.
+TEST(OnsetDetector, BadInputGivesNoShot)
+{
+    struct Row {
+        const char* name;
+        int rate;
+        std::int64_t windowStart, windowEnd;
+        std::vector<std::uint8_t> sound;
+    };
+    std::vector<std::uint8_t> alternating(50000);
+    for (std::size_t i = 0; i < alternating.size(); ++i) alternating[i] = i % 2 ? 255 : 0;
+    const Row rows[] = {
+        {"nothing at all", 96000, 2400, 19200, {}},
+        {"a rate of 0", 0, 0, 0, std::vector<std::uint8_t>(30000, 255)},
+        {"a rate of 1", 1, 0, 0, alternating},
+        {"all clipped high", 48000, 1200, 9600, std::vector<std::uint8_t>(200000, 255)},
+        {"all clipped, alternating", 22050, 551, 4410, alternating},
+        {"an empty window", 22050, 4410, 551, alternating},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        OnsetSetup setup;
+        setup.sampleRate = row.rate;
+        setup.windowStart = row.windowStart;
+        setup.windowEnd = row.windowEnd;
+        OnsetDetector detector(setup);
+        Heard heard;
+        detector.Feed(row.sound, heard);
+        detector.Feed({}, heard);
+        detector.Finish(heard);
+        EXPECT_EQ(heard.Count(OnsetEventKind::Shot), 0);
+        for (const OnsetEvent& e : heard.events) EXPECT_TRUE(std::isfinite(e.muzzle) && std::isfinite(e.impact) && std::isfinite(e.sigma));
+    }
+}
+
+// The same events whatever the blocks the sound arrives in, each shot
+// within one capture block of its impact, in time order.
+TEST(OnsetDetector, GivesTheSameEventsForAnyBlockSize)
+{
+    const Scene scene = With(Garage(44100, 14), [](Scene& s) { s.neighboursPerMinute = 20; });
+    const Session session = MakeSession(scene, 4);
+    const OnsetSetup setup = SetupAfter(scene, session.calibration);
+    const Heard whole = Measure(setup, session, session.string.samples.size());
+    ASSERT_GE(whole.Count(OnsetEventKind::Shot), 3);
+    for (const std::size_t block : {std::size_t{1}, std::size_t{97}, std::size_t{4096}, std::size_t{kBlockSize}}) {
+        SCOPED_TRACE(block);
+        const Heard split = Measure(setup, session, block);
+        ASSERT_EQ(split.events.size(), whole.events.size());
+        for (std::size_t k = 0; k < whole.events.size(); ++k) {
+            EXPECT_EQ(split.events[k].kind, whole.events[k].kind);
+            EXPECT_EQ(split.events[k].muzzle, whole.events[k].muzzle);
+            EXPECT_EQ(split.events[k].impact, whole.events[k].impact);
+            EXPECT_EQ(split.events[k].sigma, whole.events[k].sigma);
+        }
+    }
+    // Reported while the block after the impact is fed, and in order.
+    OnsetDetector detector(setup);
+    Heard live;
+    double last = 0;
+    for (std::size_t at = 0; at < session.string.samples.size(); at += kBlockSize) {
+        const std::size_t count = std::min<std::size_t>(kBlockSize, session.string.samples.size() - at);
+        const std::size_t before = live.events.size();
+        detector.Feed(std::span<const std::uint8_t>(session.string.samples).subspan(at, count), live);
+        for (std::size_t k = before; k < live.events.size(); ++k) {
+            if (live.events[k].kind != OnsetEventKind::Shot) continue;
+            EXPECT_LT(static_cast<double>(at), live.events[k].impact + kBlockSize);
+            EXPECT_GE(live.events[k].muzzle, last);
+            last = live.events[k].muzzle;
+        }
+    }
+}
+
+// The report a calibration teaches, as a settings line and back.
+TEST(ReportSignature, GoesIntoTheSettingsFileAndBack)
+{
+    const Scene scene = Field(48000, 15);
+    const Session session = MakeSession(scene, 1);
+    const ReportSignature learnt = LearnReport(session.calibration.samples, scene.rate,
+                                               static_cast<std::int64_t>(session.calibration.shots[0].muzzle));
+    ASSERT_FALSE(learnt.Empty());
+    EXPECT_NEAR(learnt.pulseMs, 0.11, 0.05);
+    const auto back = ReportSignature::FromText(learnt.ToText());
+    ASSERT_TRUE(back);
+    EXPECT_EQ(*back, learnt);
+    EXPECT_EQ(Mismatch(*back, learnt), 0);
+    const std::string text = learnt.ToText();
+    for (const std::string& bad : {std::string(), std::string("garbage"), text.substr(0, text.size() - 3) + ",x", text + ",1",
+                                  std::string("rate=0 pulse=1 length=1 peak=1 bands=0,0,0,0,0,0,0,0"),
+                                  std::string("rate=96000 pulse=nan length=1 peak=1 bands=0,0,0,0,0,0,0,0")}) {
+        EXPECT_FALSE(ReportSignature::FromText(bad)) << bad;
+    }
+    EXPECT_TRUE(LearnReport({}, 48000, 0).Empty());
+    EXPECT_TRUE(LearnReport(session.calibration.samples, 0, 100).Empty());
+}

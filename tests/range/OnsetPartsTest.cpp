@@ -1,0 +1,133 @@
+// The onset method's parts on sounds made by hand: where the AIC split and
+// the rise fit put an onset, what counts as the same report, what the echo
+// map takes for an echo.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <random>
+
+#include "EchoMap.h"
+#include "OnsetPicker.h"
+#include "RangeRig.h"
+#include "Sounds.h"
+
+using namespace range_test;
+
+namespace {
+
+// Background noise, then from `onset` (fractional) a sound of `peak` whose
+// envelope rises over `riseSamples` (0: at once) and rings at a fifth of
+// the rate; 8-bit rounding as the card gives it.
+std::vector<float> Sound(std::size_t n, double onset, double peak, double riseSamples, double noise, std::uint32_t seed)
+{
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> white(0, noise);
+    std::vector<float> x(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const double t = static_cast<double>(i) - onset;
+        double v = white(rng);
+        if (t >= 0) {
+            const double envelope = riseSamples > 0 ? std::min(1.0, t / riseSamples) : 1.0;
+            v += peak * envelope * std::cos(2 * std::numbers::pi * t / 5) * std::exp(-t / 200);
+        }
+        x[i] = static_cast<float>(std::round(v));
+    }
+    return x;
+}
+
+}  // namespace
+
+// What a flight time needs: the interval between two onsets. A report (a
+// crack) and an impact (a crack, or a swell drawn back along its rise) are
+// timed alike, whatever the noise under them and where they fall between
+// samples.
+TEST(OnsetPicker, TimesTwoSoundsAlike)
+{
+    struct Row {
+        const char* name;
+        double peak, rise, noise, toleranceSamples;
+    };
+    const Row rows[] = {
+        {"crack in silence", 60, 0, 0.3, 1.0},
+        {"crack in noise", 60, 0, 3, 1.5},
+        {"faint crack", 15, 0, 3, 2.5},
+        {"swell over 40 samples", 60, 40, 1, 10},
+        {"swell in noise", 60, 40, 4, 14},
+    };
+    auto onsetOf = [](const std::vector<float>& x) { return RiseOnset(x, AicOnset(x), 96000); };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        for (std::uint32_t seed = 1; seed <= 5; ++seed) {
+            const double reportAt = 200 + 0.17 * seed, impactAt = 200 + 0.29 * seed;
+            const double report = onsetOf(Sound(320, reportAt, 70, 0, 0.5, seed + 50));
+            const double impact = onsetOf(Sound(320, impactAt, row.peak, row.rise, row.noise, seed));
+            EXPECT_NEAR(impact - report, impactAt - reportAt, row.toleranceSamples) << "seed " << seed;
+        }
+    }
+    EXPECT_EQ(AicOnset(std::vector<float>(5, 1.0F)), 2.5);
+}
+
+// The same gun within a dB of level is the same report; a gun whose pulse
+// is half as long again, or a third shorter, is another.
+TEST(ReportSignature, TellsTheShootersGunFromAnother)
+{
+    const int rate = 48000;
+    auto signature = [&](double pulseMs, double level, std::uint32_t gunSeed) {
+        const Wave report = Report(MakeGun(pulseMs, gunSeed), level, rate * 4);
+        std::vector<float> x(report.samples.size() / 4);
+        for (std::size_t i = 0; i < x.size(); ++i) x[i] = 60 * report.samples[i * 4];
+        return SignatureAt(x, static_cast<double>(report.onset) / 4, rate);
+    };
+    // The detector's limit lies between: three times the own reports'
+    // typical stray, at least 0.3.
+    const ReportSignature ours = signature(0.3, 1, 7);
+    EXPECT_LT(Mismatch(ours, signature(0.3, 0.89, 7)), 0.15);
+    EXPECT_LT(Mismatch(ours, signature(0.3, 1.12, 7)), 0.15);
+    EXPECT_GT(Mismatch(ours, signature(0.45, 1, 8)), 0.5);
+    EXPECT_GT(Mismatch(ours, signature(0.2, 1, 9)), 0.5);
+    EXPECT_EQ(Mismatch(ours, ReportSignature{}), 0) << "nothing learnt: no judgement";
+}
+
+// An echo repeats what earlier shots heard at that delay; an impact there
+// is louder or another sound; beyond what was heard there is no judgement.
+TEST(EchoMap, KnowsTheRoomsEchoesFromEarlierShots)
+{
+    const std::vector<float> echo = Sound(120, 10, 20, 0, 0.5, 3);
+    EchoMap map(400);
+    for (int shot = 0; shot < 3; ++shot) {
+        const std::vector<float> heard = Sound(120, 10, 20, 0, 0.5, 10 + static_cast<std::uint32_t>(shot));
+        for (std::size_t k = 0; k < 300; ++k) map.Add(k, k >= 100 && k < 220 ? heard[k - 100] : 0.0F);
+    }
+    std::vector<float> louder = echo;
+    for (float& v : louder) v *= 4;
+    std::vector<float> other = Sound(120, 10, 20, 0, 0.5, 3);
+    for (std::size_t i = 0; i < other.size(); ++i) other[i] = 20 * std::sin(static_cast<float>(i) * 0.9F) * (i > 10);
+    EXPECT_EQ(map.Repeats(echo, 100, 2), true);
+    EXPECT_EQ(map.Repeats(louder, 100, 2), false);
+    EXPECT_EQ(map.Repeats(other, 100, 2), false);
+    EXPECT_EQ(map.Repeats(echo, 250, 2), std::nullopt) << "no shot was heard past 300";
+    map.Clear();
+    EXPECT_EQ(map.Repeats(echo, 100, 2), std::nullopt);
+}
+
+// A calibration that learnt another gun's report (someone fired during it):
+// the shooter's own reports take its place within a few shots.
+TEST(OnsetDetector, LearnsTheShootersReportWhenTheCalibrationHeardAnother)
+{
+    const Scene scene = Field(48000, 41);
+    const Session session = MakeSession(scene, 10);
+    OnsetSetup setup = SetupAfter(scene, session.calibration);
+    Scene other = scene;
+    other.reportMs = 0.5;
+    other.gunSeed += 99;
+    const Session neighbour = MakeSession(other, 1);
+    setup.report = LearnReport(neighbour.calibration.samples, scene.rate, static_cast<std::int64_t>(neighbour.calibration.shots[0].muzzle));
+    ASSERT_GT(Mismatch(setup.report, SetupAfter(scene, session.calibration).report), 1);
+    Session plain = session;
+    plain.calibration.samples.assign(100, 128);
+    const std::vector<double> errors = ErrorsUs(session.string, Measure(setup, plain));
+    int measured = 0;
+    for (std::size_t k = 3; k < errors.size(); ++k) measured += std::abs(errors[k]) < 100;
+    EXPECT_GE(measured, 6) << ::testing::PrintToString(errors);
+}
