@@ -207,10 +207,12 @@ void SuggestImpact(std::span<const std::uint8_t> samples, int sampleRate, const 
     }
     const std::int64_t rise = std::max(w.opens, found);
     const int ringing = PeakOf(samples, w.opens, rise);
-    advice.impactPeak = PeakOf(samples, rise, std::min(rise + ms, w.closes + 1));
+    // Its peak stands above the background (LoudestRise asked that), so
+    // only the report's ringing can drown it.
+    advice.impactPeak = PeakOf(samples, found, std::min(found + ms, w.closes + 1));
     const int floor = std::max(ringing, advice.noisePeak);
     if (advice.impactPeak <= floor + 2) {
-        advice.problem = ringing >= advice.noisePeak ? kProblemRinging : kProblemBackground;
+        advice.problem = kProblemRinging;
         return;
     }
     advice.impactVolume = floor + std::max(1, (advice.impactPeak - floor) / 3);

@@ -120,13 +120,19 @@ TEST(LevelSuggestion, SaysWhyWhenNoPairOfVolumesWorks)
         double muzzleLevel, impactLevel, echoLevel, velocityMin;
         bool shot;
         const char* problem;
+        const char* warning = "";
+        double riseMs = 0, noiseSd = 0, laterMs = 0, laterLevel = 0;  // a later sound, from the report
     };
     const Row rows[] = {
         {"an echo louder than the impact", 0.8, 0.3, 0.6, 50, true, kProblemRinging},
-        {"clipping", 1.3, 0.45, 0, 50, true, kProblemClipping},
+        {"a report that clips", 1.3, 0.45, 0, 50, true, "", kWarningClipping},
         {"no impact", 0.8, 0, 0, 50, true, kProblemNoImpact},
         {"the impact after the window", 0.8, 0.45, 0, 300, true, kProblemNoImpact},
         {"background only", 0.8, 0.45, 0, 50, false, kProblemBackground},
+        // The muzzle volume over a loud background is crossed long after the report began.
+        {"a report rising slowly out of a loud background", 0.8, 0.45, 0, 50, true, kProblemBackground, "", 6, 0.03},
+        // A sound later on louder than the impact is background: no impact stands out.
+        {"an impact no louder than the background", 0.8, 0.12, 0, 50, true, kProblemNoImpact, "", 0, 0, 1000, 0.3},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -135,9 +141,13 @@ TEST(LevelSuggestion, SaysWhyWhenNoPairOfVolumesWorks)
         if (row.impactLevel == 0) r.shots[0].impactDelay = 0;
         r.echoMs = row.echoLevel > 0 ? 30 : 0;
         r.echoLevel = row.echoLevel;
+        r.riseMs = row.riseMs;
+        r.noiseSd = row.noiseSd;
+        if (row.laterLevel > 0) r.shots.push_back({r.shots[0].muzzleSample + static_cast<std::int64_t>(row.laterMs * 48), 0, row.laterLevel, 0});
         if (!row.shot) r.shots.clear();
         const LevelAdvice advice = SuggestLevels(synth::SynthesizeEightBit(r), 48000, WindowAt(48000, row.velocityMin));
         EXPECT_EQ(advice.problem, row.problem);
+        EXPECT_EQ(advice.warning, row.warning);
     }
 }
 
