@@ -17,10 +17,16 @@ class BenchHost final : public AnalysisHost {
 public:
     std::string VolumeBox(bool muzzle) const override { return muzzle ? muzzle_ : impact_; }
     void SetVolumeBox(bool muzzle, const std::string& text) override { (muzzle ? muzzle_ : impact_) = text; }
-    std::pair<std::int16_t, std::int16_t> TakeVolumes() override
+    DetectionSetup TakeSearchSetup(std::int32_t rate) override
     {
-        return {static_cast<std::int16_t>(std::stoi(muzzle_)), static_cast<std::int16_t>(std::stoi(impact_))};
+        DetectionSetup setup;
+        setup.sampleRate = rate;
+        setup.window = WindowFor(1000.0 / rate);
+        setup.muzzleVolume = static_cast<std::int16_t>(std::stoi(muzzle_));
+        setup.impactVolume = static_cast<std::int16_t>(std::stoi(impact_));
+        return setup;
     }
+    DetectionMethod Method() const override { return DetectionMethod::Threshold; }
     TriggerWindow WindowFor(double t) override { return CalcTriggerWindow(10, 50, 400, t); }
     const Settings& Record() const override { return record_; }
     std::string_view SpeedUnit() const override { return " m/s "; }
@@ -53,7 +59,7 @@ struct Bench {
         QApplication::processEvents();
     }
     BenchHost host;
-    FakeClock clock;
+    ManualClock clock;
     FakeDialogs dialogs;
     FakeFileDialogs files;
     FakeSoundOutput output;

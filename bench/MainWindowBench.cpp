@@ -39,7 +39,7 @@ struct BenchWindow {
     std::filesystem::path dir;
     FakeLiveDevice device;
     FakeAudioInputs inputs;
-    FakeClock clock;
+    ManualClock clock;
     FakeDialogs dialogs;
     FakeShell shell;
     FakeFileDialogs fileDialogs;

@@ -32,7 +32,7 @@ const std::string& FieldRecording()
 }
 
 struct Count final : MeasureListener {
-    void Measured(const MeasuredEvent&) override { ++events; }
+    void Measured(const MeasuredShot&) override { ++events; }
     int events = 0;
 };
 

@@ -9,7 +9,7 @@
 #include "Clock.h"
 #include "OnsetDetector.h"
 #include "Session.h"
-#include "ShotDetector.h"
+#include "ThresholdDetector.h"
 
 namespace {
 
@@ -61,7 +61,7 @@ void BM_ThresholdBlocks(benchmark::State& state)
     const TriggerWindow w = CalcTriggerWindow(25, 50, 400, 1000.0 / 96000);
     detection.WindowStart = w.start;
     detection.WindowEnd = w.end;
-    FakeClock clock;
+    ManualClock clock;
     std::size_t b = 0;
     for (auto _ : state) {
         const int slot = static_cast<int>(b % kBlockCount) + 1;

@@ -6,7 +6,8 @@
 
 #include <cstdlib>
 
-#include "ShotDetector.h"
+#include "NumberText.h"
+#include "ThresholdDetector.h"
 
 namespace quorvel::reference {
 

@@ -31,7 +31,10 @@ ShotString TenThousandShots()
 void BM_ShotIntoLongString(benchmark::State& state)
 {
     const ShotString base = TenThousandShots();
-    ShotString string = base;
+    ManualClock clock;
+    ShotRouter router(clock);
+    ShotString& string = router.String();
+    string = base;
     Settings record;
     record.VelocityMin = 200;
     record.VelocityMax = 300;
@@ -39,18 +42,19 @@ void BM_ShotIntoLongString(benchmark::State& state)
     FakeDialogs dialogs;
     FakeFileDialogs files;
     ResultsWindow window(string, record, units, dialogs, files);
+    router.SetListener(&window);
     window.show();
     QApplication::processEvents();
     auto* chart = window.findChild<QWidget*>("picHistory");
-    ShotResult shot;
-    shot.MuzzleVelocity = 251.2;
-    shot.PelletMass = 0.547;
-    shot.ShotNumber = 10001;
+    MeasuredShot shot;
+    shot.result.MuzzleVelocity = 251.2;
+    shot.result.PelletMass = 0.547;
     for (auto _ : state) {
         state.PauseTiming();
         string = base;
+        router.SetCount(10000);
         state.ResumeTiming();
-        window.FillData(shot);
+        router.Route(shot);
         chart->repaint();
         window.repaint();
     }

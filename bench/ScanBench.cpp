@@ -10,7 +10,7 @@
 #include <streambuf>
 
 #include "Analyzer.h"
-#include "ShotDetector.h"
+#include "ThresholdDetector.h"
 #include "ShotSynth.h"
 #include "ReferenceScan.h"
 
@@ -64,7 +64,8 @@ void RunScan(benchmark::State& state, const SampleArray& ring, Scan scan)
 void BM_ScanBlock(benchmark::State& state)
 {
     const SampleArray ring = state.range(0) == 0 ? NoiseRing() : ShotRing();
-    RunScan(state, ring, quorvel::BlockLookTriggers);
+    RunScan(state, ring, [](DetectionState& st, const std::uint8_t* a, int block, std::int16_t muzzle, std::int16_t impact,
+                          Clock& clock) { return quorvel::BlockLookTriggers(st, a, block, muzzle, impact, clock); });
     state.SetLabel(state.range(0) == 0 ? "noise" : "shot");
 }
 

@@ -35,6 +35,10 @@ inline std::span<std::uint8_t> BlockOf(SampleArray& samples, int block)
 {
     return std::span<std::uint8_t>(samples.data() + BlockStart(block), kBlockSize);
 }
+inline std::span<const std::uint8_t> BlockOf(const SampleArray& samples, int block)
+{
+    return std::span<const std::uint8_t>(samples.data() + BlockStart(block), kBlockSize);
+}
 
 // Copies the ring into a waveform in time order: the block after
 // `currentBlock` first, block `currentBlock` last. Nothing happens while no

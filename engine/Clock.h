@@ -45,8 +45,9 @@ double DaysOf(const CivilTime& t);
 double DaysOf(const std::tm& local);
 std::tm TmOf(const CivilTime& t);
 
-// A clock that says what it is told.
-class FakeClock final : public Clock {
+// A clock that says what it is told: the time a recording's sound took,
+// when a file is measured as if it were recorded.
+class ManualClock final : public Clock {
 public:
     double NowMs() override { return ms; }
     double NowDays() override { return days; }

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "OnsetPicker.h"
-#include "ShotDetector.h"
+#include "ThresholdDetector.h"
 
 namespace quorvel {
 

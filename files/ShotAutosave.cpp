@@ -3,6 +3,7 @@
 #include <clocale>
 #include <ctime>
 
+#include "Clock.h"
 #include "ShotDataFile.h"
 #include "WaveFile.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "CaptureRing.h"
-#include "ShotDetector.h"
+#include "ShotResult.h"
 
 namespace quorvel {
 

@@ -1,5 +1,7 @@
 #include "ShotDataFile.h"
 
+#include "Clock.h"
+
 #include "FileWrites.h"
 
 #include <cerrno>

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "ShotDetector.h"
+#include "ShotResult.h"
 
 namespace quorvel {
 

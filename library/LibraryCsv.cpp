@@ -26,7 +26,7 @@ std::string StringsCsv(const std::vector<StoredString>& strings, const ShownUnit
     for (const StoredString& s : strings) {
         const std::string string = CsvField(s.info.name) + "," + CsvField(s.info.gun) + "," + CsvField(s.info.pellet);
         for (const StoredShot& shot : s.shots) {
-            if (shot.kind != ShotKind::Shot || !shot.muzzleVelocity) continue;
+            if (shot.kind != ShotOutcome::Shot || !shot.muzzleVelocity) continue;
             out += string + "," + std::to_string(shot.number.value_or(0)) + "," + LocalIsoWithOffset(shot.timeUtc) +
                    "," + GeneralNumber(units.Speed(*shot.muzzleVelocity)) + "," +
                    GeneralNumber(units.Speed(shot.averageVelocity.value_or(0))) + "," + speed + "," +

@@ -19,13 +19,6 @@ std::optional<double> OptionalReal(const sql::Statement& s, int column)
     return s.IsNull(column) ? std::nullopt : std::optional<double>(s.Real(column));
 }
 
-ShotKind KindFromText(const std::string& text)
-{
-    if (text == "no impact") return ShotKind::NoImpact;
-    if (text == "max velocity") return ShotKind::MaxVelocity;
-    return ShotKind::Shot;
-}
-
 // Velocities and energy of the shots that count, string by string, from
 // one pass over every shot in string order: far quicker than a query per
 // string, and the statistics are the program's own, not SQL's.

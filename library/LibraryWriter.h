@@ -17,27 +17,28 @@
 
 #include "PendingJobs.h"
 #include "ShotLibrary.h"
+#include "ShotStore.h"
 
 namespace quorvel {
 
-class LibraryWriter {
+class LibraryWriter final : public ShotStore {
 public:
     // `tell` is called on the writer's thread with a message for the
     // shooter: trouble, or good news after it.
     using Tell = std::function<void(bool trouble, const std::string& message)>;
     LibraryWriter(std::string path, Tell tell, std::chrono::milliseconds retry = std::chrono::seconds(3));
-    ~LibraryWriter();
+    ~LibraryWriter() override;
     LibraryWriter(const LibraryWriter&) = delete;
     LibraryWriter& operator=(const LibraryWriter&) = delete;
 
     // Strings are named by the recorder's own ids (see StringIds).
-    void Store(const StringInfo& string, const StoredShot& shot);
-    void Update(const StringInfo& info);
-    void SetExcluded(std::int64_t stringId, int number, bool excluded, const std::string& reason);
-    void SetWaveform(std::int64_t stringId, int number, const std::string& path);
+    void Store(const StringInfo& string, const StoredShot& shot) override;
+    void Update(const StringInfo& info) override;
+    void SetExcluded(std::int64_t stringId, int number, bool excluded, const std::string& reason) override;
+    void SetWaveform(std::int64_t stringId, int number, const std::string& path) override;
     // The library's id of a recorder's string (the same until it was stored
     // under another).
-    std::int64_t LibraryId(std::int64_t recorderId) const;
+    std::int64_t LibraryId(std::int64_t recorderId) const override;
 
     // Waits until everything queued is written; false when `deadline`
     // passed first.

@@ -131,8 +131,7 @@ StoredShot ReadShotFields(Reader& r)
     s.stringId = r.Int();
     s.number = r.Maybe<int>();
     s.timeUtc = r.Text();
-    const std::string kind = r.Text();
-    s.kind = kind == "no impact" ? ShotKind::NoImpact : kind == "max velocity" ? ShotKind::MaxVelocity : ShotKind::Shot;
+    s.kind = KindFromText(r.Text());
     s.muzzleVelocity = r.Maybe<double>();
     s.averageVelocity = r.Maybe<double>();
     s.energy = r.Maybe<double>();

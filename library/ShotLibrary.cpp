@@ -40,14 +40,23 @@ std::string FolderOf(const std::string& path)
 
 }  // namespace
 
-const char* KindText(ShotKind kind)
+const char* KindText(ShotOutcome kind)
 {
     switch (kind) {
-    case ShotKind::NoImpact: return "no impact";
-    case ShotKind::MaxVelocity: return "max velocity";
-    case ShotKind::Shot: break;
+    case ShotOutcome::NoImpact: return "no impact";
+    case ShotOutcome::TooClose: return "max velocity";
+    case ShotOutcome::RateTooLow: return "rate too low";
+    case ShotOutcome::Shot: break;
     }
     return "shot";
+}
+
+ShotOutcome KindFromText(const std::string& text)
+{
+    for (const ShotOutcome kind : {ShotOutcome::NoImpact, ShotOutcome::TooClose, ShotOutcome::RateTooLow}) {
+        if (text == KindText(kind)) return kind;
+    }
+    return ShotOutcome::Shot;
 }
 
 ShotLibrary::Opened ShotLibrary::Open(const std::string& path, bool check)

@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "Detection.h"
 #include "Sqlite.h"
 #include "StringStatistics.h"
 
@@ -23,8 +24,9 @@ namespace quorvel {
 
 inline constexpr int kLibrarySchemaVersion = 2;
 
-enum class ShotKind { Shot, NoImpact, MaxVelocity };
-const char* KindText(ShotKind kind);  // "shot", "no impact", "max velocity"
+// How an outcome is stored: "shot", "no impact", "max velocity", "rate too low".
+const char* KindText(ShotOutcome kind);
+ShotOutcome KindFromText(const std::string& text);
 
 // Velocities in m/s, energy in J, distance in m, mass in g, whatever units
 // the window shows; times ISO 8601 UTC.
@@ -32,7 +34,7 @@ struct StoredShot {
     std::int64_t stringId = 0;
     std::optional<int> number;  // the shot's number in its string; none for a miss
     std::string timeUtc;
-    ShotKind kind = ShotKind::Shot;
+    ShotOutcome kind = ShotOutcome::Shot;
     std::optional<double> muzzleVelocity;
     std::optional<double> averageVelocity;
     std::optional<double> energy;

@@ -33,7 +33,7 @@ StringFigures FiguresOf(const std::vector<StoredShot>& shots, const ShownUnits& 
     std::vector<double>& counted = f.countedVelocities;
     double energy = 0;
     for (const StoredShot& s : shots) {
-        if (s.kind != ShotKind::Shot || !s.muzzleVelocity) {
+        if (s.kind != ShotOutcome::Shot || !s.muzzleVelocity) {
             ++f.misses;
             continue;
         }

@@ -26,64 +26,29 @@ StringInfo StringStartingAt(double localDays)
     return info;
 }
 
-StoredShot StoredFromShot(const ShotResult& shot, bool metric, std::int64_t stringId)
+void StringRecorder::NewString(double localDays) { NewString(StringStartingAt(localDays)); }
+
+void StringRecorder::NewString(const StringInfo& info)
 {
-    const double speed = metric ? 1 : FeetPerMetre;
-    const double mass = metric ? 1 : GrainsPerGram;
-    StoredShot s;
-    s.stringId = stringId;
-    s.number = shot.ShotNumber;
-    s.timeUtc = UtcIsoFromLocalDays(shot.ShotTime);
-    s.muzzleVelocity = shot.MuzzleVelocity / speed;
-    s.averageVelocity = shot.AvgVelocity / speed;
-    s.energy = MuzzleEnergy(*s.muzzleVelocity, shot.PelletMass / mass, true);
-    s.samples = shot.Samples;
-    s.sampleRate = shot.SampleRate;
-    s.distance = shot.Distance / speed;
-    s.pelletMass = shot.PelletMass / mass;
-    s.muzzleVolume = shot.MuzzleLevel;
-    s.impactVolume = shot.ImpactLevel;
-    return s;
+    // Two resets in one millisecond, or two recordings that began at once,
+    // are still two strings.
+    current_ = info;
+    if (current_.id <= lastId_) current_.id = lastId_ + 1;
+    lastId_ = current_.id;
 }
 
-StoredShot StoredFromMiss(ShotKind kind, double localDays, const Settings& settings, std::optional<int> samples,
-                          std::int64_t stringId)
+void StringRecorder::Store(StoredShot row)
 {
-    const bool metric = settings.units == 0;
-    StoredShot s;
-    s.stringId = stringId;
-    s.kind = kind;
-    s.timeUtc = UtcIsoFromLocalDays(localDays);
-    s.samples = samples;
-    s.sampleRate = settings.frequency;
-    s.distance = settings.distance / (metric ? 1 : FeetPerMetre);
-    s.pelletMass = settings.pelletmass / (metric ? 1 : GrainsPerGram);
-    s.muzzleVolume = settings.MuzzleVolume;
-    s.impactVolume = settings.ImpactVolume;
-    return s;
-}
-
-void StringRecorder::NewString(double localDays)
-{
-    // Two resets in one second are still two strings.
-    const std::int64_t previous = current_.id;
-    current_ = StringStartingAt(localDays);
-    if (current_.id <= previous) current_.id = previous + 1;
-}
-
-void StringRecorder::Shot(const ShotResult& shot, bool metric) { writer_.Store(current_, StoredFromShot(shot, metric, current_.id)); }
-
-void StringRecorder::Miss(ShotKind kind, double localDays, const Settings& settings, std::optional<int> samples)
-{
-    writer_.Store(current_, StoredFromMiss(kind, localDays, settings, samples, current_.id));
+    row.stringId = current_.id;
+    store_.Store(current_, row);
 }
 
 void StringRecorder::SetExcluded(int number, bool excluded, const std::string& reason)
 {
-    writer_.SetExcluded(current_.id, number, excluded, reason);
+    store_.SetExcluded(current_.id, number, excluded, reason);
 }
 
-void StringRecorder::WaveformSaved(int number, const std::string& path) { writer_.SetWaveform(current_.id, number, path); }
+void StringRecorder::WaveformSaved(int number, const std::string& path) { store_.SetWaveform(current_.id, number, path); }
 
 void StringRecorder::SetDetails(const StringInfo& details)
 {
@@ -91,7 +56,7 @@ void StringRecorder::SetDetails(const StringInfo& details)
     current_.gun = details.gun;
     current_.pellet = details.pellet;
     current_.notes = details.notes;
-    writer_.Update(current_);
+    store_.Update(current_);
 }
 
 }  // namespace quorvel

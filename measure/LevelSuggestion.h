@@ -12,7 +12,7 @@
 #include <span>
 #include <string>
 
-#include "ShotDetector.h"
+#include "TriggerWindow.h"
 
 namespace quorvel {
 

@@ -1,21 +1,22 @@
-// Measures a recording of any length through the live detector, exactly as
-// if it were being recorded: the file is read a block at a time into the
-// capture ring, the hold-off runs on the time the sound took, and every shot
-// and miss is reported with its place in the file. Nothing but one block is
-// held, so an hour at 96 kHz costs no more memory than a second. The caller
-// decides how much to measure at a time (Step), so a window can show
-// progress and stop it between steps.
+// Measures a recording of any length with the chosen detection method,
+// exactly as if it were being recorded: the file is read a block at a time
+// and handed to the detector, the hold-off runs on the time the sound took,
+// and every shot and miss is reported with its place in the file. Nothing
+// but one block is held, so an hour at 96 kHz costs no more memory than a
+// second. The caller decides how much to measure at a time (Step), so a
+// window can show progress and stop it between steps.
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <optional>
+#include <memory>
 #include <string>
 
 #include "AudioFileReader.h"
-#include "CaptureEngine.h"
-#include "FakeRecordingDevice.h"
+#include "CaptureRing.h"
+#include "Detection.h"
+#include "MeasuredShot.h"
 #include "Settings.h"
-#include "ShotDetector.h"
 
 namespace quorvel {
 
@@ -26,29 +27,22 @@ struct MeasureSetup {
     UnitLabels units;
     double sampleTimeMs = 0;
     TriggerWindow window;
+    DetectionMethod method = DetectionMethod::Threshold;
+    std::string learnt;  // the method's knowledge of the shooter's gun
+    DetectionSetup Detection() const;
 };
 MeasureSetup SetupFor(const LoadedSettings& loaded, int sampleRate);
 
-enum class MeasuredKind { Shot, NoImpact, TooClose };
-
-struct MeasuredEvent {
-    MeasuredKind kind = MeasuredKind::Shot;
-    ShotResult shot;               // a Shot's figures; ShotTime is the muzzle's moment
-    std::int64_t muzzleSample = 0; // from the file's first sample
-    std::int64_t impactSample = 0; // a Shot only
-    std::string missText;          // what the main window would have shown for a miss
-    double timeDays = 0;           // local days of the muzzle report
-};
-
 class MeasureListener {
 public:
-    virtual void Measured(const MeasuredEvent& event) = 0;
+    // A shot or miss; `muzzle` and `impact` are samples from the file's first.
+    virtual void Measured(const MeasuredShot& shot) = 0;
 
 protected:
     ~MeasureListener() = default;
 };
 
-class RecordingMeasure final : private BlockConsumer {
+class RecordingMeasure final : private DetectionSink {
 public:
     // `startDays`: local days at the recording's first sample (0 when unknown).
     RecordingMeasure(AudioStream& stream, const MeasureSetup& setup, double startDays, MeasureListener& listener);
@@ -67,29 +61,19 @@ public:
     bool AnySound() const { return samplesRead_ > 0; }
 
 private:
-    void Deliver(std::span<const std::uint8_t> block);
-    std::int64_t FileIndex(std::int32_t ringIndex, int currentBlock) const;
-    bool OnBlock(const SampleArray& ring, int block) override;
-    void Report(MeasuredKind kind, std::int64_t muzzle, std::int64_t impact, std::string missText);
-    void SetClockToBlockEnd();
+    void Detected(const Detection& detection) override;
+    void SetClockTo(std::int64_t samples);
 
     AudioStream& stream_;
     const MeasureSetup& setup_;
     double startDays_;
     MeasureListener& listener_;
-    FakeClock clock_;
-    FakeRecordingDevice device_;
-    struct NoWake final : HandOverWaker {
-        void Wake() noexcept override {}
-    } waker_;
-    CaptureEngine engine_;
-    ShotDetector detector_;
+    ManualClock clock_;
+    std::unique_ptr<Detector> detector_;
     std::array<std::uint8_t, kBlockSize> block_{};
-    std::int64_t fileBlock_ = -1;
     std::int64_t samplesRead_ = 0;
     bool ended_ = false;
     bool finished_ = false;
-    std::optional<std::int64_t> openMuzzle_;  // file index of a muzzle armed in an earlier block
 };
 
 // "2:05.3" or "1:02:05.3": a place in a recording, to the tenth of a second.

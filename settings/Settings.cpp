@@ -132,6 +132,13 @@ double FieldValue(const SettingsPanel& panel, std::size_t field)
     return panel.exact[field].value_or(ParseLeadingNumber(panel.txtInfo[field]));
 }
 
+void TakeWindowFields(const SettingsPanel& panel, Settings& record)
+{
+    record.VelocityMin = FieldValue(panel, PanelField::VelocityMin);
+    record.VelocityMax = FieldValue(panel, PanelField::VelocityMax);
+    record.distance = FieldValue(panel, PanelField::Distance);
+}
+
 void TakePanelIntoRecord(const SettingsPanel& panel, Settings& s)
 {
     s.distance = FieldValue(panel, PanelField::Distance);

@@ -12,6 +12,7 @@
 
 #include "IniFile.h"
 #include "Units.h"
+#include "DetectionMethod.h"
 
 namespace quorvel {
 
@@ -94,6 +95,8 @@ struct LoadedSettings {
     SettingsPanel panel;
     UnitLabels units;
     double SampleTimeMs = 0;
+    DetectionMethod method = DetectionMethod::Threshold;
+    std::string learnt;  // what the method learnt of the shooter's gun, as text
 };
 
 struct SettingsLoadResult {
@@ -120,6 +123,9 @@ LoadedSettings LoadSettingsFrom(const IniDocument& file);
 // on disk is then unchanged.
 std::string SaveSettings(const std::string& path, const SettingsPanel& panel, Settings& record);
 void TakePanelIntoRecord(const SettingsPanel& panel, Settings& record);
+// Distance and the velocity limits from the panel into the record, as the
+// rate handler takes them before it works out the trigger window.
+void TakeWindowFields(const SettingsPanel& panel, Settings& record);
 void WriteSettingsTo(IniDocument& file, const Settings& record, const SettingsPanel& panel);
 
 // Applies a sample-rate text as the rate list does: a number above 1000 becomes

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "Clock.h"
 #include "NumberText.h"
 #include "StringStatistics.h"
 

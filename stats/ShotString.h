@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ShotDetector.h"
+#include "ShotResult.h"
 #include "Units.h"
 
 namespace quorvel {

@@ -1,6 +1,8 @@
 #include "Analyzer.h"
 
 #include <algorithm>
+#include <cmath>
+#include <filesystem>
 #include <new>
 #include <array>
 #include <optional>
@@ -10,67 +12,71 @@
 #include "AudioFileReader.h"
 #include "JsonLine.h"
 #include "LevelSuggestion.h"
-#include "LibraryStore.h"
+#include "ShotRouter.h"
+#include "ShotStore.h"
+#include "StringRecorder.h"
+#include "UtcTime.h"
 #include "NumberText.h"
 #include "RecordingMeasure.h"
 #include "RecordingStart.h"
 #include "Settings.h"
 #include "ShippedSettings.h"
-#include "ShotDetector.h"
+#include "ThresholdDetector.h"
 
 namespace quorvel {
 
 namespace {
 
-void PrintShot(std::ostream& out, const std::string& file, const MeasureSetup& f, const ShotResult& shot, long long muzzle,
-               long long impact)
+// A place in samples: whole for the threshold method, between samples for the onset method.
+JsonLine& Place(JsonLine& json, std::string_view key, double samples)
 {
+    if (samples == std::floor(samples)) return json.Integer(key, static_cast<long long>(samples));
+    return json.Number(key, samples);
+}
+
+void PrintShot(std::ostream& out, const std::string& file, const MeasureSetup& f, const MeasuredShot& m)
+{
+    const ShotResult& shot = m.result;
     const double energy = MuzzleEnergy(shot.MuzzleVelocity, shot.PelletMass, IsMetric(f.units));
-    out << JsonLine()
-               .Text("file", file)
-               .Text("event", "shot")
-               .Integer("shot", shot.ShotNumber)
-               .Integer("muzzle_sample", muzzle)
-               .Integer("impact_sample", impact)
-               .Integer("samples", shot.Samples)
-               .Number("avg_velocity", shot.AvgVelocity)
-               .Number("muzzle_velocity", shot.MuzzleVelocity)
-               .Number("energy", energy)
-               .Text("speed_unit", TrimUnit(f.units.SpeedUnit))
-               .Text("energy_unit", TrimUnit(f.units.EnergyUnit))
-               .Str()
-        << '\n';
+    JsonLine json;
+    json.Text("file", file).Text("event", "shot").Integer("shot", shot.ShotNumber);
+    Place(json, "muzzle_sample", m.muzzle);
+    Place(json, "impact_sample", m.impact);
+    Place(json, "samples", m.samples);
+    json.Number("avg_velocity", shot.AvgVelocity).Number("muzzle_velocity", shot.MuzzleVelocity).Number("energy", energy);
+    json.Text("speed_unit", TrimUnit(f.units.SpeedUnit)).Text("energy_unit", TrimUnit(f.units.EnergyUnit));
+    // How sure the timing is, where the method says.
+    if (m.sigma > 0) json.Number("velocity_sd", m.VelocitySigma()).Text("method", MethodName(m.method));
+    out << json.Str() << '\n';
 }
 
-void PrintMiss(std::ostream& out, const std::string& file, std::string_view reason, long long muzzle)
+void PrintMiss(std::ostream& out, const std::string& file, const MeasuredShot& m)
 {
-    out << JsonLine().Text("file", file).Text("event", "miss").Text("reason", reason).Integer("muzzle_sample", muzzle).Str()
-        << '\n';
+    JsonLine json;
+    json.Text("file", file).Text("event", "miss").Text("reason", MissText(m.outcome));
+    out << Place(json, "muzzle_sample", m.muzzle).Str() << '\n';
 }
 
-// Prints what the live replay measures, and stores it in a library too
-// when one was given.
+// Prints what the live replay measures, and sends it along the shot route
+// (into a library, when one was given).
 class Printer final : public MeasureListener {
 public:
-    Printer(const MeasureSetup& setup, const std::string& name, std::ostream& out, LibraryStore* library)
-        : setup_(setup), name_(name), out_(out), library_(library)
+    Printer(const MeasureSetup& setup, const std::string& name, std::ostream& out, ShotRouter& router)
+        : setup_(setup), name_(name), out_(out), router_(router)
     {
     }
-    void Measured(const MeasuredEvent& e) override
+    void Measured(const MeasuredShot& e) override
     {
-        if (e.kind == MeasuredKind::Shot) {
-            PrintShot(out_, name_, setup_, e.shot, e.muzzleSample, e.impactSample);
-        } else {
-            PrintMiss(out_, name_, e.missText, e.muzzleSample);
-        }
-        if (library_ != nullptr) library_->Store(e, setup_.record, IsMetric(setup_.units));
+        MeasuredShot shot = e;
+        router_.Route(shot);
+        shot.IsShot() ? PrintShot(out_, name_, setup_, shot) : PrintMiss(out_, name_, shot);
     }
 
 private:
     const MeasureSetup& setup_;
     const std::string& name_;
     std::ostream& out_;
-    LibraryStore* library_;
+    ShotRouter& router_;
 };
 
 // Searches the first five blocks, as the analysis window does; false when
@@ -80,20 +86,24 @@ bool AnalysisSearch(const MeasureSetup& setup, const std::string& name, AudioStr
     SampleArray waveform;
     waveform.fill(kSilence);
     if (stream.Read(std::span<std::uint8_t>(waveform.data(), kRingSamples)) == 0) return false;
-    FakeClock clock;
+    ManualClock clock;
     clock.ms = 10000;
-    DetectionState state;
-    state.WindowStart = setup.window.start;
-    state.WindowEnd = setup.window.end;
-    const WaveformSearch found =
-        SearchWaveform(state, waveform, setup.record.MuzzleVolume, setup.record.ImpactVolume, clock);
+    const std::unique_ptr<Detector> detector = MakeDetector(setup.method, clock, setup.Detection());
+    const RecordingSearch found = SearchRecording(*detector, std::span<const std::uint8_t>(waveform.data(), kRingSamples), kBlockSize);
     if (found.impactFound && MeasurableSamples(found.samples)) {
-        ShotResult shot = MeasureShot(found.samples, setup.record, setup.sampleTimeMs);
-        shot.ShotNumber = 1;
-        PrintShot(out, name, setup, shot, found.muzzlePos, found.impactPos);
+        Detection d;
+        d.kind = Detection::Kind::Shot;
+        d.muzzle = found.muzzlePos;
+        d.impact = found.impactPos;
+        d.samples = found.samples;
+        d.sigma = found.sigma;
+        MeasuredShot shot = MeasureDetection(d, setup.method, setup.record, setup.sampleTimeMs, 0);
+        shot.result.ShotNumber = 1;
+        PrintShot(out, name, setup, shot);
     } else if (found.muzzleFound) {
-        out << JsonLine().Text("file", name).Text("event", "muzzle only").Integer("muzzle_sample", found.muzzlePos).Str()
-            << '\n';
+        JsonLine json;
+        json.Text("file", name).Text("event", "muzzle only");
+        out << Place(json, "muzzle_sample", found.muzzlePos).Str() << '\n';
     } else {
         out << JsonLine().Text("file", name).Text("event", "none").Str() << '\n';
     }
@@ -150,17 +160,47 @@ bool Suggest(const MeasureSetup& setup, const std::string& name, AudioStream& st
     return true;
 }
 
+// Where the analyser's shots go: along the shot route, and into a library
+// when one was given, a string per recording or all in one named string.
+struct AnalyzerRoute {
+    SteadyClock clock;
+    ShotLibrary library;
+    std::optional<DirectStore> store;
+    ShotRouter router{clock};
+    bool begun = false;
+
+    std::string Open(const std::string& path)
+    {
+        const ShotLibrary::Opened opened = library.Open(path);
+        if (opened.status != ShotLibrary::Status::Ok) {
+            return opened.message.empty() ? path + ": the library cannot be written" : opened.message;
+        }
+        store.emplace(library);
+        router.SetStore(&*store);
+        return {};
+    }
+    void BeginRecording(const std::string& stringName, const std::string& fileName, double startDays)
+    {
+        if (!stringName.empty() && begun) return;  // every recording in the one string, numbered on
+        begun = true;
+        StringInfo info = StringStartingAt(startDays);
+        info.name = stringName.empty() ? std::filesystem::path(fileName).filename().string() : stringName;
+        router.NewString(info);
+    }
+    std::string TakeError() { return store ? store->TakeError() : std::string(); }
+};
+
 // Measures one opened recording; "" or why it could not be measured (in
 // full: a damaged file is measured as far as it can be read).
 std::string Analyze(const LoadedSettings& loaded, const std::string& name, AudioStream& stream, Mode mode,
-                    bool runOut, std::ostream& out, LibraryStore* library)
+                    bool runOut, std::ostream& out, AnalyzerRoute& route)
 {
     const MeasureSetup setup = SetupFor(loaded, stream.SampleRate());
     bool any = false;
     std::int64_t read = 0;
     if (mode == Mode::Live) {
         const RecordingStart start = StartOf(name, stream);
-        Printer printer(setup, name, out, library);
+        Printer printer(setup, name, out, route.router);
         RecordingMeasure measure(stream, setup, start.days, printer);
         while (measure.Step(64)) {
         }
@@ -172,7 +212,7 @@ std::string Analyze(const LoadedSettings& loaded, const std::string& name, Audio
     }
     if (!any) return stream.Error().empty() ? "the file holds no sound samples" : stream.Error();
     std::string problem;
-    if (library != nullptr) problem = library->TakeError();
+    problem = route.TakeError();
     if (problem.empty() && mode == Mode::Live && !stream.Shortfall(read).empty()) {
         problem = "measured up to " + PlaceText(read, stream.SampleRate()) + ", where the file ends though its header promises " +
                   PlaceText(stream.Promised(), stream.SampleRate()) + ": " + stream.Shortfall(read);
@@ -298,10 +338,9 @@ int RunAnalyzer(const std::vector<std::string>& args, const std::string& default
         err << kUsage << '\n';
         return 2;
     }
-    std::optional<LibraryStore> library;
+    AnalyzerRoute route;
     if (!o.library.empty()) {
-        library.emplace();
-        if (const std::string why = library->Open(o.library); !why.empty()) {
+        if (const std::string why = route.Open(o.library); !why.empty()) {
             err << OneLine("quorvel-analyze: " + why) << '\n';
             return 2;
         }
@@ -311,8 +350,8 @@ int RunAnalyzer(const std::vector<std::string>& args, const std::string& default
         std::string error;
         try {
             if (const auto stream = AudioStream::Open(name, &error)) {
-                if (library) library->BeginRecording(o.stringName, name, StartOf(name, *stream).days);
-                error = Analyze(settings.loaded, name, *stream, o.mode, true, out, library ? &*library : nullptr);
+                route.BeginRecording(o.stringName, name, StartOf(name, *stream).days);
+                error = Analyze(settings.loaded, name, *stream, o.mode, true, out, route);
             }
         } catch (const std::bad_alloc&) {
             error = "not enough memory to measure it";
@@ -330,7 +369,8 @@ bool AnalyzeBytes(const std::string& name, const std::vector<unsigned char>& byt
 {
     std::string error;
     const auto stream = AudioStream::OpenBytes(std::span<const std::uint8_t>(bytes.data(), bytes.size()), &error);
-    if (stream) error = Analyze(LoadSettingsFrom(IniDocument(kShippedSettings)), name, *stream, mode, false, out, nullptr);
+    AnalyzerRoute route;
+    if (stream) error = Analyze(LoadSettingsFrom(IniDocument(kShippedSettings)), name, *stream, mode, false, out, route);
     if (error.empty()) return true;
     err << OneLine("quorvel-analyze: " + name + ": " + error) << '\n';
     return false;

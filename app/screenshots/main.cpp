@@ -73,7 +73,7 @@ int main(int argc, char** argv)
     FakeAudioInputs inputs;
     inputs.devices = {{"builtin", "Built-in Audio Analog Stereo", kRate22050 | kRate44100 | kRate96000},
                       {"usb", "USB PnP Sound Device Mono", kRate22050 | kRate44100}};
-    FakeClock clock;
+    ManualClock clock;
     clock.ms = 20000;
     FakeDialogs dialogs;
     FakeShell shell;
@@ -128,11 +128,10 @@ int main(int argc, char** argv)
     ResultsWindow& results = window.Results();
     const double velocities[] = {183.4, 185.1, 181.9, 184.6, 186.2, 182.7, 183.9, 185.8, 184.1, 182.2, 185.3, 184.8};
     for (int i = 1; i < 12; ++i) {
-        ShotResult shot;
-        shot.MuzzleVelocity = velocities[i];
-        shot.PelletMass = 0.547;
-        shot.ShotNumber = i + 1;
-        results.FillData(shot);
+        MeasuredShot shot;
+        shot.result.MuzzleVelocity = velocities[i];
+        shot.result.PelletMass = 0.547;
+        window.Router().Route(shot);
     }
     results.show();
     QApplication::processEvents();
@@ -140,7 +139,7 @@ int main(int argc, char** argv)
 
     // The library comparing two pellets, and the report of one string; the
     // shot measured above is taken out again.
-    const std::int64_t measured = window.Library().Recorder()->Current().id;
+    const std::int64_t measured = window.Router().Recorder()->LibraryId();
     window.Library().Finish();
     ShotLibrary stored;
     stored.Open((data / "library.sqlite").string());

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "CaptureRing.h"
-#include "ShotDetector.h"
+#include "ThresholdDetector.h"
 
 namespace quorvel::range {
 

@@ -14,10 +14,7 @@ namespace quorvel::range {
 namespace {
 
 struct Collect final : MeasureListener {
-    void Measured(const MeasuredEvent& e) override
-    {
-        all.push_back({static_cast<double>(e.muzzleSample), static_cast<double>(e.impactSample), e.kind == MeasuredKind::Shot});
-    }
+    void Measured(const quorvel::MeasuredShot& e) override { all.push_back({e.muzzle, e.impact, e.IsShot()}); }
     Measurements all;
 };
 

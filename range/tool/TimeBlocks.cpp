@@ -8,7 +8,7 @@
 #include "Clock.h"
 #include "OnsetRun.h"
 #include "Session.h"
-#include "ShotDetector.h"
+#include "ThresholdDetector.h"
 
 namespace quorvel::range {
 
@@ -45,7 +45,7 @@ void PrintBlockTimes()
         const TriggerWindow w = CalcTriggerWindow(scene.distance, 50, 400, 1000.0 / scene.rate);
         state.WindowStart = w.start;
         state.WindowEnd = w.end;
-        FakeClock clock;
+        ManualClock clock;
         for (std::size_t b = 0; b < blocks; ++b) {
             const std::span<const std::uint8_t> block(rec.samples.data() + b * kBlockSize, kBlockSize);
             auto start = std::chrono::steady_clock::now();

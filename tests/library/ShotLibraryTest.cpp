@@ -75,7 +75,7 @@ TEST_F(Library, StoresShotsUnderTheDocumentedSchemaAndCountsOnlyIncludedShots)
     for (int n = 1; n <= 4; ++n) ASSERT_FALSE(library.AddShot(String(7), Shot(7, n, 250 + n)));
     StoredShot miss = Shot(7, 0, 0);
     miss.number.reset();
-    miss.kind = ShotKind::NoImpact;
+    miss.kind = ShotOutcome::NoImpact;
     miss.muzzleVelocity = miss.averageVelocity = miss.energy = std::nullopt;
     ASSERT_FALSE(library.AddShot(String(7), miss));
     ASSERT_FALSE(library.SetExcluded(7, 4, true, "flyer"));

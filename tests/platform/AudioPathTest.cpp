@@ -165,14 +165,14 @@ private slots:
         // PipeWire runs its graph at 48 kHz: a 96 kHz source goes through
         // its resampler twice, which moves an onset by up to a sample.
         const std::int32_t slack = rate == 96000 && qEnvironmentVariable("QUORVEL_SOUND_SERVER") == "pipewire" ? 1 : 0;
-        const std::int32_t samples = rig.window->Detector().LastShot().Samples;
+        const std::int32_t samples = rig.window->Router().Last().result.Samples;
         QVERIFY2(std::abs(samples - static_cast<std::int32_t>(delay)) <= slack, qPrintable(rig.Text("lblVel(1)")));
-        QCOMPARE(rig.window->Detector().LastShot().SampleRate, rate);
+        QCOMPARE(rig.window->Router().Last().result.SampleRate, rate);
         if (freeze) {
             QTRY_VERIFY_WITH_TIMEOUT(rig.window->AnalysisVisible(), 10000);
             QCOMPARE(rig.window->Analysis().windowTitle(), QString("Analyze - Shot detected"));
-            const WaveformSearch& found = rig.window->Analysis().Model().Found();
-            QCOMPARE(found.impactPos - found.muzzlePos, samples);
+            const RecordingSearch& found = rig.window->Analysis().Model().Found();
+            QCOMPARE(found.impactPos - found.muzzlePos, static_cast<double>(samples));
             QCOMPARE(rig.window->findChild<QPushButton*>("StartButton")->text(), QString("&Start >>"));
             rig.window->Analysis().mnuFile_Click(3);
         } else {
@@ -254,7 +254,7 @@ private slots:
         QVERIFY(analysis.Playing());
         QTRY_VERIFY_WITH_TIMEOUT(!analysis.Playing(), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(recorder.Text("lblVel(5)"), QString("1"), 5000);
-        const std::int32_t samples = recorder.window->Detector().LastShot().Samples;
+        const std::int32_t samples = recorder.window->Router().Last().result.Samples;
         QVERIFY2(std::abs(samples - delay) <= 2, qPrintable(QString("%1 samples for a delay of %2").arg(samples).arg(delay)));
         recorder.window->StartButton_Click();
         QVERIFY(player.dialogs.shown.empty());

@@ -1,13 +1,15 @@
-// Suggested volumes serve both methods: a report that clips gets volumes and
-// a warning, and only a copy of the whole report is an echo. The cases the
-// suggestion already met (tests/measure/MeasureTest.cpp) are kept here as
-// well, so that this Qt-free executable guards them.
+// Suggested volumes serve both methods: they find a shot at its onsets in
+// clean and difficult recordings, say why when no pair works, advise a
+// report that clips with a warning, and take only a copy of the whole
+// report for an echo.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <numbers>
 
+#include "CaptureRing.h"
 #include "Clock.h"
+#include "Detection.h"
 #include "LevelSuggestion.h"
 #include "ShotSynth.h"
 
@@ -29,18 +31,15 @@ synth::Recording OneShot(int rate, double impactLevel = 0.45)
 
 TriggerWindow WindowAt(int rate, double velocityMin = 50) { return CalcTriggerWindow(10, velocityMin, 400, 1000.0 / rate); }
 
-WaveformSearch Search(const std::vector<std::uint8_t>& samples, int rate, int muzzle, int impact)
+// What the analysis window finds in these samples with these volumes.
+RecordingSearch Search(const std::vector<std::uint8_t>& samples, int rate, int muzzle, int impact)
 {
-    SampleArray waveform;
-    waveform.fill(kSilence);
-    std::copy_n(samples.begin(), std::min<std::size_t>(samples.size(), kRingSamples), waveform.begin());
-    const TriggerWindow w = WindowAt(rate);
-    DetectionState state;
-    state.WindowStart = w.start;
-    state.WindowEnd = w.end;
-    FakeClock clock;
+    ManualClock clock;
     clock.ms = 10000;
-    return SearchWaveform(state, waveform, static_cast<std::int16_t>(muzzle), static_cast<std::int16_t>(impact), clock);
+    const auto detector = MakeDetector(DetectionMethod::Threshold, clock,
+                                       {rate, WindowAt(rate), static_cast<std::int16_t>(muzzle), static_cast<std::int16_t>(impact), {}});
+    return SearchRecording(*detector, std::span<const std::uint8_t>(samples.data(), std::min<std::size_t>(samples.size(), kRingSamples)),
+                           kBlockSize);
 }
 
 }  // namespace
@@ -76,7 +75,7 @@ TEST(LevelSuggestion, TheSuggestedVolumesFindTheShotAtItsOnsets)
             const LevelAdvice advice = SuggestLevels(samples, rate, WindowAt(rate));
             ASSERT_TRUE(advice.Good()) << advice.problem;
             EXPECT_EQ(advice.warning, "");
-            const WaveformSearch found = Search(samples, rate, advice.muzzleVolume, advice.impactVolume);
+            const RecordingSearch found = Search(samples, rate, advice.muzzleVolume, advice.impactVolume);
             ASSERT_TRUE(found.impactFound);
             const auto early = static_cast<std::int64_t>(3 + 1.5 * scene.riseMs * rate / 1000);
             EXPECT_GE(found.muzzlePos, muzzle);
@@ -85,6 +84,11 @@ TEST(LevelSuggestion, TheSuggestedVolumesFindTheShotAtItsOnsets)
             EXPECT_LE(found.impactPos, impact + early);
             EXPECT_EQ(found.muzzlePos, advice.muzzleAt);
             EXPECT_EQ(found.impactPos, advice.impactAt);
+            // The same background without a shot never triggers.
+            synth::Recording quiet = r;
+            quiet.shots.clear();
+            quiet.seed += 1000;
+            EXPECT_FALSE(Search(synth::SynthesizeEightBit(quiet), rate, advice.muzzleVolume, advice.impactVolume).muzzleFound);
             EXPECT_LT(advice.noisePeak, advice.muzzleVolume);
             EXPECT_LT(advice.impactVolume, advice.impactPeak);
         }
@@ -101,6 +105,7 @@ TEST(LevelSuggestion, SaysWhyWhenNoPairOfVolumesWorks)
         bool shot;
         const char* problem;
         const char* warning;
+        double riseMs = 0, noiseSd = 0, laterMs = 0, laterLevel = 0;  // a later sound, from the report
     };
     const Row rows[] = {
         {"an echo louder than the impact", 0.8, 0.3, 0.6, 50, 0.015, true, kProblemRinging, ""},
@@ -109,6 +114,10 @@ TEST(LevelSuggestion, SaysWhyWhenNoPairOfVolumesWorks)
         {"no impact", 0.8, 0, 0, 50, 0.015, true, kProblemNoImpact, ""},
         {"the impact after the window", 0.8, 0.45, 0, 300, 0.015, true, kProblemNoImpact, ""},
         {"background only", 0.8, 0.45, 0, 50, 0.015, false, kProblemBackground, ""},
+        // The muzzle volume over a loud background is crossed long after the report began.
+        {"a report rising slowly out of a loud background", 0.8, 0.45, 0, 50, 0.015, true, kProblemBackground, "", 6, 0.03},
+        // A sound later on louder than the impact is background: no impact stands out.
+        {"an impact no louder than the background", 0.8, 0.12, 0, 50, 0.015, true, kProblemNoImpact, "", 0, 0, 1000, 0.3},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -118,6 +127,9 @@ TEST(LevelSuggestion, SaysWhyWhenNoPairOfVolumesWorks)
         if (row.impactLevel == 0) r.shots[0].impactDelay = 0;
         r.echoMs = row.echoLevel > 0 ? 30 : 0;
         r.echoLevel = row.echoLevel;
+        r.riseMs = row.riseMs;
+        r.noiseSd = row.noiseSd;
+        if (row.laterLevel > 0) r.shots.push_back({r.shots[0].muzzleSample + static_cast<std::int64_t>(row.laterMs * 48), 0, row.laterLevel, 0});
         if (!row.shot) r.shots.clear();
         const LevelAdvice advice = SuggestLevels(synth::SynthesizeEightBit(r), 48000, WindowAt(48000, row.velocityMin));
         EXPECT_EQ(advice.problem, row.problem);

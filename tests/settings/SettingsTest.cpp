@@ -7,7 +7,6 @@
 #include "Locations.h"
 #include "NumberText.h"
 #include "Settings.h"
-#include "ShotDetector.h"
 #include "support/Files.h"
 
 using namespace quorvel;
@@ -160,7 +159,9 @@ TEST(Units, SwitchingConvertsStoredValuesAndShowsRoundedTexts)
     TakePanelIntoRecord(l.panel, measured);
     EXPECT_EQ(measured.distance, 10 * FeetPerMetre);
     EXPECT_EQ(measured.pelletmass, 1.037 * GrainsPerGram);
-    EXPECT_EQ(CalcTriggerWindow(l.panel, measured, 1).end, FloorToInt32(10 * FeetPerMetre / (200 * FeetPerMetre) * 1000));
+    TakeWindowFields(l.panel, measured);
+    EXPECT_EQ(measured.distance, 10 * FeetPerMetre);
+    EXPECT_EQ(measured.VelocityMin, 200 * FeetPerMetre);
     const fs::path path = fs::path(::testing::TempDir()) / "quorvel-units.ini";
     ASSERT_EQ(SaveSettings(path.string(), l.panel, l.record), "");
     std::string error;

@@ -127,7 +127,7 @@ struct Rig {
     fs::path dir;
     FakeLiveDevice device;
     FakeAudioInputs inputs;
-    FakeClock clock;
+    ManualClock clock;
     FakeDialogs dialogs;
     FakeShell shell;
     FakeFileDialogs fileDialogs;

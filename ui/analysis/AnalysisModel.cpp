@@ -8,6 +8,14 @@ namespace quorvel {
 
 namespace {
 constexpr double kHalfHeight = 255 / 2.0;
+
+// A sample as the threshold method gives it (12345), or between samples as
+// the onset method times it (12345.37).
+std::string SampleText(double position)
+{
+    if (position == std::floor(position)) return std::to_string(static_cast<long long>(position));
+    return FormatPattern(position, "0.00");
+}
 }
 
 void AnalysisModel::SetWaveform(const SampleArray& waveform, std::int32_t rate, bool present)
@@ -19,14 +27,13 @@ void AnalysisModel::SetWaveform(const SampleArray& waveform, std::int32_t rate, 
     pyramid_.Build(waveform_.data(), kRingSamples);
 }
 
-void AnalysisModel::Search(std::int16_t muzzleVolume, std::int16_t impactVolume, const TriggerWindow& window,
-                           Clock& clock, bool dragging)
+void AnalysisModel::Search(DetectionMethod method, const DetectionSetup& setup, Clock& clock, bool dragging)
 {
+    const TriggerWindow& window = setup.window;
     window_ = window;
-    state_.WindowStart = window.start;
-    state_.WindowEnd = window.end;
-    const WaveformSearch before = found_;
-    found_ = SearchWaveform(state_, waveform_, muzzleVolume, impactVolume, clock);
+    const RecordingSearch before = found_;
+    const std::unique_ptr<Detector> detector = MakeDetector(method, clock, setup);
+    found_ = SearchRecording(*detector, std::span<const std::uint8_t>(waveform_.data(), kRingSamples), kBlockSize);
     if (dragging) return;
     // Coming back to the window from elsewhere finds the same points: the
     // zoom the shooter chose stays.
@@ -37,7 +44,7 @@ void AnalysisModel::Search(std::int16_t muzzleVolume, std::int16_t impactVolume,
     placed_ = true;
     if (found_.muzzleFound) {
         const double left = std::max(0.0, found_.muzzlePos - 300.0);
-        const double right = static_cast<double>(found_.muzzlePos) + window.end + 300;
+        const double right = found_.muzzlePos + window.end + 300;
         SetZoom(left, std::min(right - left, kRingSamples - left));
     } else {
         SetZoom(0, std::min<double>(window.end + 300.0, kRingSamples));
@@ -143,14 +150,14 @@ int AnalysisModel::LevelHitTest(double y, int muzzleVolume, int impactVolume)
 std::string AnalysisModel::MuzzleText() const
 {
     return "MuzzleTrigger (" + FormatPattern(found_.muzzlePos * SampleTimeMs(), "0.00") + " ms)   " + kLineBreak +
-           "     sample: " + std::to_string(found_.muzzlePos);
+           "     sample: " + SampleText(found_.muzzlePos);
 }
 
 std::string AnalysisModel::ImpactText(double distance, std::string_view speedUnit) const
 {
     const double v = distance / ((found_.impactPos - found_.muzzlePos) * SampleTimeMs() / 1000);
     return "ImpactTrigger (" + FormatPattern(found_.impactPos * SampleTimeMs(), "0.00") + " ms)    " + kLineBreak +
-           "     sample: " + std::to_string(found_.impactPos) + "   " + kLineBreak + "     Velocity: " +
+           "     sample: " + SampleText(found_.impactPos) + "   " + kLineBreak + "     Velocity: " +
            FormatPattern(v, "0.0") + std::string(speedUnit);
 }
 

@@ -11,7 +11,8 @@
 #include "CaptureRing.h"
 #include "Clock.h"
 #include "MinMaxPyramid.h"
-#include "ShotDetector.h"
+#include "Detection.h"
+#include "Settings.h"
 
 namespace quorvel {
 
@@ -29,12 +30,13 @@ public:
     double SampleTimeMs() const { return 1000.0 / rate_; }
     const MinMaxPyramid& Pyramid() const { return pyramid_; }
 
-    // The analysis pass: searches with these volumes and, unless a level
-    // line is being dragged or the search found the same points as before,
-    // puts the zoom window around what it found.
-    void Search(std::int16_t muzzleVolume, std::int16_t impactVolume, const TriggerWindow& window, Clock& clock,
-                bool dragging);
-    const WaveformSearch& Found() const { return found_; }
+    // The analysis pass: searches with the method, volumes and window of
+    // `setup` and, unless a level line is being dragged or the search found
+    // the same points as before, puts the zoom window around what it found.
+    // The method starts afresh each time: a live muzzle just before does
+    // not hold off the search's first.
+    void Search(DetectionMethod method, const DetectionSetup& setup, Clock& clock, bool dragging);
+    const RecordingSearch& Found() const { return found_; }
     const TriggerWindow& Window() const { return window_; }
 
     double ZoomLeft() const { return zoomLeft_; }
@@ -73,8 +75,7 @@ private:
     MinMaxPyramid pyramid_;
     std::int32_t rate_ = 96000;
     bool present_ = false;
-    DetectionState state_;
-    WaveformSearch found_;
+    RecordingSearch found_;
     TriggerWindow window_;
     double zoomLeft_ = 0;
     double zoomWidth_ = 19500;

@@ -111,8 +111,7 @@ void AnalysisWindow::RefreshAdvice()
 void AnalysisWindow::Form_Activate()
 {
     host_.SetMainEnabled(false);
-    const auto [muzzle, impact] = host_.TakeVolumes();
-    model_.Search(muzzle, impact, host_.WindowFor(model_.SampleTimeMs()), clock_, dragLine_ > 0);
+    model_.Search(host_.Method(), host_.TakeSearchSetup(model_.Rate()), clock_, dragLine_ > 0);
     RefreshAdvice();
     UpdateViewTexts();
     Form_Resize();

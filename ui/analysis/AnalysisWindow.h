@@ -29,8 +29,11 @@ public:
     // The trigger volume boxes txtInfo(7) (muzzle) and txtInfo(3) (impact).
     virtual std::string VolumeBox(bool muzzle) const = 0;
     virtual void SetVolumeBox(bool muzzle, const std::string& text) = 0;
-    // Takes the boxes into the settings and returns (muzzle, impact).
-    virtual std::pair<std::int16_t, std::int16_t> TakeVolumes() = 0;
+    // Takes the boxes into the settings and returns what a search of a
+    // waveform at `rate` needs: the volumes, its trigger window, what the
+    // method has learnt.
+    virtual DetectionSetup TakeSearchSetup(std::int32_t rate) = 0;
+    virtual DetectionMethod Method() const = 0;
     // The trigger window for a waveform at this many milliseconds per sample.
     virtual TriggerWindow WindowFor(double sampleTimeMs) = 0;
     virtual const Settings& Record() const = 0;

@@ -49,7 +49,7 @@ void OverviewView::paintEvent(QPaintEvent*)
     const auto x = [w](double sample) { return sample * w / kRingSamples; };
     if (model_.Present()) {
         // The impact window, then the zoom window, under the trace.
-        const WaveformSearch& f = model_.Found();
+        const RecordingSearch& f = model_.Found();
         const double base = f.muzzleFound ? f.muzzlePos : model_.ZoomLeft();
         p.fillRect(QRectF(x(base + model_.Window().start), 0, x(model_.Window().end - model_.Window().start), h),
                    QColor(255, 128, 0, 60));
@@ -169,7 +169,7 @@ void ZoomView::paintEvent(QPaintEvent*)
         p.drawLines(strokes.data(), static_cast<int>(strokes.size()));
     }
     if (!track_) return;
-    const WaveformSearch& f = model_.Found();
+    const RecordingSearch& f = model_.Found();
     if (f.muzzleFound && InView(f.muzzlePos)) {
         p.setPen(QPen(kMuzzle, 2));
         p.drawEllipse(QPointF(PixelX(f.muzzlePos), Row(wave[static_cast<std::size_t>(f.muzzlePos)], h)), 2 * r + 2, 2 * r + 2);
@@ -180,7 +180,7 @@ void ZoomView::paintEvent(QPaintEvent*)
     }
     if (f.muzzleFound) {
         p.setPen(QPen(kLimit, 2));
-        for (const int limit : {f.muzzlePos + model_.Window().start, f.muzzlePos + model_.Window().end}) {
+        for (const double limit : {f.muzzlePos + model_.Window().start, f.muzzlePos + model_.Window().end}) {
             if (!InView(limit)) continue;
             p.drawLine(QPointF(PixelX(limit), 0), QPointF(PixelX(limit), h * 0.1));
             p.drawLine(QPointF(PixelX(limit), h * 0.9), QPointF(PixelX(limit), h));
@@ -218,7 +218,7 @@ void ZoomView::PlaceMarkers(const std::string& muzzle, const std::string& impact
     lblImpactTrigger.hide();
     lblVelocity[0].hide();
     lblVelocity[1].hide();
-    const WaveformSearch& f = model_.Found();
+    const RecordingSearch& f = model_.Found();
     if (!track_ || !model_.Present() || !f.muzzleFound) return;
     const int r = std::max(width() / 750, 1);
     const SampleArray& wave = model_.Waveform();
@@ -230,8 +230,8 @@ void ZoomView::PlaceMarkers(const std::string& muzzle, const std::string& impact
         PlaceMarkerLabel(lblImpactTrigger, impact, PixelX(f.impactPos), 3 * r, false,
                          Row(wave[static_cast<std::size_t>(f.impactPos)], height()), 3);
     }
-    const int fastestAt = f.muzzlePos + model_.Window().start;
-    const int slowestAt = f.muzzlePos + model_.Window().end;
+    const double fastestAt = f.muzzlePos + model_.Window().start;
+    const double slowestAt = f.muzzlePos + model_.Window().end;
     if (InView(fastestAt)) PlaceMarkerLabel(lblVelocity[0], fastest, PixelX(fastestAt), 5 * r, true, height() * 5 / 100, 2);
     if (InView(slowestAt)) PlaceMarkerLabel(lblVelocity[1], slowest, PixelX(slowestAt), 5 * r, false, height() * 95 / 100, 2);
 }

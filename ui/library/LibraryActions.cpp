@@ -61,7 +61,7 @@ void LibraryWindow::ToggleExcluded()
     const std::vector<std::int64_t> ids = SelectedIds();
     if (ids.size() != 1 || row < 0 || row >= static_cast<int>(shownShots_.size())) return;
     const StoredShot& shot = shownShots_[static_cast<std::size_t>(row)];
-    if (shot.kind != ShotKind::Shot || !shot.number) return;
+    if (shot.kind != ShotOutcome::Shot || !shot.number) return;
     if (auto e = library_.SetExcluded(ids[0], *shot.number, !shot.excluded, txtReason.text().trimmed().toStdString())) {
         dialogs_.Critical(kTitle, "Cannot change the shot in " + path_ + ": " + e->message);
         return;

@@ -22,7 +22,7 @@ QString ShotTable(const StoredString& s, const ShownUnits& units)
     QString html = "<table cellspacing=0 cellpadding=2 border=1 width=100%><tr><th>Shot</th><th>Time</th><th>Velocity " +
                    E(units.SpeedUnit()) + "</th><th>Energy " + E(units.EnergyUnit()) + "</th><th>Excluded</th><th>Reason</th></tr>";
     for (const StoredShot& shot : s.shots) {
-        const bool measured = shot.kind == ShotKind::Shot && shot.muzzleVelocity;
+        const bool measured = shot.kind == ShotOutcome::Shot && shot.muzzleVelocity;
         html += "<tr><td align=right>" + (shot.number ? QString::number(*shot.number) : QString()) + "</td><td>" +
                 E(LocalTimeText(shot.timeUtc)) + "</td><td align=right>" +
                 (measured ? E(FormatPattern(units.Speed(*shot.muzzleVelocity), "0.00")) : E(KindText(shot.kind))) +

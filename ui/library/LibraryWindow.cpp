@@ -253,7 +253,7 @@ void LibraryWindow::ShowShots(const std::vector<StoredShot>& shots, const String
     tblShots.setRowCount(static_cast<int>(shots.size()));
     for (std::size_t i = 0; i < shots.size(); ++i) {
         const StoredShot& s = shots[i];
-        const bool shot = s.kind == ShotKind::Shot && s.muzzleVelocity;
+        const bool shot = s.kind == ShotOutcome::Shot && s.muzzleVelocity;
         const QString cells[] = {
             s.number ? QString::number(*s.number) : QString(),
             Q(LocalTimeText(s.timeUtc)),

@@ -24,7 +24,7 @@ LibraryLink::~LibraryLink()
     delete window_.data();
 }
 
-void LibraryLink::Open(const std::string& path, double localDays)
+void LibraryLink::Open(const std::string& path)
 {
     path_ = path;
     // The writer speaks from its own thread; the message waits for the UI's.
@@ -37,32 +37,18 @@ void LibraryLink::Open(const std::string& path, double localDays)
             },
             Qt::QueuedConnection);
     });
-    recorder_ = std::make_unique<StringRecorder>(*writer_);
-    recorder_->NewString(localDays);
-}
-
-std::unique_ptr<StringRecorder> LibraryLink::RecorderFor(const StringInfo& info)
-{
-    if (!writer_) return nullptr;
-    auto recorder = std::make_unique<StringRecorder>(*writer_);
-    recorder->NewString(info);
-    return recorder;
 }
 
 void LibraryLink::EditDetails(QWidget* over, StringRecorder* recorder)
 {
-    if (recorder == nullptr) recorder = recorder_.get();
     if (recorder == nullptr) return;
     auto* dialog = new StringDetailsDialog(recorder->Current(), over);
-    // The recorder may be gone when the dialog is answered; its string stays.
+    // The string may no longer be under way when the dialog is answered:
+    // its details go to it all the same, by its own id.
     connect(dialog, &StringDetailsDialog::accepted, this, [this, dialog] {
         const StringInfo details = dialog->Details();
-        if (recorder_ && recorder_->Current().id == details.id) {
-            recorder_->SetDetails(details);
-        } else if (writer_) {
-            writer_->Update(details);
-        }
-        emit detailsEdited(details);
+        if (writer_) writer_->Update(details);
+        emit detailsEdited(details, true);
         if (window_) window_->Reload();
     });
     dialog->open();
@@ -73,12 +59,10 @@ LibraryWindow& LibraryLink::ShowWindow(const Settings& settings, const std::stri
     if (!window_) {
         window_ = new LibraryWindow(path_, dialogs_, fileDialogs_);
         window_->setAttribute(Qt::WA_DeleteOnClose);
-        connect(window_, &LibraryWindow::detailsChanged, this, [this](const StringInfo& info) {
-            if (recorder_ && info.id == LibraryId()) recorder_->SetDetails(info);
-            emit detailsEdited(info);
-        });
+        connect(window_, &LibraryWindow::detailsChanged, this,
+                [this](const StringInfo& info) { emit detailsEdited(info, false); });
         connect(window_, &LibraryWindow::stringsDeleted, this, [this](const std::vector<std::int64_t>& ids) {
-            if (std::find(ids.begin(), ids.end(), LibraryId()) != ids.end()) emit liveStringDeleted();
+            if (live_ != nullptr && std::find(ids.begin(), ids.end(), live_->LibraryId()) != ids.end()) emit liveStringDeleted();
         });
     }
     window_->SetSettings(settings);
@@ -113,14 +97,8 @@ void LibraryLink::Finish()
     if (waiting) waiting->close();
     const LibraryWriter::Ended ended = writer_->Finish();
     if (!ended.message.empty()) std::fputs((MessageLine("Shot library", ended.message) + "\n").c_str(), stderr);
-    recorder_.reset();
+    live_ = nullptr;
     writer_.reset();
-}
-
-std::int64_t LibraryLink::LibraryId(const StringRecorder* recorder) const
-{
-    if (recorder == nullptr) recorder = recorder_.get();
-    return recorder == nullptr ? 0 : LibraryIdOf(recorder->Current().id);
 }
 
 std::int64_t LibraryLink::LibraryIdOf(std::int64_t recorderId) const

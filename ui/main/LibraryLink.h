@@ -1,7 +1,6 @@
 // The main window's tie to the shot library: the writer that stores every
-// shot and miss as it is measured, the string under way, and the library
-// window. Trouble with the library is told in a message box and never stops
-// measuring.
+// shot and miss as it is measured, and the library window. Trouble with the
+// library is told in a message box and never stops measuring.
 #pragma once
 
 #include <memory>
@@ -25,18 +24,14 @@ public:
     LibraryLink(Dialogs& dialogs, FileDialogs& fileDialogs, QObject* parent);
     ~LibraryLink() override;
 
-    // Starts storing into `path`; the first string starts at `localDays`.
-    void Open(const std::string& path, double localDays);
+    // Starts storing into `path`.
+    void Open(const std::string& path);
     bool IsOpen() const { return writer_ != nullptr; }
     const std::string& Path() const { return path_; }
-    // Null until Open.
-    StringRecorder* Recorder() { return recorder_.get(); }
-    // A recorder of its own for another string (a measured recording); null
-    // until Open.
-    std::unique_ptr<StringRecorder> RecorderFor(const StringInfo& info);
-    // "String details…" for the string under way (or that of `recorder`),
-    // as a window-modal dialog.
-    void EditDetails(QWidget* over, StringRecorder* recorder = nullptr);
+    // Where shots are stored; null until Open.
+    ShotStore* Store() { return writer_.get(); }
+    // "String details…" for the string `recorder` records, as a window-modal dialog.
+    void EditDetails(QWidget* over, StringRecorder* recorder);
     // The library window, in front, in the units and with the settings of now.
     LibraryWindow& ShowWindow(const Settings& settings, const std::string& shotDataPath = {});
     LibraryWindow* Window() { return window_; }
@@ -47,14 +42,16 @@ public:
     void Finish();
     // Exit or a signal came again while Finish waits: end now.
     void Hurry() { hurry_ = true; }
-    // The library's id of a recorder's string (see StringIds); of the
-    // string under way without one.
-    std::int64_t LibraryId(const StringRecorder* recorder = nullptr) const;
+    // The library's id of a recorder's string (see StringIds).
     std::int64_t LibraryIdOf(std::int64_t recorderId) const;
+    // The string under way, whose deletion in the window ends it.
+    void Follow(const StringRecorder* recorder) { live_ = recorder; }
 
 signals:
-    // A string's name, gun, pellet or notes were changed by the shooter.
-    void detailsEdited(const StringInfo& info);
+    // A string's name, gun, pellet or notes were changed by the shooter: in
+    // the details dialog (`recorderId`: the id is a recorder's) or in the
+    // library window (the library's).
+    void detailsEdited(const StringInfo& info, bool recorderId);
     // The shooter deleted the string under way in the library window.
     void liveStringDeleted();
 
@@ -63,7 +60,7 @@ private:
     FileDialogs& fileDialogs_;
     std::string path_;
     std::unique_ptr<LibraryWriter> writer_;
-    std::unique_ptr<StringRecorder> recorder_;
+    const StringRecorder* live_ = nullptr;
     QPointer<LibraryWindow> window_;
     std::string trouble_;  // what the writer last said was wrong
     bool hurry_ = false;

@@ -26,7 +26,8 @@ MainWindow::MainWindow(MainServices services)
     : services_(std::move(services)),
       fields_({&frmSettings[0], &frmSettings[2], &frmSettings[3], &frmSettings[4]}, record_, units_),
       hardware_(frmSettings[1], record_, services_.inputs, services_.device, services_.mixer),
-      session_(services_.device, services_.clock, services_.dialogs, *this, this),
+      router_(services_.clock),
+      session_(services_.device, services_.clock, services_.dialogs, router_, *this, this),
       scope_(Frame3, services_.clock, session_.Engine().Ring()),
       library_(services_.dialogs, services_.fileDialogs, this)
 {
@@ -53,6 +54,7 @@ MainWindow::MainWindow(MainServices services)
     connect(&hardware_, &HardwarePanel::rateTextChanged, this, &MainWindow::cmbFreq_Change);
     connect(&hardware_, &HardwarePanel::deviceChosen, this, &MainWindow::FollowNewChoice);
     connect(&fields_, &SettingsFields::fieldLeft, this, &MainWindow::FieldLeft);
+    router_.SetListener(this);
     services_.inputs.OnChanged([this] { DevicesChanged(); });
 }
 
@@ -264,37 +266,25 @@ void MainWindow::BlockHanded(int block)
     lblPBUF.setText(text);
 }
 
-void MainWindow::Show(const BlockOutcome& o)
+void MainWindow::Show(const ShotView& v)
 {
-    if (o.event == BlockEvent::Shot) {
-        lblVel[0].setText(Q(std::string(o.labels.averageVelocity.View())));
-        lblVel[1].setText(Q(std::string(o.labels.elapsedSamples.View())));
-        lblVel[2].setText(Q(std::string(o.labels.resolution.View())));
-        lblVel[3].setText(Q(std::string(o.labels.accuracy.View())));
-        lblVel[5].setText(Q(std::string(o.labels.shotNumber.View())));
+    if (v.showLabels) {
+        lblVel[0].setText(Q(v.labels.averageVelocity.Str()));
+        lblVel[1].setText(Q(v.labels.elapsedSamples.Str()));
+        lblVel[2].setText(Q(v.labels.resolution.Str()));
+        lblVel[3].setText(Q(v.labels.accuracy.Str()));
+        lblVel[5].setText(Q(v.labels.shotNumber.Str()));
     }
-    if (o.impactLine >= 0) scope_.scope.SetTrigLine(1, o.impactLine, true);
-    if (o.muzzleLine >= 0) scope_.scope.SetTrigLine(0, o.muzzleLine, true);
-    if (o.muzzleBoxRed) fields_.SetVolumeBoxRed(true);
-    if (o.impactBoxRed) fields_.SetVolumeBoxRed(false);
-    if (o.startTrigLineTimer) {
+    if (v.impactLine >= 0) scope_.scope.SetTrigLine(1, v.impactLine, true);
+    if (v.muzzleLine >= 0) scope_.scope.SetTrigLine(0, v.muzzleLine, true);
+    if (v.muzzleBoxRed) fields_.SetVolumeBoxRed(true);
+    if (v.impactBoxRed) fields_.SetVolumeBoxRed(false);
+    if (v.startTrigLineTimer) {
         tmrRemoveTrigLines.setInterval(1500);
         tmrRemoveTrigLines.start();
     }
-    if (freshStringNext_ && (o.fillData || !o.missText.Empty())) {
-        // The results window still shows a measured recording, or a string
-        // deleted from the library: this live shot starts a string of its
-        // own there, as it does in the library.
-        freshStringNext_ = false;
-        resultsShowFile_ = false;
-        Results().BeginString();
-    }
-    // Stored before it is shown: a shot on the screen is a shot on its way to disk.
-    StoreInLibrary(o);
-    if (o.fillData) Results().FillData(session_.Detector().LastShot());
-    if (!o.missText.Empty()) Results().MisShot(o.missText.Str());
-    if (!o.freezeCaption.Empty()) freezeCaption_ = o.freezeCaption.Str();
-    if (o.freezeSwitch >= 0) fields_.MarkFreeze(o.freezeSwitch);
+    if (!v.freezeCaption.Empty()) freezeCaption_ = v.freezeCaption.Str();
+    if (v.freezeSwitch >= 0) fields_.MarkFreeze(v.freezeSwitch);
 }
 
 void MainWindow::FreezeForAnalysis()
@@ -347,9 +337,10 @@ void MainWindow::cmbFreq_Change()
     lclCalls.setText(Q(RateStatusText(record_.frequency, kDrawIntervalMs)));
     sampleTimeMs_ = SampleTimeMsFor(record_.frequency);
     scope_.SetSampleTime(sampleTimeMs_, kDrawIntervalMs);
-    const TriggerWindow window = CalcTriggerWindow(PanelFromControls(), record_, sampleTimeMs_);
-    session_.Detector().SetWindow(window);
-    debug2.setText(Q(window.debugText));
+    TakeWindowFields(PanelFromControls(), record_);
+    const TriggerWindow window = CalcTriggerWindow(record_.distance, record_.VelocityMin, record_.VelocityMax, sampleTimeMs_);
+    session_.Configure(method_, {record_.frequency, window, record_.MuzzleVolume, record_.ImpactVolume, learnt_});
+    debug2.setText(Q(WindowCaption(window)));
     inFreqChange_ = false;
     FollowNewChoice();
 }

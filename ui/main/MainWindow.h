@@ -35,7 +35,7 @@
 #include "Settings.h"
 #include "SettingsFields.h"
 #include "Shell.h"
-#include "ShotString.h"
+#include "ShotRouter.h"
 
 namespace quorvel {
 
@@ -60,7 +60,8 @@ struct MainServices {
 };
 
 
-class MainWindow final : public QWidget, private SessionListener, private AnalysisHost, private CalibrationHost {
+class MainWindow final : public QWidget, private SessionListener, private AnalysisHost, private CalibrationHost,
+                         private RouteListener {
     Q_OBJECT
 public:
     explicit MainWindow(MainServices services);
@@ -88,10 +89,11 @@ public:
     bool Ended() const { return ended_; }
     MeasuringSession& Session() { return session_; }
     const CaptureEngine& Engine() const { return session_.Engine(); }
-    const ShotDetector& Detector() const { return session_.Detector(); }
+    ShotRouter& Router() { return router_; }
+    const ShotRouter& Router() const { return router_; }
     HardwarePanel& Hardware() { return hardware_; }
     ScopePanel& Scope() { return scope_; }
-    const ShotString& String() const { return string_; }
+    const ShotString& String() const { return router_.String(); }
     // The results window, created on first use and after it was closed.
     ResultsWindow& Results();
     bool ResultsOpen() const { return results_ != nullptr; }
@@ -121,9 +123,14 @@ private:
     MeasureContext Context() const override;
     AutosaveTarget AutosaveTo() const override;
     void BlockHanded(int block) override;
-    void Show(const BlockOutcome& outcome) override;
+    void Show(const ShotView& view) override;
     void Freeze() override { FreezeForAnalysis(); }
     void DeviceFailed(const std::string& reason) override;
+    // What the shot route tells the results window (made when first needed).
+    void Routing() override { Results(); }
+    void Routed(const MeasuredShot& shot, bool counted) override { Results().Routed(shot, counted); }
+    void Noticed(const std::string& text) override { Results().Noticed(text); }
+    void StringBegun() override { Results().StringBegun(); }
 
     void ApplyLoadedSettings(const LoadedSettings& loaded);
     void FieldLeft(const FieldLeave& after);
@@ -140,9 +147,7 @@ private:
     void OpenReadme();
     // The shot library's part: stores what a block measured.
     void OpenLibrary();
-    void StoreInLibrary(const BlockOutcome& outcome);
     void ConnectResultsToLibrary();
-    void WaveformSaved(int shotNumber, const std::string& path) override;
     // No recording device: a line points to the demo recording.
     void ShowNoMicrophone();
     void lblNoMicrophone_Click();
@@ -150,12 +155,13 @@ private:
     // Whether to go on: a demo measured already, or a string shown that a
     // recording's own string is about to replace.
     bool AgreeToMeasure(const std::string& path, bool demo);
-    void FollowEditedDetails(const StringInfo& info);
+    void FollowEditedDetails(const StringInfo& info, bool recorderId);
 
     // What the analysis window asks of the main window.
     std::string VolumeBox(bool muzzle) const override { return fields_.VolumeBox(muzzle); }
     void SetVolumeBox(bool muzzle, const std::string& text) override { fields_.SetVolumeBox(muzzle, text); }
-    std::pair<std::int16_t, std::int16_t> TakeVolumes() override;
+    DetectionSetup TakeSearchSetup(std::int32_t rate) override;
+    DetectionMethod Method() const override { return method_; }
     TriggerWindow WindowFor(double sampleTimeMs) override;
     std::string_view SpeedUnit() const override { return units_.SpeedUnit; }
     void SetMainEnabled(bool enabled) override;
@@ -180,6 +186,8 @@ private:
     std::string recordingDeviceId_;  // what the session records from, at what rate
     std::int32_t recordingRate_ = 0;
     std::string freezeCaption_ = "Analyze";
+    DetectionMethod method_ = DetectionMethod::Threshold;
+    std::string learnt_;  // what the method learnt of the shooter's gun
 
     QGroupBox frmVelo;
     std::array<QLabel, 6> lblData;
@@ -204,19 +212,16 @@ private:
     // The parts, after the frames they live in.
     SettingsFields fields_;
     HardwarePanel hardware_;
+    ShotRouter router_;  // its string outlives the results window
     MeasuringSession session_;
     ScopePanel scope_;
-    ShotString string_;  // outlives the results window
     std::unique_ptr<ResultsWindow> results_;
     std::unique_ptr<AnalysisWindow> analysis_;
     std::unique_ptr<CalibrationWindow> calibration_;
     LibraryLink library_;
-    // A recording being measured, and its string in the library.
-    std::unique_ptr<StringRecorder> fileRecorder_;
+    // A recording being measured.
     std::unique_ptr<RecordingRun> run_;
-    bool resultsShowFile_ = false;    // the results window shows a measured recording's string
-    bool freshStringNext_ = false;    // the next live shot starts a new string in the results window
-    std::int64_t demoString_ = 0;     // the demo's string, once measured in this run
+    std::int64_t demoString_ = 0;     // the demo's string (its recorder id), once measured in this run
 };
 
 }  // namespace quorvel

@@ -13,8 +13,8 @@ namespace quorvel {
 ResultsWindow& MainWindow::Results()
 {
     if (!results_) {
-        results_ = std::make_unique<ResultsWindow>(string_, record_, units_, services_.dialogs, services_.fileDialogs);
-        connect(results_.get(), &ResultsWindow::newString, this, [this] { session_.Detector().SetShotCount(0); });
+        results_ = std::make_unique<ResultsWindow>(router_.String(), record_, units_, services_.dialogs, services_.fileDialogs);
+        connect(results_.get(), &ResultsWindow::newString, this, [this] { router_.NewString(); });
         ConnectResultsToLibrary();
         connect(results_.get(), &ResultsWindow::closed, this, [this] {
             // Closed with its close box: it is loaded afresh next time; the
@@ -81,11 +81,11 @@ void MainWindow::cmdTestShot_Click()
     setEnabled(false);
 }
 
-std::pair<std::int16_t, std::int16_t> MainWindow::TakeVolumes()
+DetectionSetup MainWindow::TakeSearchSetup(std::int32_t rate)
 {
     record_.ImpactVolume = RoundToInt16(ParseLeadingNumber(VolumeBox(false)));
     record_.MuzzleVolume = RoundToInt16(ParseLeadingNumber(VolumeBox(true)));
-    return {record_.MuzzleVolume, record_.ImpactVolume};
+    return {rate, WindowFor(SampleTimeMsFor(rate)), record_.MuzzleVolume, record_.ImpactVolume, learnt_};
 }
 
 TriggerWindow MainWindow::WindowFor(double sampleTimeMs)

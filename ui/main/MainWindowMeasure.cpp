@@ -1,7 +1,6 @@
 // The main window's part in "Measure Recording…": a recording file measured
 // as if it were recorded, into a new string in the results window and the
 // shot library, and the way in for a shooter with no microphone.
-#include <chrono>
 #include <filesystem>
 
 #include "MainWindow.h"
@@ -45,47 +44,25 @@ void MainWindow::MeasureRecording(std::string path, QWidget* over)
     Settings record = record_;
     const SettingsPanel panel = PanelFromControls();
     TakePanelIntoRecord(panel, record);
-    const MeasureSetup setup = SetupFor(LoadedSettings{record, panel, units_, sampleTimeMs_}, stream->SampleRate());
+    LoadedSettings now{record, panel, units_, sampleTimeMs_, method_, learnt_};
+    const MeasureSetup setup = SetupFor(now, stream->SampleRate());
     // The demo was recorded when Quorvel was built; measured now, it is now's string.
     const RecordingStart start = demo ? RecordingStart{services_.clock.NowDays(), false} : StartOf(path, *stream);
 
-    ResultsWindow& results = Results();
-    results.show();
-    results.BeginString();
-    // Live shots from now on belong to a string of their own.
-    if (StringRecorder* live = library_.Recorder()) live->NewString(services_.clock.NowDays());
-    fileRecorder_.reset();
-    const auto nowMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::system_clock::now().time_since_epoch());
+    Results().show();
     StringInfo info = StringStartingAt(start.days);
-    info.id = nowMs.count();  // when it was measured: unique, unlike a recording's start
     info.name = std::filesystem::path(path).filename().string();
-    fileRecorder_ = library_.RecorderFor(info);
-    resultsShowFile_ = true;
-    if (demo) demoString_ = info.id;
+    router_.NewString(info);
+    if (demo && router_.Recorder() != nullptr) demoString_ = router_.Recorder()->Current().id;
 
-    const bool metric = IsMetric(units_);
     // A finished run may still be on the stack below us (Cancel is answered
     // inside the progress dialog's own event loop): it goes once we are back.
     if (run_) run_.release()->deleteLater();
-    run_ = std::make_unique<RecordingRun>(
-        std::move(stream), setup, path, start, over != nullptr ? over : this,
-        [this, metric, setup](const MeasuredEvent& e) {
-            if (e.kind == MeasuredKind::Shot) {
-                Results().FillData(e.shot);
-                if (fileRecorder_) fileRecorder_->Shot(e.shot, metric);
-            } else {
-                Results().MisShot(e.missText);
-                if (fileRecorder_) {
-                    fileRecorder_->Miss(e.kind == MeasuredKind::TooClose ? ShotKind::MaxVelocity : ShotKind::NoImpact,
-                                        e.timeDays, setup.record, {});
-                }
-            }
-        });
+    run_ = std::make_unique<RecordingRun>(std::move(stream), setup, path, start, over != nullptr ? over : this,
+                                          [this](MeasuredShot shot) { router_.Route(shot); });
     connect(run_.get(), &RecordingRun::finished, this, [this](const QString& summary, bool trouble) {
         // The next live shot starts a string of its own, numbered from 1.
-        session_.Detector().SetShotCount(0);
-        freshStringNext_ = true;
+        router_.NewStringAtNextShot();
         if (LibraryWindow* window = library_.Window()) window->Reload();
         const std::string text = summary.toStdString();
         trouble ? services_.dialogs.Critical("Measure Recording", text)
@@ -99,16 +76,17 @@ bool MainWindow::AgreeToMeasure(const std::string& path, bool demo)
     if (demo && demoString_ != 0 &&
         !services_.dialogs.Question("Measure Recording", "The demo recording was measured already: its string is in the "
                                                          "shot library. Measure it again into a new string?")) {
-        if (library_.IsOpen() && library_.Recorder() != nullptr) {
+        if (library_.IsOpen()) {
             library_.ShowWindow(record_).SelectStrings({library_.LibraryIdOf(demoString_)});
         }
         return false;
     }
-    if (string_.Count() == 0 || demo) return true;
+    const int shots = router_.String().Count();
+    if (shots == 0 || demo) return true;
     const std::string name = std::filesystem::path(path).filename().string();
     return services_.dialogs.Question(
-        "Measure Recording", "The results window shows a string of " + std::to_string(string_.Count()) +
-                                 (string_.Count() == 1 ? " shot" : " shots") + ". Measuring " + name + " shows its shots in a string of their own instead; "
+        "Measure Recording", "The results window shows a string of " + std::to_string(shots) +
+                                 (shots == 1 ? " shot" : " shots") + ". Measuring " + name + " shows its shots in a string of their own instead; "
                                  "the shots shown now stay in the shot library. Measure " + name + "?");
 }
 
@@ -120,7 +98,6 @@ void MainWindow::StopMeasuringRecording()
     run_->Abandon();
     run_->disconnect(this);
     run_.release()->deleteLater();
-    fileRecorder_.reset();
 }
 
 void MainWindow::ShowNoMicrophone()

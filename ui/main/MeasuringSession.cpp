@@ -2,10 +2,10 @@
 
 namespace quorvel {
 
-MeasuringSession::MeasuringSession(LiveRecordingDevice& device, Clock& clock, Dialogs& dialogs,
+MeasuringSession::MeasuringSession(LiveRecordingDevice& device, Clock& clock, Dialogs& dialogs, ShotRouter& router,
                                    SessionListener& listener, QObject* parent)
-    : QObject(parent), device_(device), clock_(clock), dialogs_(dialogs), listener_(listener), signal_(this),
-      engine_(device, signal_), detector_(clock)
+    : QObject(parent), device_(device), clock_(clock), dialogs_(dialogs), router_(router), listener_(listener),
+      signal_(this), engine_(device, signal_), detector_(MakeDetector(DetectionMethod::Threshold, clock, {}))
 {
     setObjectName("session");
     signal_.setObjectName("signal");
@@ -25,12 +25,21 @@ MeasuringSession::~MeasuringSession()
     End();
 }
 
+void MeasuringSession::Configure(DetectionMethod method, const DetectionSetup& setup)
+{
+    setup_ = setup;
+    if (detector_->Method() == method) {
+        detector_->Configure(setup);
+    } else {
+        detector_ = MakeDetector(method, clock_, setup);
+    }
+}
+
 int MeasuringSession::Start(int deviceNum, int frequency, double sampleTimeMs)
 {
-    detector_.ResetForStart();
+    detector_->Restart();
     const int result = engine_.DoStart(deviceNum, frequency);
     if (result != 0) return result;
-    deviceNum_ = deviceNum;
     frequency_ = frequency;
     blockMs_ = kBlockSize * sampleTimeMs;
     lastBlockMs_ = clock_.NowMs();
@@ -76,22 +85,46 @@ bool MeasuringSession::OnBlock(const SampleArray& ring, int block)
 {
     lastBlockMs_ = clock_.NowMs();
     listener_.BlockHanded(block);
-    const BlockOutcome outcome = detector_.OnBlock(ring, block, listener_.Context());
-    if (outcome.autosave) AutoSaveShot();
-    if (outcome.freeze) {
-        engine_.SetStopProcessing(true);
-        listener_.Freeze();
-        return true;
+    // A block arriving while an action waits is that action's, not scanned.
+    if (pending_ != PendingAction::None) return FinishPending();
+    // The volumes are read as each block is scanned, as they always were: a
+    // volume changed in the analysis window counts from the next block.
+    const Settings& s = listener_.Context().settings;
+    if (s.MuzzleVolume != setup_.muzzleVolume || s.ImpactVolume != setup_.impactVolume) {
+        setup_.muzzleVolume = s.MuzzleVolume;
+        setup_.impactVolume = s.ImpactVolume;
+        detector_->Configure(setup_);
     }
-    listener_.Show(outcome);
+    detector_->Scan(BlockOf(ring, block), *this);
     return false;
+}
+
+void MeasuringSession::Detected(const Detection& d)
+{
+    if (d.kind == Detection::Kind::OtherGun) return;
+    const MeasureContext c = listener_.Context();
+    if (d.kind == Detection::Kind::Muzzle) {
+        listener_.Show(ViewOf(d, nullptr, c.switches, c.settings, c.sampleTimeMs, c.speedUnit));
+        return;
+    }
+    MeasuredShot shot = MeasureDetection(d, detector_->Method(), c.settings, c.sampleTimeMs, clock_.NowDays());
+    router_.Route(shot);
+    const ShotView view = ViewOf(d, &shot, c.switches, c.settings, c.sampleTimeMs, c.speedUnit);
+    if (!view.notice.Empty()) router_.Notice(view.notice.Str());
+    pending_ = view.pending;
+    pendingFollowsShot_ = view.pendingFollowsShot;
+    listener_.Show(view);
 }
 
 bool MeasuringSession::FinishPending()
 {
-    const BlockOutcome o = detector_.CarryOutPending(listener_.Context().switches);
-    if (o.autosave) AutoSaveShot();
-    if (!o.freeze) return false;
+    const PendingAction action = std::exchange(pending_, PendingAction::None);
+    const bool autosaveTicked = listener_.Context().switches[Switch::AutoSave];
+    // A freeze after "no impact" saves nothing: the last shot is already saved.
+    if (autosaveTicked && (action == PendingAction::Autosave || (action == PendingAction::Freeze && pendingFollowsShot_))) {
+        AutoSaveShot();
+    }
+    if (action != PendingAction::Freeze) return false;
     engine_.SetStopProcessing(true);
     listener_.Freeze();
     return true;
@@ -101,10 +134,7 @@ void MeasuringSession::AutoSaveShot()
 {
     const AutosaveTarget target = listener_.AutosaveTo();
     if (target.waveform) engine_.UnrollRing();
-    std::string waveform;
-    const std::string failure =
-        AutosaveShot(detector_.LastShot(), target, engine_.Waveform(), frequency_, clock_.NowDays(), &waveform);
-    if (!waveform.empty()) listener_.WaveformSaved(detector_.LastShot().ShotNumber, waveform);
+    const std::string failure = router_.Autosave(target, engine_.Waveform(), frequency_, clock_.NowDays());
     if (failure.empty()) {
         autosaveFailed_ = false;
         return;

@@ -1,10 +1,11 @@
 // The measuring session: records through the capture engine, hands each
-// finished block to the live detector on the UI thread, carries out what the
-// block set off (the autosave, a freeze) and tells the window what to show.
-// It also notices a device that stops delivering sound. It owns no control:
-// the window reads the outcome and shows it.
+// finished block to the detection method on the UI thread, sends what it
+// measured along the shot route, carries out what a shot set off for the
+// next block (the autosave, a freeze) and tells the window what to show.
+// It also notices a device that stops delivering sound. It owns no control.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include <QObject>
@@ -12,13 +13,23 @@
 
 #include "CaptureEngine.h"
 #include "Clock.h"
+#include "Detection.h"
 #include "Dialogs.h"
 #include "LiveRecordingDevice.h"
 #include "ShotAutosave.h"
-#include "ShotDetector.h"
+#include "ShotRouter.h"
+#include "ShotView.h"
 #include "SignalWaker.h"
 
 namespace quorvel {
+
+// What the detector and the view read besides the sound, refreshed by the owner.
+struct MeasureContext {
+    const Settings& settings;
+    double sampleTimeMs;
+    std::string_view speedUnit;
+    Switches switches;
+};
 
 // What the session needs from the window, block by block.
 class SessionListener {
@@ -26,23 +37,21 @@ public:
     virtual MeasureContext Context() const = 0;
     virtual AutosaveTarget AutosaveTo() const = 0;
     virtual void BlockHanded(int block) = 0;
-    virtual void Show(const BlockOutcome& outcome) = 0;
+    virtual void Show(const ShotView& view) = 0;
     // The block froze the recording: stop and open the analysis window.
     virtual void Freeze() = 0;
     // The device failed or went quiet while recording; the session has not stopped.
     virtual void DeviceFailed(const std::string& reason) = 0;
-    // The autosave wrote this shot's waveform.
-    virtual void WaveformSaved(int /*shotNumber*/, const std::string& /*path*/) {}
 
 protected:
     ~SessionListener() = default;
 };
 
-class MeasuringSession final : public QObject, private BlockConsumer {
+class MeasuringSession final : public QObject, private BlockConsumer, private DetectionSink {
     Q_OBJECT
 public:
-    MeasuringSession(LiveRecordingDevice& device, Clock& clock, Dialogs& dialogs, SessionListener& listener,
-                     QObject* parent);
+    MeasuringSession(LiveRecordingDevice& device, Clock& clock, Dialogs& dialogs, ShotRouter& router,
+                     SessionListener& listener, QObject* parent);
     ~MeasuringSession() override;
 
     // Opens device `deviceNum` at `frequency`; 0, or the device's error code.
@@ -60,30 +69,34 @@ public:
     bool FinishPending();
     // The program ends: nothing more is processed.
     void End();
+    // The method and its parameters (a rate, a setting or the method changed).
+    void Configure(DetectionMethod method, const DetectionSetup& setup);
 
     CaptureEngine& Engine() { return engine_; }
     const CaptureEngine& Engine() const { return engine_; }
-    ShotDetector& Detector() { return detector_; }
-    const ShotDetector& Detector() const { return detector_; }
-    int Frequency() const { return frequency_; }
-    int DeviceNum() const { return deviceNum_; }
+    Detector& Method() { return *detector_; }
+    PendingAction Pending() const { return pending_; }
 
 private:
     bool OnBlock(const SampleArray& ring, int block) override;
+    void Detected(const Detection& detection) override;
     void Watch();
 
     LiveRecordingDevice& device_;
     Clock& clock_;
     Dialogs& dialogs_;
+    ShotRouter& router_;
     SessionListener& listener_;
     SignalWaker signal_;
     CaptureEngine engine_;
-    ShotDetector detector_;
+    std::unique_ptr<Detector> detector_;
+    DetectionSetup setup_;
     QTimer watchdog_;
     double lastBlockMs_ = 0;
     double blockMs_ = 0;
     int frequency_ = 0;
-    int deviceNum_ = -1;
+    PendingAction pending_ = PendingAction::None;
+    bool pendingFollowsShot_ = false;
     bool autosaveFailed_ = false;  // the message is shown once, until a save works again
 };
 

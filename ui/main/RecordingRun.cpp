@@ -99,10 +99,10 @@ void RecordingRun::Done(bool cancelled)
     emit finished(QString::fromStdString(summary), trouble);
 }
 
-void RecordingRun::Measured(const MeasuredEvent& event)
+void RecordingRun::Measured(const MeasuredShot& shot)
 {
-    (event.kind == MeasuredKind::Shot ? shots_ : misses_) += 1;
-    measured_(event);
+    (shot.IsShot() ? shots_ : misses_) += 1;
+    measured_(shot);
 }
 
 }  // namespace quorvel

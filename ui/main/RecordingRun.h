@@ -21,7 +21,7 @@ namespace quorvel {
 class RecordingRun final : public QObject, private MeasureListener {
     Q_OBJECT
 public:
-    using Sink = std::function<void(const MeasuredEvent&)>;
+    using Sink = std::function<void(MeasuredShot)>;
     RecordingRun(std::unique_ptr<AudioStream> stream, const MeasureSetup& setup, const std::string& path,
                  RecordingStart start, QWidget* over, Sink measured);
     ~RecordingRun() override;
@@ -44,7 +44,7 @@ signals:
 private:
     void Slice();
     void Done(bool cancelled);
-    void Measured(const MeasuredEvent& event) override;
+    void Measured(const MeasuredShot& shot) override;
 
     std::unique_ptr<AudioStream> stream_;
     MeasureSetup setup_;

@@ -234,20 +234,17 @@ void ResultsWindow::DrawArray()
     picHistory.Draw(string_.Velocities(), string_.Count() - 1, record_.VelocityMin);
 }
 
-void ResultsWindow::FillData(const ShotResult& shot)
+void ResultsWindow::Routed(const MeasuredShot&, bool counted)
 {
-    const bool wasFull = string_.Full();
-    string_.FillData(shot, units_);
-    if (!wasFull) DrawArray();
+    if (counted) DrawArray();
     ShowReadouts();
     // The layout sees the string before the new shot is counted, so the
     // newest shot lands on the chart's right edge.
-    LayOut(wasFull ? string_.Count() : string_.Count() - 1);
+    LayOut(counted ? string_.Count() - 1 : string_.Count());
 }
 
-void ResultsWindow::MisShot(const std::string& text)
+void ResultsWindow::Noticed(const std::string&)
 {
-    string_.MisShot(text);
     ShowReadouts();
     Form_Resize();
     errTimer.start();
@@ -263,14 +260,11 @@ void ResultsWindow::errTimer_Timer()
 
 void ResultsWindow::lblVelo_Click(int index)
 {
-    if (index != 3) return;
-    BeginString();
-    emit newString();
+    if (index == 3) emit newString();
 }
 
-void ResultsWindow::BeginString()
+void ResultsWindow::StringBegun()
 {
-    string_.NewString();
     ShowReadouts();
     picHistory.SetScale(100, picHistory.ScaleHeight());
     picHistory.Clear();

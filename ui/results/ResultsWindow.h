@@ -3,7 +3,8 @@
 // the shot number, difference, minimum, maximum, spread, standard deviation
 // and total energy around them, and the history chart along the bottom.
 // Everything is laid out again from the window's height on every resize.
-// The main window owns the shot string; this window only shows it.
+// The shot route owns the shot string; this window shows it and hears from
+// the route what happened to it.
 #pragma once
 
 #include <array>
@@ -16,11 +17,12 @@
 #include "FileDialogs.h"
 #include "HistoryChart.h"
 #include "Settings.h"
+#include "ShotRouter.h"
 #include "ShotString.h"
 
 namespace quorvel {
 
-class ResultsWindow final : public QWidget {
+class ResultsWindow final : public QWidget, public RouteListener {
     Q_OBJECT
 public:
     ResultsWindow(ShotString& string, const Settings& record, const UnitLabels& units, Dialogs& dialogs,
@@ -28,13 +30,13 @@ public:
 
     void Form_Activate();
     void Form_Resize();
-    void FillData(const ShotResult& shot);
-    void MisShot(const std::string& text);
+    // What the route did to the string: a shot joined it (FillData), a
+    // notice took the velocity's place (MisShot), a new string began.
+    void Routed(const MeasuredShot& shot, bool counted) override;
+    void Noticed(const std::string& text) override;
+    void StringBegun() override;
     void errTimer_Timer();
     void lblVelo_Click(int index);
-    // The shot number starts again at 1, for a string the main window brings
-    // (a measured recording); unlike a click, nothing else is told.
-    void BeginString();
     void CopyString();
     void ExportCsv();
     // A flyer leaves the readouts, the chart and the exports (and comes back).

@@ -31,13 +31,13 @@ const TriggerWindow kTenMetres = CalcTriggerWindow(10, 50, 400, 1.0 / 96000 * 10
 
 TEST(AnalysisModel, FindsTheTriggersAndPlacesTheZoomWindow)
 {
-    FakeClock clock;
+    ManualClock clock;
     clock.ms = 10000;  // the program's clock starts at 10 s, so "no muzzle yet" (0) never holds one off
     SampleArray wave = Silent();
     wave[BlockStart(4) - 2000] = 230;  // the first loud sample, in block 3
     wave[BlockStart(4) + 3000] = 30;   // the impact falls into block 4
     AnalysisModel m = ModelOf(wave);
-    m.Search(60, 30, kTenMetres, clock, false);
+    m.Search(DetectionMethod::Threshold, {96000, kTenMetres, 60, 30, {}}, clock, false);
     ASSERT_TRUE(m.Found().impactFound);
     EXPECT_EQ(m.Found().muzzlePos, BlockStart(4) - 2000);
     EXPECT_EQ(m.Found().impactPos, BlockStart(4) + 3000);
@@ -46,16 +46,16 @@ TEST(AnalysisModel, FindsTheTriggersAndPlacesTheZoomWindow)
     EXPECT_EQ(m.ZoomWidth(), 19200 + 600);
 
     // Raising the impact volume past the impact's peak keeps only the muzzle.
-    m.Search(60, 97, kTenMetres, clock, false);
+    m.Search(DetectionMethod::Threshold, {96000, kTenMetres, 60, 97, {}}, clock, false);
     EXPECT_TRUE(m.Found().muzzleFound);
     EXPECT_FALSE(m.Found().impactFound);
     // Searching again with the same result (the window activated anew) keeps a chosen zoom.
     m.SetZoom(2000, 3000);
-    m.Search(60, 97, kTenMetres, clock, false);
+    m.Search(DetectionMethod::Threshold, {96000, kTenMetres, 60, 97, {}}, clock, false);
     EXPECT_EQ(m.ZoomLeft(), 2000);
     // During a level drag the zoom window stays where it is.
     m.SetZoom(1000, 5000);
-    m.Search(60, 30, kTenMetres, clock, true);
+    m.Search(DetectionMethod::Threshold, {96000, kTenMetres, 60, 30, {}}, clock, true);
     EXPECT_EQ(m.ZoomLeft(), 1000);
 
     // Where the zoom window goes for a muzzle near the start, near the end, or none at all.
@@ -66,7 +66,7 @@ TEST(AnalysisModel, FindsTheTriggersAndPlacesTheZoomWindow)
         SampleArray w = Silent();
         if (loud >= 0) w[static_cast<std::size_t>(loud)] = 255;
         AnalysisModel placed = ModelOf(w);
-        placed.Search(60, 30, kTenMetres, clock, false);
+        placed.Search(DetectionMethod::Threshold, {96000, kTenMetres, 60, 30, {}}, clock, false);
         EXPECT_EQ(placed.Found().muzzleFound, loud >= 0);
         EXPECT_EQ(placed.ZoomLeft(), left) << loud;
         EXPECT_EQ(placed.ZoomWidth(), width) << loud;
@@ -75,7 +75,7 @@ TEST(AnalysisModel, FindsTheTriggersAndPlacesTheZoomWindow)
 
 TEST(AnalysisModel, Texts)
 {
-    FakeClock clock;
+    ManualClock clock;
     clock.ms = 20000;
     SampleArray wave = Silent();
     wave[9600] = 255;
@@ -83,7 +83,7 @@ TEST(AnalysisModel, Texts)
     wave[20] = 130;
     wave[21] = 120;
     AnalysisModel m = ModelOf(wave);
-    m.Search(60, 30, CalcTriggerWindow(10, 50, 2000, 1.0 / 96000 * 1000), clock, false);
+    m.Search(DetectionMethod::Threshold, {96000, CalcTriggerWindow(10, 50, 2000, 1.0 / 96000 * 1000), 60, 30, {}}, clock, false);
     EXPECT_EQ(m.ImpactText(10, " m/s "), "ImpactTrigger (110.00 ms)    \n     sample: 10560   \n     Velocity: 1000.0 m/s ");
     EXPECT_EQ(m.MuzzleText(), "MuzzleTrigger (100.00 ms)   \n     sample: 9600");
     EXPECT_EQ(AnalysisModel::MaxVelocityText(400, " m/s "), "Max Measured Velocity   \n    400.0 m/s ");

@@ -44,9 +44,9 @@ private slots:
         QVERIFY2(!rig.window->isEnabled(), "the main window takes no input meanwhile");
         QCOMPARE(rig.Text("cmdAnalyze") + rig.Text("StartButton"), QString(" << &Analyze&Start >>"));
         // The ring was unrolled: the shot at ring 30000 is now at waveform 30000 + 57600.
-        const WaveformSearch& found = analysis.Model().Found();
+        const RecordingSearch& found = analysis.Model().Found();
         QVERIFY(found.impactFound);
-        QCOMPARE(found.impactPos - found.muzzlePos, 4800);
+        QCOMPARE(found.impactPos - found.muzzlePos, 4800.0);
         QVERIFY(In<QLabel>(analysis, "lblImpactTrigger")->isVisible());
         QVERIFY(In<QLabel>(analysis, "lblImpactTrigger")->text().contains("Velocity: 200.0 m/s"));
         QCOMPARE(In<QLabel>(analysis, "lblX1(4)")->text(), QString("1500 ms -->|"));

@@ -122,9 +122,9 @@ private slots:
         QTest::mouseClick(analysis.findChild<QPushButton*>("cmdApplySuggestion"), Qt::LeftButton);
         QCOMPARE(shot.rig.Text("txtInfo(7)"), QString::number(advice.muzzleVolume));
         QCOMPARE(shot.rig.Text("txtInfo(3)"), QString::number(advice.impactVolume));
-        const WaveformSearch& found = analysis.Model().Found();
+        const RecordingSearch& found = analysis.Model().Found();
         QVERIFY(found.impactFound);
-        QCOMPARE(found.impactPos - found.muzzlePos, 4800);
+        QCOMPARE(found.impactPos - found.muzzlePos, 4800.0);
         QCOMPARE(static_cast<std::int64_t>(found.muzzlePos), advice.muzzleAt);
         QCOMPARE(shot.rig.window->Record().MuzzleVolume, advice.muzzleVolume);
     }

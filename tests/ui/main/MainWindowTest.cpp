@@ -116,10 +116,10 @@ private slots:
         QCOMPARE(rig.window->Results().findChild<QLabel*>("lblVelo(2)")->text(), QString("210.0"));
         // A click on the shot counter starts the numbering again, and a new
         // string, even in the same second.
-        const auto first = rig.window->Library().Recorder()->Current().id;
+        const auto first = rig.window->Router().Recorder()->Current().id;
         QTest::mouseClick(rig.window->Results().findChild<QLabel*>("lblVelo(3)"), Qt::LeftButton);
-        QCOMPARE(rig.window->Detector().State().ShotCount, 0);
-        QVERIFY(rig.window->Library().Recorder()->Current().id != first);
+        QCOMPARE(rig.window->Router().Count(), 0);
+        QVERIFY(rig.window->Router().Recorder()->Current().id != first);
         rig.clock.ms += 1000;
         rig.Shoot(4800);
         rig.window->StartButton_Click();

@@ -22,27 +22,35 @@ struct Rig {
         record.VelocityMax = 400;
         record.distance = 10;
         record.RetainedVelocity = 90;
-        window = std::make_unique<ResultsWindow>(string, record, units, dialogs, fileDialogs);
+        window = std::make_unique<ResultsWindow>(router.String(), record, units, dialogs, fileDialogs);
+        router.SetListener(window.get());
+        QObject::connect(window.get(), &ResultsWindow::newString, [this] { router.NewString(); });
     }
     void Shoot(double velocity)
     {
-        ShotResult shot;
-        shot.MuzzleVelocity = velocity;
-        shot.PelletMass = 0.547;
-        shot.ShotNumber = ++number;
-        shot.ShotTime = 46362.5;
-        window->FillData(shot);
+        MeasuredShot shot;
+        shot.result.MuzzleVelocity = velocity;
+        shot.result.PelletMass = 0.547;
+        shot.result.ShotTime = 46362.5;
+        router.Route(shot);
+    }
+    void Miss()
+    {
+        MeasuredShot miss;
+        miss.outcome = ShotOutcome::NoImpact;
+        router.Route(miss);
     }
     QLabel* Readout(int i) const { return window->findChild<QLabel*>(QString("lblVelo(%1)").arg(i)); }
     QLabel* Label(const char* name) const { return window->findChild<QLabel*>(name); }
 
     Settings record;
     UnitLabels units;
-    ShotString string;
+    ManualClock clock;
+    ShotRouter router{clock};
+    const ShotString& string = router.String();
     FakeDialogs dialogs;
     FakeFileDialogs fileDialogs;
     std::unique_ptr<ResultsWindow> window;
-    int number = 0;
 };
 
 }  // namespace
@@ -82,7 +90,7 @@ private slots:
         QCOMPARE(rig.window->Chart().PixelOf(0).y(), rig.window->Chart().height() * 0.5);
 
         const QRect shown = rig.Readout(0)->geometry();
-        rig.window->MisShot("no impact");
+        rig.Miss();
         QCOMPARE(rig.Readout(0)->text(), QString("###.##"));
         QVERIFY(rig.Readout(0)->width() > shown.width());
         QCOMPARE(rig.Readout(0)->palette().color(QPalette::Window), QColor(192, 0, 0));

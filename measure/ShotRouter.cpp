@@ -1,0 +1,95 @@
+#include "ShotRouter.h"
+
+#include "UtcTime.h"
+
+namespace quorvel {
+
+StoredShot StoredFrom(const MeasuredShot& shot)
+{
+    const ShotResult& r = shot.result;
+    const bool metric = shot.units == UnitSystem::Metric;
+    const double speed = metric ? 1 : FeetPerMetre;
+    const double mass = metric ? 1 : GrainsPerGram;
+    StoredShot s;
+    s.kind = shot.outcome;
+    s.timeUtc = UtcIsoFromLocalDays(shot.IsShot() ? r.ShotTime : shot.timeDays);
+    s.sampleRate = r.SampleRate;
+    s.distance = r.Distance / speed;
+    s.pelletMass = r.PelletMass / mass;
+    s.muzzleVolume = r.MuzzleLevel;
+    s.impactVolume = r.ImpactLevel;
+    if (!shot.IsShot()) return s;
+    s.number = r.ShotNumber;
+    s.muzzleVelocity = r.MuzzleVelocity / speed;
+    s.averageVelocity = r.AvgVelocity / speed;
+    s.energy = MuzzleEnergy(*s.muzzleVelocity, s.pelletMass, true);
+    s.samples = r.Samples;
+    return s;
+}
+
+ShotRouter::ShotRouter(Clock& clock, ShotStore* store) : clock_(clock) { SetStore(store); }
+
+void ShotRouter::SetStore(ShotStore* store)
+{
+    recorder_.reset();
+    if (store == nullptr) return;
+    recorder_.emplace(*store);
+    recorder_->NewString(clock_.NowDays());
+}
+
+void ShotRouter::Route(MeasuredShot& shot)
+{
+    if (listener_ != nullptr) listener_->Routing();
+    if (freshNext_) NewString();
+    if (shot.IsShot()) {
+        shot.result.ShotNumber = ++count_;
+        last_ = shot;
+    }
+    // Stored before it is shown: a shot on the screen is a shot on its way to disk.
+    if (recorder_) recorder_->Store(StoredFrom(shot));
+    if (!shot.IsShot()) {
+        Notice(MissText(shot.outcome));
+        return;
+    }
+    const bool counted = !string_.Full();
+    string_.FillData(shot.result, SetUnitLabels(shot.units == UnitSystem::Imperial ? 1 : 0));
+    if (listener_ != nullptr) listener_->Routed(shot, counted);
+}
+
+void ShotRouter::Notice(const std::string& text)
+{
+    if (listener_ != nullptr) listener_->Routing();
+    string_.MisShot(text);
+    if (listener_ != nullptr) listener_->Noticed(text);
+}
+
+void ShotRouter::NewString()
+{
+    if (listener_ != nullptr) listener_->Routing();
+    freshNext_ = false;
+    count_ = 0;
+    string_.NewString();
+    if (recorder_) recorder_->NewString(clock_.NowDays());
+    if (listener_ != nullptr) listener_->StringBegun();
+}
+
+void ShotRouter::NewString(const StringInfo& info)
+{
+    NewString();
+    if (recorder_) recorder_->NewString(info);
+}
+
+void ShotRouter::SetExcluded(int number, bool excluded)
+{
+    if (recorder_) recorder_->SetExcluded(number, excluded);
+}
+
+std::string ShotRouter::Autosave(const AutosaveTarget& target, const SampleArray& waveform, std::int32_t rate, double nowDays)
+{
+    std::string written;
+    const std::string failure = AutosaveShot(last_.result, target, waveform, rate, nowDays, &written);
+    if (!written.empty() && recorder_) recorder_->WaveformSaved(last_.result.ShotNumber, written);
+    return failure;
+}
+
+}  // namespace quorvel
