@@ -17,7 +17,7 @@ namespace {
 ShotString TenThousandShots()
 {
     ShotString s;
-    const UnitLabels units = SetUnitLabels(0);
+    const UnitLabels units = SetUnitLabels(UnitSystem::Metric);
     for (int i = 0; i < 10000; ++i) {
         ShotResult shot;
         shot.MuzzleVelocity = 250 + std::sin(i * 0.37) * 3;
@@ -38,7 +38,7 @@ void BM_ShotIntoLongString(benchmark::State& state)
     Settings record;
     record.VelocityMin = 200;
     record.VelocityMax = 300;
-    const UnitLabels units = SetUnitLabels(0);
+    const UnitLabels units = SetUnitLabels(UnitSystem::Metric);
     FakeDialogs dialogs;
     FakeFileDialogs files;
     ResultsWindow window(string, record, units, dialogs, files);

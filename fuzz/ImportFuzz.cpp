@@ -16,7 +16,7 @@ using namespace quorvel;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     Settings settings;
-    settings.units = size > 0 ? data[0] & 1 : 0;
+    settings.units = UnitSystemOf(size > 0 ? data[0] & 1 : 0);
     settings.RetainedVelocity = 90;
     settings.distance = 10;
     settings.pelletmass = 0.547;

@@ -37,7 +37,7 @@ public:
             return;
         }
         velocities_.push_back(velocity);
-        energy_ += MuzzleEnergy(velocity, mass, true);
+        energy_ += MuzzleEnergy(velocity, mass, UnitSystem::Metric);
     }
     void Finish(std::int64_t next = 0)
     {

@@ -72,9 +72,7 @@ bool ParseShotDate(const std::string& text, double* localDays)
 
 ImportedFile ReadShotDataFile(std::string_view text, const Settings& settings)
 {
-    const bool metric = settings.units == 0;
-    const double speed = metric ? 1 : FeetPerMetre;
-    const double mass = metric ? 1 : GrainsPerGram;
+    const UnitSystem units = settings.units;
     ImportedFile file;
     std::map<long long, StoredString> days;
     int lineNumber = 0;
@@ -106,17 +104,17 @@ ImportedFile ReadShotDataFile(std::string_view text, const Settings& settings)
             continue;
         }
         const double muzzle = ((100 - settings.RetainedVelocity) / 2 / 100 + 1) * average + settings.offset;
-        if (!Possible(average / speed, muzzle / speed, shot, f.size() == 9)) {
+        if (!Possible(SpeedToMetric(average, units), SpeedToMetric(muzzle, units), shot, f.size() == 9)) {
             file.impossibleLines.push_back(lineNumber);
             continue;
         }
         shot.number = number;
         shot.timeUtc = UtcIsoFromLocalDays(localDays);
-        shot.averageVelocity = average / speed;
-        shot.muzzleVelocity = muzzle / speed;
-        shot.distance /= speed;
-        shot.pelletMass /= mass;
-        shot.energy = MuzzleEnergy(*shot.muzzleVelocity, shot.pelletMass, true);
+        shot.averageVelocity = SpeedToMetric(average, units);
+        shot.muzzleVelocity = SpeedToMetric(muzzle, units);
+        shot.distance = LengthToMetric(shot.distance, units);
+        shot.pelletMass = MassToMetric(shot.pelletMass, units);
+        shot.energy = MuzzleEnergy(*shot.muzzleVelocity, shot.pelletMass, UnitSystem::Metric);
         const long long day = static_cast<long long>(std::floor(localDays));
         StoredString& string = days[day];
         if (string.shots.empty()) {

@@ -10,22 +10,21 @@ namespace quorvel {
 
 double ShownUnits::Speed(double metresPerSecond) const
 {
-    return metric ? metresPerSecond : metresPerSecond * FeetPerMetre;
+    return SpeedFromMetric(metresPerSecond, system);
 }
 
 double ShownUnits::Energy(double metresPerSecond, double grams) const
 {
-    return metric ? MuzzleEnergy(metresPerSecond, grams, true)
-                  : MuzzleEnergy(metresPerSecond * FeetPerMetre, grams * GrainsPerGram, false);
+    return MuzzleEnergy(SpeedFromMetric(metresPerSecond, system), MassFromMetric(grams, system), system);
 }
 
 double ShownUnits::EnergyFromJoules(double joules) const
 {
     // Both formulas grow with v² m, so the ratio of one shot at 1 m/s, 1 g is exact for all.
-    return metric ? joules : joules * Energy(1, 1) / MuzzleEnergy(1, 1, true);
+    return Metric() ? joules : joules * Energy(1, 1) / MuzzleEnergy(1, 1, UnitSystem::Metric);
 }
 
-std::string ShownUnits::SpeedText(double shown) const { return FormatPattern(shown, metric ? "0.0" : "0"); }
+std::string ShownUnits::SpeedText(double shown) const { return FormatPattern(shown, Metric() ? "0.0" : "0"); }
 
 StringFigures FiguresOf(const std::vector<StoredShot>& shots, const ShownUnits& units, double plateauLimit)
 {

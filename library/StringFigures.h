@@ -9,22 +9,24 @@
 
 #include "ShotLibrary.h"
 #include "StringStatistics.h"
+#include "Units.h"
 
 namespace quorvel {
 
 // The library stores metric values; these are the units they are shown in.
 struct ShownUnits {
-    bool metric = true;
+    UnitSystem system = UnitSystem::Metric;
+    bool Metric() const { return system == UnitSystem::Metric; }
     double Speed(double metresPerSecond) const;
     // A shot's energy from its stored velocity and pellet mass, worked out
     // in the shown units as the results window does.
     double Energy(double metresPerSecond, double grams) const;
     // An energy worked out in joules, in the shown unit by the same formula.
     double EnergyFromJoules(double joules) const;
-    std::string SpeedUnit() const { return metric ? "m/s" : "fps"; }
-    std::string EnergyUnit() const { return metric ? "J" : "fpe"; }
+    std::string SpeedUnit() const { return Metric() ? "m/s" : "fps"; }
+    std::string EnergyUnit() const { return Metric() ? "J" : "fpe"; }
     // The plateau limit a shooter starts from: 3 m/s, or 10 fps.
-    double DefaultPlateauLimit() const { return metric ? 3 : 10; }
+    double DefaultPlateauLimit() const { return Metric() ? 3 : 10; }
     // Velocities as the windows print them: 251.3 m/s, 824 fps.
     std::string SpeedText(double shown) const;
 };

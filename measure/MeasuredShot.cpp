@@ -9,7 +9,7 @@ MeasuredShot MeasureDetection(const Detection& d, DetectionMethod method, const 
 {
     MeasuredShot shot;
     shot.method = method;
-    shot.units = settings.units != 0 ? UnitSystem::Imperial : UnitSystem::Metric;
+    shot.units = settings.units;
     shot.muzzle = d.muzzle;
     shot.impact = d.impact;
     shot.samples = d.samples;

@@ -7,22 +7,19 @@ namespace quorvel {
 StoredShot StoredFrom(const MeasuredShot& shot)
 {
     const ShotResult& r = shot.result;
-    const bool metric = shot.units == UnitSystem::Metric;
-    const double speed = metric ? 1 : FeetPerMetre;
-    const double mass = metric ? 1 : GrainsPerGram;
     StoredShot s;
     s.kind = shot.outcome;
     s.timeUtc = UtcIsoFromLocalDays(shot.IsShot() ? r.ShotTime : shot.timeDays);
     s.sampleRate = r.SampleRate;
-    s.distance = r.Distance / speed;
-    s.pelletMass = r.PelletMass / mass;
+    s.distance = LengthToMetric(r.Distance, shot.units);
+    s.pelletMass = MassToMetric(r.PelletMass, shot.units);
     s.muzzleVolume = r.MuzzleLevel;
     s.impactVolume = r.ImpactLevel;
     if (!shot.IsShot()) return s;
     s.number = r.ShotNumber;
-    s.muzzleVelocity = r.MuzzleVelocity / speed;
-    s.averageVelocity = r.AvgVelocity / speed;
-    s.energy = MuzzleEnergy(*s.muzzleVelocity, s.pelletMass, true);
+    s.muzzleVelocity = SpeedToMetric(r.MuzzleVelocity, shot.units);
+    s.averageVelocity = SpeedToMetric(r.AvgVelocity, shot.units);
+    s.energy = MuzzleEnergy(*s.muzzleVelocity, s.pelletMass, UnitSystem::Metric);
     s.samples = r.Samples;
     return s;
 }
@@ -52,7 +49,7 @@ void ShotRouter::Route(MeasuredShot& shot)
         return;
     }
     const bool counted = !string_.Full();
-    string_.FillData(shot.result, SetUnitLabels(shot.units == UnitSystem::Imperial ? 1 : 0));
+    string_.FillData(shot.result, SetUnitLabels(shot.units));
     if (listener_ != nullptr) listener_->Routed(shot, counted);
 }
 

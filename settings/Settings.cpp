@@ -79,8 +79,8 @@ LoadedSettings LoadSettingsFrom(const IniDocument& file)
     s.deviceNum = RoundToInt16(Number(file, "hardware", "deviceNum"));
     out.SampleTimeMs = SampleTimeMsFor(s.frequency);
 
-    s.units = RoundToInt16(Number(file, "calibration", "units"));
-    panel.imperial = s.units != 0;
+    s.units = UnitSystemOf(RoundToInt16(Number(file, "calibration", "units")));
+    panel.imperial = s.units == UnitSystem::Imperial;
     out.units = SetUnitLabels(s.units);
 
     panel.txtInfo[PanelField::PelletMass] = GeneralNumber(s.pelletmass);

@@ -27,7 +27,7 @@ struct Settings {
     std::int16_t ImpactVolume = 0;
     std::int16_t MicVolume = 0;
     std::int16_t deviceNum = 0;
-    std::int16_t units = 0;
+    UnitSystem units = UnitSystem::Metric;
     std::int32_t frequency = 0;
     std::string datafilename;
     // Which device `deviceNum` meant and which device `MicVolume` was set

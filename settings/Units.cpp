@@ -7,11 +7,19 @@
 
 namespace quorvel {
 
-UnitLabels SetUnitLabels(std::int16_t units)
+UnitLabels SetUnitLabels(UnitSystem units)
 {
-    if (units != 0) return {" fps ", " feet ", " grain ", " fpe ", "0000"};
-    return {" m/s ", " m ", " g ", " J ", "000.0"};
+    if (units == UnitSystem::Imperial) return {units, " fps ", " feet ", " grain ", " fpe ", "0000"};
+    return {units, " m/s ", " m ", " g ", " J ", "000.0"};
 }
+
+double SpeedToMetric(double speed, UnitSystem from) { return from == UnitSystem::Metric ? speed : speed / FeetPerMetre; }
+double SpeedFromMetric(double metresPerSecond, UnitSystem to)
+{
+    return to == UnitSystem::Metric ? metresPerSecond : metresPerSecond * FeetPerMetre;
+}
+double MassToMetric(double mass, UnitSystem from) { return from == UnitSystem::Metric ? mass : mass / GrainsPerGram; }
+double MassFromMetric(double grams, UnitSystem to) { return to == UnitSystem::Metric ? grams : grams * GrainsPerGram; }
 
 std::string_view TrimUnit(std::string_view unit)
 {
@@ -20,17 +28,11 @@ std::string_view TrimUnit(std::string_view unit)
     return unit;
 }
 
-bool IsMetric(const UnitLabels& labels)
-{
-    const std::string_view d = TrimUnit(labels.DistanceUnit);
-    return d == "m" || d == "M";
-}
-
 UnitLabels ConvertUnits(Settings& s, SettingsPanel& panel, UnitSystem to)
 {
     const bool imperial = to == UnitSystem::Imperial;
-    if ((s.units != 0) == imperial) return SetUnitLabels(s.units);
-    s.units = imperial ? 1 : 0;
+    if (s.units == to) return SetUnitLabels(s.units);
+    s.units = to;
     panel.imperial = imperial;
     const auto convert = [&](double& value, double factor, std::size_t field, const char* pattern) {
         value = imperial ? value * factor : value / factor;
@@ -46,9 +48,9 @@ UnitLabels ConvertUnits(Settings& s, SettingsPanel& panel, UnitSystem to)
     return SetUnitLabels(s.units);
 }
 
-double MuzzleEnergy(double v, double m, bool metric)
+double MuzzleEnergy(double v, double m, UnitSystem units)
 {
-    if (metric) return std::pow(v, 2) * 0.5 * m / 1000;
+    if (units == UnitSystem::Metric) return std::pow(v, 2) * 0.5 * m / 1000;
     return std::pow(v, 2) * m / 450240;
 }
 

@@ -45,7 +45,7 @@ void ShotString::FillData(const ShotResult& shot, const UnitLabels& units)
     const double v = shot.MuzzleVelocity;
     const std::string_view format = units.SpeedFormat;
     savedFormat_ = format;
-    const double energy = MuzzleEnergy(v, shot.PelletMass, IsMetric(units));
+    const double energy = MuzzleEnergy(v, shot.PelletMass, units.system);
     if (Full()) {
         // The string cannot grow: the shot is shown, the statistics stay.
         readouts_[Readout::Velocity] = FormatPattern(v, format);

@@ -37,7 +37,7 @@ JsonLine& Place(JsonLine& json, std::string_view key, double samples)
 void PrintShot(std::ostream& out, const std::string& file, const MeasureSetup& f, const MeasuredShot& m)
 {
     const ShotResult& shot = m.result;
-    const double energy = MuzzleEnergy(shot.MuzzleVelocity, shot.PelletMass, IsMetric(f.units));
+    const double energy = MuzzleEnergy(shot.MuzzleVelocity, shot.PelletMass, f.units.system);
     JsonLine json;
     json.Text("file", file).Text("event", "shot").Integer("shot", shot.ShotNumber);
     Place(json, "muzzle_sample", m.muzzle);
@@ -125,7 +125,7 @@ void DumpSettings(const LoadedSettings& loaded, std::ostream& out)
         .Integer("MicVolume", s.MicVolume)
         .Number("offset", s.offset);
     for (std::size_t i = 0; i < kSwitchKeys.size(); ++i) json.Integer(kSwitchKeys[i], f.panel.switches.on[i] ? 1 : 0);
-    json.Integer("units", s.units)
+    json.Integer("units", static_cast<int>(s.units))
         .Integer("frequency", s.frequency)
         .Integer("deviceNum", s.deviceNum)
         .Text("datafilename", s.datafilename)

@@ -245,7 +245,7 @@ TEST(ShotDataImport, WorksOutMuzzleVelocityAndRefusesTheImpossible)
     };
     for (const Row& r : rows) {
         Settings settings;
-        settings.units = r.units;
+        settings.units = UnitSystemOf(r.units);
         settings.RetainedVelocity = r.retained;
         settings.offset = r.offset;
         settings.distance = 10;

@@ -45,8 +45,8 @@ TEST(LoadSettings, ReadsEveryKeyWithTheNumberParse)
     EXPECT_EQ((std::array<double, 6>{s.distance, s.VelocityMin, s.VelocityMax, s.pelletmass, s.RetainedVelocity, s.offset}),
               (std::array<double, 6>{12, 100, 1100, 8.44, 0, -1.5}));
     // Halves to even; MicVolume clamped to its 16-bit field.
-    EXPECT_EQ((std::array<int, 6>{s.MuzzleVolume, s.ImpactVolume, s.MicVolume, s.frequency, s.deviceNum, s.units}),
-              (std::array<int, 6>{76, 74, 32767, 44100, 1, 2}));
+    EXPECT_EQ((std::array<int, 6>{s.MuzzleVolume, s.ImpactVolume, s.MicVolume, s.frequency, s.deviceNum, static_cast<int>(s.units)}),
+              (std::array<int, 6>{76, 74, 32767, 44100, 1, 1}));  // any number but 0 is imperial
     EXPECT_EQ(s.datafilename, "shots.txt");
     EXPECT_DOUBLE_EQ(l.SampleTimeMs, 1000.0 / 44100);
     EXPECT_TRUE(l.panel.imperial);
@@ -144,7 +144,7 @@ TEST(Units, SwitchingConvertsStoredValuesAndShowsRoundedTexts)
     EXPECT_EQ(ConvertUnits(l.record, l.panel, UnitSystem::Imperial).SpeedUnit, " fps ");
     const Texts imperial = {"32.8", "16.0", "90", "30", "656", "1312", "16.404", "60", "0.0"};
     EXPECT_EQ(l.panel.txtInfo, imperial);
-    EXPECT_EQ(l.record.units, 1);
+    EXPECT_EQ(l.record.units, UnitSystem::Imperial);
     ConvertUnits(l.record, l.panel, UnitSystem::Imperial);  // already imperial: nothing changes
     EXPECT_EQ(l.panel.txtInfo, imperial);
     EXPECT_EQ(l.record.distance, 10 * FeetPerMetre);
@@ -173,14 +173,19 @@ TEST(Units, SwitchingConvertsStoredValuesAndShowsRoundedTexts)
 
 TEST(Units, LabelsAndEnergy)
 {
-    const UnitLabels metric = SetUnitLabels(0);
-    const UnitLabels imperial = SetUnitLabels(5);
+    const UnitLabels imperial = SetUnitLabels(UnitSystemOf(5));
     EXPECT_EQ(imperial.SpeedUnit, " fps ");
-    EXPECT_TRUE(IsMetric(metric));
-    EXPECT_FALSE(IsMetric(imperial));
+    EXPECT_EQ(imperial.system, UnitSystem::Imperial);
+    EXPECT_EQ(SetUnitLabels(UnitSystemOf(0)).DistanceUnit, " m ");
     EXPECT_EQ(TrimUnit(" m/s "), "m/s");
-    EXPECT_EQ(MuzzleEnergy(250, 16, true), 500);
-    EXPECT_EQ(MuzzleEnergy(1000, 16, false), 1000.0 * 1000.0 * 16 / 450240);
+    EXPECT_EQ(MuzzleEnergy(250, 16, UnitSystem::Metric), 500);
+    EXPECT_EQ(MuzzleEnergy(1000, 16, UnitSystem::Imperial), 1000.0 * 1000.0 * 16 / 450240);
+    // Conversions to and from the library's metric values, either way round.
+    EXPECT_DOUBLE_EQ(SpeedToMetric(820.2, UnitSystem::Imperial), 250);
+    EXPECT_DOUBLE_EQ(SpeedFromMetric(250, UnitSystem::Imperial), 820.2);
+    EXPECT_DOUBLE_EQ(MassToMetric(15.432, UnitSystem::Imperial), 1);
+    EXPECT_DOUBLE_EQ(MassFromMetric(0.5, UnitSystem::Imperial), 7.716);
+    EXPECT_EQ(SpeedToMetric(250, UnitSystem::Metric) + MassFromMetric(0.5, UnitSystem::Metric), 250.5);
 }
 
 TEST(SampleRateText, OnlyRatesAbove1000AreTaken)

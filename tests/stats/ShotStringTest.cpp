@@ -9,8 +9,8 @@ using namespace quorvel;
 
 namespace {
 
-const UnitLabels kMetric = SetUnitLabels(0);
-const UnitLabels kImperial = SetUnitLabels(1);
+const UnitLabels kMetric = SetUnitLabels(UnitSystem::Metric);
+const UnitLabels kImperial = SetUnitLabels(UnitSystem::Imperial);
 using Readouts = std::array<std::string, 10>;
 
 ShotResult Shot(double velocity, double mass = 0.55, int number = 1)

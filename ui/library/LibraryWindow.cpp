@@ -165,9 +165,9 @@ void LibraryWindow::BuildControls()
 
 void LibraryWindow::SetSettings(const Settings& settings)
 {
-    const bool changed = (settings.units == 0) != units_.metric;
+    const bool changed = settings.units != units_.system;
     settings_ = settings;
-    units_.metric = settings.units == 0;
+    units_.system = settings.units;
     txtPlateau.setSuffix(" " + Q(units_.SpeedUnit()));
     if (changed || txtPlateau.property("set").isNull()) {
         const QSignalBlocker quiet(txtPlateau);

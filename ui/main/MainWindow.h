@@ -175,7 +175,7 @@ private:
 
     MainServices services_;
     Settings record_;
-    UnitLabels units_ = SetUnitLabels(0);
+    UnitLabels units_ = SetUnitLabels(UnitSystem::Metric);
     double sampleTimeMs_ = 0;
     bool inFreqChange_ = false;
     bool restarting_ = false;

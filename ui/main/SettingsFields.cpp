@@ -100,7 +100,7 @@ void SettingsFields::ApplyLoaded(const LoadedSettings& loaded)
 
     settingsLoading_ = true;
     KeepExact(SettingsPanel{});
-    if (record_.units != 0) optUnits[1].setChecked(true);
+    if (record_.units == UnitSystem::Imperial) optUnits[1].setChecked(true);
     units_ = loaded.units;
     for (std::size_t i : {PanelField::PelletMass, PanelField::RetainedVelocity, PanelField::VelocityMin,
                           PanelField::VelocityMax, PanelField::MicDistance, PanelField::MuzzleVolume,

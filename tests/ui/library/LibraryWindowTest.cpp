@@ -28,7 +28,7 @@ struct Rig {
         AddString(library, 3, "Fill curve", "2026-12-03T10:00:00Z", {240, 244, 247, 248, 249, 248.5, 249.5, 248, 246, 241});
         library.SetExcluded(1, 8, true, "flyer");
         Settings s;
-        s.units = 0;
+        s.units = UnitSystem::Metric;
         s.RetainedVelocity = 100;
         window = std::make_unique<LibraryWindow>(File("library.sqlite"), dialogs, fileDialogs);
         window->SetSettings(s);

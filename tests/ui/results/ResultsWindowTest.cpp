@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Rig {
-    explicit Rig(bool imperial = false) : units(SetUnitLabels(imperial ? 1 : 0))
+    explicit Rig(bool imperial = false) : units(SetUnitLabels(imperial ? UnitSystem::Imperial : UnitSystem::Metric))
     {
         record.VelocityMin = 100;
         record.VelocityMax = 400;
