@@ -10,6 +10,9 @@ namespace quorvel::range {
 
 namespace {
 
+// The power of the 8-bit card's rounding, in full-scale units (a step is 1/128).
+constexpr double kRoundingPower = 1.0 / (128.0 * 128.0 * 12.0);
+
 // The smallest whole multiple of the card's rate at or above 176.4 kHz.
 int Oversampling(int rate) { return std::max(1, (176400 + rate - 1) / std::max(rate, 1)); }
 
@@ -102,7 +105,8 @@ double Renderer::LocalSnrDb(const Vec3& source, const Wave& wave, double emit) c
         const double d = filter_.At(directSound, o * factor_);
         const double other = mix_[static_cast<std::size_t>(o)] - d;
         signal += d * d;
-        rest += other * other;
+        // The card's rounding to 8 bits is part of everything else too.
+        rest += other * other + kRoundingPower;
     }
     return 10 * std::log10(std::max(signal, 1e-30) / std::max(rest, 1e-30));
 }

@@ -54,11 +54,18 @@ void WriteSession(const std::string& dir, int index, const Scene& scene, const S
 
 void PrintDetail(const Recording& truth, const Measurements& thr, const Measurements& onset)
 {
+    // Measured minus true, in microseconds: the flight time, and each onset alone.
+    struct Errors {
+        double flight = 1e9, muzzle = 0, impact = 0;
+    };
     auto errorOf = [&](const Measurements& all, const ShotTruth& s) {
         for (const MeasuredShot& m : all) {
-            if (m.shot && std::abs(m.muzzle - s.muzzle) < 0.003 * truth.rate) return ((m.impact - m.muzzle) / truth.rate - s.flight) * 1e6;
+            if (m.shot && std::abs(m.muzzle - s.muzzle) < 0.003 * truth.rate) {
+                const double us = 1e6 / truth.rate;
+                return Errors{((m.impact - m.muzzle) / truth.rate - s.flight) * 1e6, (m.muzzle - s.muzzle) * us, (m.impact - s.impact) * us};
+            }
         }
-        return 1e9;
+        return Errors{};
     };
     for (const MeasuredShot& m : onset) {
         if (!m.shot) continue;
@@ -75,8 +82,10 @@ void PrintDetail(const Recording& truth, const Measurements& thr, const Measurem
     for (const ShotTruth& s : truth.shots) {
         bool neighbourInWindow = false;
         for (const NeighbourTruth& n : truth.neighbours) neighbourInWindow = neighbourInWindow || (n.report > s.muzzle && n.report < s.impact + 0.002 * truth.rate);
-        std::printf("    muzzle %.1f flight %.1f snr %6.1f dB  threshold %9.1f us  onset %9.1f us%s\n", s.muzzle, s.impact - s.muzzle, s.snrDb,
-                    errorOf(thr, s), errorOf(onset, s), neighbourInWindow ? "  (neighbour in window)" : "");
+        const Errors o = errorOf(onset, s);
+        std::printf("    muzzle %.1f flight %.1f snr %6.1f dB  threshold %9.1f us  onset %9.1f us (muzzle %+7.1f, impact %+9.1f)%s\n", s.muzzle,
+                    s.impact - s.muzzle, s.snrDb, errorOf(thr, s).flight, o.flight, o.muzzle, o.impact,
+                    neighbourInWindow ? "  (neighbour in window)" : "");
     }
 }
 

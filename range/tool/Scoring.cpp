@@ -59,7 +59,6 @@ SessionScore Score(const Recording& truth, const Measurements& measured, double 
         const ShotTruth& s = truth.shots[t];
         Tally& tally = score.buckets[BucketOf(s.snrDb)];
         ++tally.shots;
-        trueV.push_back(s.velocity);
         if (matchOf[t] < 0) {
             ++tally.misses;
             continue;
@@ -71,10 +70,13 @@ SessionScore Score(const Recording& truth, const Measurements& measured, double 
         tally.within025 += off <= 0.0025;
         tally.within1 += off <= 0.01;
         if (off <= 0.01) tally.errorsUs.push_back((flight - s.flight) * 1e6);
+        // Both spreads over the same shots: a missed shot leaves the true
+        // string as well as the measured one.
         measuredV.push_back(velocity);
+        trueV.push_back(s.velocity);
     }
     const double trueSd = Sd(trueV);
-    score.sdRatio = trueSd > 0 && measuredV.size() >= 2 ? Sd(measuredV) / trueSd : 0;
+    score.sdRatio = trueSd > 0 ? Sd(measuredV) / trueSd : 0;
     return score;
 }
 
