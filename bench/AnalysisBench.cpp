@@ -15,34 +15,27 @@ namespace {
 
 class BenchHost final : public AnalysisHost {
 public:
-    std::string VolumeBox(bool muzzle) const override { return muzzle ? muzzle_ : impact_; }
-    void SetVolumeBox(bool muzzle, const std::string& text) override { (muzzle ? muzzle_ : impact_) = text; }
-    DetectionSetup TakeSearchSetup(std::int32_t rate) override
-    {
-        DetectionSetup setup;
-        setup.sampleRate = rate;
-        setup.window = WindowFor(1000.0 / rate);
-        setup.muzzleVolume = static_cast<std::int16_t>(std::stoi(muzzle_));
-        setup.impactVolume = static_cast<std::int16_t>(std::stoi(impact_));
-        return setup;
-    }
-    DetectionMethod Method() const override { return DetectionMethod::Threshold; }
-    TriggerWindow WindowFor(double t) override { return CalcTriggerWindow(10, 50, 400, t); }
-    const Settings& Record() const override { return record_; }
-    std::string_view SpeedUnit() const override { return " m/s "; }
     void SetMainEnabled(bool) override {}
     void AnalysisClosed(bool) override {}
     void MeasureRecordingFile() override {}
     bool Ending() const override { return false; }
-
-private:
-    std::string muzzle_ = "60";
-    std::string impact_ = "30";
-    Settings record_;
 };
 
+SettingsModel BenchSettings()
+{
+    LoadedSettings loaded;
+    loaded.record.distance = 10;
+    loaded.record.VelocityMin = 50;
+    loaded.record.VelocityMax = 400;
+    loaded.record.MuzzleVolume = 60;
+    loaded.record.ImpactVolume = 30;
+    SettingsModel model;
+    model.Load(loaded);
+    return model;
+}
+
 struct Bench {
-    Bench() : window(host, clock, dialogs, files, output, "/tmp", [] {})
+    Bench() : settings(BenchSettings()), window(host, settings, clock, dialogs, files, output, "/tmp", [] {})
     {
         synth::Recording r;
         r.length = kRingSamples;
@@ -59,6 +52,7 @@ struct Bench {
         QApplication::processEvents();
     }
     BenchHost host;
+    SettingsModel settings;
     ManualClock clock;
     FakeDialogs dialogs;
     FakeFileDialogs files;
@@ -110,7 +104,7 @@ void BM_LevelDragStep(benchmark::State& state)
     int level = 25;
     for (auto _ : state) {
         level = level == 25 ? 35 : 25;
-        b.host.SetVolumeBox(false, std::to_string(level));
+        b.settings.SetVolumes(60, static_cast<std::int16_t>(level));
         b.window.Form_Activate();
         b.window.DrawZoomArray();
         b.window.findChild<QWidget*>("picAnalyze")->repaint();

@@ -59,7 +59,7 @@ void BM_BlockToScreen(benchmark::State& state)
     for (auto _ : state) {
         const long k = block++ % 10;
         b.device.inner.Deliver(std::span<const std::uint8_t>(b.sound.data() + k * kBlockSize, kBlockSize));
-        b.window->Session().signal_Timer();
+        b.window->Recording().Session().signal_Timer();
         for (int tick = 0; tick < 6; ++tick) {
             b.clock.ms += 50;
             b.window->Scope().DrawTimer_Timer();

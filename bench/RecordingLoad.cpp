@@ -95,7 +95,7 @@ int main(int argc, char** argv)
 
     const double idle = Share(seconds, [] {});
     const double recording = Share(seconds, [&] { window.StartButton_Click(); });
-    const int blocks = window.Engine().LastHandedBlock();
+    const int blocks = window.Recording().Session().Engine().LastHandedBlock();
     window.StartButton_Click();
     std::printf("start-up to window shown: %.0f ms\n", startup);
     std::printf("CPU, window idle:        %.2f %% of one core over %.0f s\n", idle, seconds);

@@ -17,6 +17,16 @@ std::string PlaceText(std::int64_t samples, int rate)
     return text;
 }
 
+TriggerWindow WindowOf(const Settings& record, double sampleTimeMs)
+{
+    return CalcTriggerWindow(record.distance, record.VelocityMin, record.VelocityMax, sampleTimeMs);
+}
+
+DetectionSetup DetectionSetupOf(const Settings& record, std::int32_t rate, const std::string& learnt)
+{
+    return {rate, WindowOf(record, SampleTimeMsFor(rate)), record.MuzzleVolume, record.ImpactVolume, learnt};
+}
+
 DetectionSetup MeasureSetup::Detection() const
 {
     return {record.frequency, window, record.MuzzleVolume, record.ImpactVolume, learnt};
@@ -28,7 +38,7 @@ MeasureSetup SetupFor(const LoadedSettings& loaded, int sampleRate)
     f.record.frequency = sampleRate;
     f.sampleTimeMs = SampleTimeMsFor(sampleRate);
     TakeWindowFields(f.panel, f.record);
-    f.window = CalcTriggerWindow(f.record.distance, f.record.VelocityMin, f.record.VelocityMax, f.sampleTimeMs);
+    f.window = WindowOf(f.record, f.sampleTimeMs);
     return f;
 }
 

@@ -32,6 +32,10 @@ struct MeasureSetup {
     DetectionSetup Detection() const;
 };
 MeasureSetup SetupFor(const LoadedSettings& loaded, int sampleRate);
+// The impact window of these settings' distance and limits, and what a
+// search of a sound at `rate` needs.
+TriggerWindow WindowOf(const Settings& record, double sampleTimeMs);
+DetectionSetup DetectionSetupOf(const Settings& record, std::int32_t rate, const std::string& learnt);
 
 class MeasureListener {
 public:

@@ -159,15 +159,17 @@ int main(int argc, char** argv)
         window.raise();
         window.activateWindow();
         // Started as a shortcut to the firing line: it records, as asked.
-        if (record && !window.Session().Recording() && window.isEnabled()) window.StartButton_Click();
+        if (record && window.Recording().State() != quorvel::RecordingState::Recording && window.isEnabled()) {
+            window.StartButton_Click();
+        }
         return where.settingsFile;
     };
 
     terminate = [&window] { window.DoEnd(); };
 
     if (!window.Form_Load()) return 1;
-    if (window.Ended()) return 0;  // a signal during a start-up message already ended it
+    if (window.Recording().Ending()) return 0;  // a signal during a start-up message already ended it
     window.show();
-    if (options.record && !window.Session().Recording()) window.StartButton_Click();
+    if (options.record && window.Recording().State() != quorvel::RecordingState::Recording) window.StartButton_Click();
     return QApplication::exec();
 }

@@ -102,7 +102,7 @@ int main(int argc, char** argv)
         if (tick % 6 == 0) {
             const int block = tick / 6 - 1;
             device.inner.Deliver(std::span<const std::uint8_t>(sound.data() + block * kBlockSize, kBlockSize));
-            window.Session().signal_Timer();
+            window.Recording().Session().signal_Timer();
         }
         window.Scope().DrawTimer_Timer();
         QApplication::processEvents();
@@ -110,14 +110,14 @@ int main(int argc, char** argv)
     window.grab().save(QString::fromStdString((out / "main-window.png").string()));
     // The analysis window on the recording, frozen as "Analyze >>" does.
     window.cmdAnalyze_Click();
-    window.Analysis().resize(1000, 600);
+    window.Hosts().Analysis().resize(1000, 600);
     QApplication::processEvents();
-    window.Analysis().grab().save(QString::fromStdString((out / "analysis-window.png").string()));
-    window.Analysis().mnuFile_Click(3);
+    window.Hosts().Analysis().grab().save(QString::fromStdString((out / "analysis-window.png").string()));
+    window.Hosts().Analysis().mnuFile_Click(3);
 
     // The calibration window, counting down.
     window.cmdTestShot_Click();
-    CalibrationWindow& calibration = window.Calibration();
+    CalibrationWindow& calibration = window.Hosts().Calibration();
     QApplication::processEvents();
     calibration.findChild<QLabel*>("lblBigTime")->setText("07");
     calibration.findChild<QLabel*>("lblSmallTime")->setText(":40");
@@ -125,7 +125,7 @@ int main(int argc, char** argv)
     calibration.cmdStart_Click(1);
 
     // The results window after a string of a dozen shots and a miss.
-    ResultsWindow& results = window.Results();
+    ResultsWindow& results = window.Hosts().Results();
     const double velocities[] = {183.4, 185.1, 181.9, 184.6, 186.2, 182.7, 183.9, 185.8, 184.1, 182.2, 185.3, 184.8};
     for (int i = 1; i < 12; ++i) {
         MeasuredShot shot;
@@ -144,7 +144,7 @@ int main(int argc, char** argv)
     ShotLibrary stored;
     stored.Open((data / "library.sqlite").string());
     stored.Remove(measured);
-    LibraryWindow& library = window.Library().ShowWindow(window.Record());
+    LibraryWindow& library = window.Library().ShowWindow(window.Settings().Record());
     library.resize(1100, 760);
     library.SelectStrings({2000, 3000});
     QApplication::processEvents();

@@ -81,7 +81,7 @@ struct LiveRig : RealServices, Rig {
             if (!devices->itemText(i).contains(part)) continue;
             devices->setCurrentIndex(i);
             Find<QComboBox>("cmbFreq")->setEditText(QString::number(rate));
-            return window->Record().frequency == rate;
+            return window->Settings().Record().frequency == rate;
         }
         return false;
     }
@@ -159,7 +159,7 @@ private slots:
         QCOMPARE(rig.window->findChild<QPushButton*>("StartButton")->text(), QString("S&top"));
         // The shot goes in once the server delivers sound, however long a
         // loaded machine takes to start the stream.
-        QTRY_VERIFY_WITH_TIMEOUT(rig.window->Engine().DataArrived(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.window->Recording().Session().Engine().DataArrived(), 10000);
         writer.Shoot();
         QTRY_COMPARE_WITH_TIMEOUT(rig.Text("lblVel(5)"), QString("1"), 10000);
         // PipeWire runs its graph at 48 kHz: a 96 kHz source goes through
@@ -169,12 +169,12 @@ private slots:
         QVERIFY2(std::abs(samples - static_cast<std::int32_t>(delay)) <= slack, qPrintable(rig.Text("lblVel(1)")));
         QCOMPARE(rig.window->Router().Last().result.SampleRate, rate);
         if (freeze) {
-            QTRY_VERIFY_WITH_TIMEOUT(rig.window->AnalysisVisible(), 10000);
-            QCOMPARE(rig.window->Analysis().windowTitle(), QString("Analyze - Shot detected"));
-            const RecordingSearch& found = rig.window->Analysis().Model().Found();
+            QTRY_VERIFY_WITH_TIMEOUT(rig.window->Hosts().AnalysisVisible(), 10000);
+            QCOMPARE(rig.window->Hosts().Analysis().windowTitle(), QString("Analyze - Shot detected"));
+            const RecordingSearch& found = rig.window->Hosts().Analysis().Model().Found();
             QCOMPARE(found.impactPos - found.muzzlePos, static_cast<double>(samples));
             QCOMPARE(rig.window->findChild<QPushButton*>("StartButton")->text(), QString("&Start >>"));
-            rig.window->Analysis().mnuFile_Click(3);
+            rig.window->Hosts().Analysis().mnuFile_Click(3);
         } else {
             rig.window->StartButton_Click();
         }
@@ -243,7 +243,7 @@ private slots:
         r.shots.push_back({40000, delay, 0.8, 0.45});
         const fs::path wav = player.dir / "played.wav";
         QCOMPARE(synth::WriteRecording(wav.string(), synth::Synthesize(r), 96000, synth::FileKind::Wav8), std::string());
-        AnalysisWindow& analysis = player.window->Analysis();
+        AnalysisWindow& analysis = player.window->Hosts().Analysis();
         player.fileDialogs.answer = wav.string();
         analysis.mnuFile_Click(0);
         QCOMPARE(analysis.Model().Found().samples, static_cast<std::int32_t>(delay));

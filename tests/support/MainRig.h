@@ -107,7 +107,7 @@ struct Rig {
     {
         clock.ms += 300;
         device.inner.Deliver(std::span<const std::uint8_t>(samples, kBlockSize));
-        QTRY_VERIFY(!window->Engine().HandOverWaiting());
+        QTRY_VERIFY(!window->Recording().Session().Engine().HandOverWaiting());
     }
     // A shot `delay` samples long, recorded over two blocks.
     void Shoot(std::int64_t delay)

@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 
 #include "NumberText.h"
+#include "RecordingMeasure.h"
 #include "WaveFile.h"
 
 namespace quorvel {
@@ -18,9 +19,10 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 constexpr const char* kZoomTip = "Use mouse to drag Triggerl Levels";
 }  // namespace
 
-AnalysisWindow::AnalysisWindow(AnalysisHost& host, Clock& clock, Dialogs& dialogs, FileDialogs& fileDialogs,
+AnalysisWindow::AnalysisWindow(AnalysisHost& host, SettingsModel& settings, Clock& clock, Dialogs& dialogs, FileDialogs& fileDialogs,
                                SoundOutput& output, std::string programFolder, std::function<void()> yield)
     : host_(host),
+      settings_(settings),
       clock_(clock),
       dialogs_(dialogs),
       fileDialogs_(fileDialogs),
@@ -81,8 +83,7 @@ AnalysisWindow::AnalysisWindow(AnalysisHost& host, Clock& clock, Dialogs& dialog
         DrawZoomArray();
     });
     advice_.onApply = [this](int muzzle, int impact) {
-        host_.SetVolumeBox(true, std::to_string(muzzle));
-        host_.SetVolumeBox(false, std::to_string(impact));
+        settings_.SetVolumes(static_cast<std::int16_t>(muzzle), static_cast<std::int16_t>(impact));
         Form_Activate();
     };
     resize(900, 560);
@@ -96,7 +97,7 @@ void AnalysisWindow::SetWaveform(const SampleArray& waveform, std::int32_t rate,
 
 void AnalysisWindow::RefreshAdvice()
 {
-    const TriggerWindow window = host_.WindowFor(model_.SampleTimeMs());
+    const TriggerWindow window = WindowOf(settings_.Record(), model_.SampleTimeMs());
     const std::pair key{window.start, window.end};
     if (!adviceStale_ && key == adviceWindow_) return;
     adviceStale_ = false;
@@ -111,7 +112,8 @@ void AnalysisWindow::RefreshAdvice()
 void AnalysisWindow::Form_Activate()
 {
     host_.SetMainEnabled(false);
-    model_.Search(host_.Method(), host_.TakeSearchSetup(model_.Rate()), clock_, dragLine_ > 0);
+    model_.Search(settings_.Method(), DetectionSetupOf(settings_.Record(), model_.Rate(), settings_.Learnt()), clock_,
+                  dragLine_ > 0);
     RefreshAdvice();
     UpdateViewTexts();
     Form_Resize();
@@ -189,18 +191,18 @@ void AnalysisWindow::Form_Resize()
 
 void AnalysisWindow::MoveLevelLines()
 {
-    picAnalyze.SetLevels(RoundToInt16(ParseLeadingNumber(host_.VolumeBox(true))),
-                         RoundToInt16(ParseLeadingNumber(host_.VolumeBox(false))));
+    picAnalyze.SetLevels(settings_.Record().MuzzleVolume, settings_.Record().ImpactVolume);
 }
 
 void AnalysisWindow::UpdateViewTexts()
 {
-    const Settings& s = host_.Record();
+    const Settings& s = settings_.Record();
+    const std::string_view unit = settings_.Units().SpeedUnit;
     const double view = std::round(model_.ZoomWidth());
     lblX1[0].setText(Q(model_.LeftEdgeText()));
     lblX1[1].setText(Q(model_.RightEdgeText()));
     lblX1[2].setText(Q(model_.ViewWidthText(view)));
-    lblX1[6].setText(Q(model_.ViewVelocityText(s.distance, s.VelocityMin, s.VelocityMax, host_.SpeedUnit(), view)));
+    lblX1[6].setText(Q(model_.ViewVelocityText(s.distance, s.VelocityMin, s.VelocityMax, unit, view)));
 }
 
 void AnalysisWindow::DrawZoomArray()
@@ -209,10 +211,11 @@ void AnalysisWindow::DrawZoomArray()
     const int start = static_cast<int>(std::lround(model_.ZoomLeft()));
     const int end = std::min(static_cast<int>(std::lround(model_.ZoomLeft() + model_.ZoomWidth())), kRingSamples - 1);
     lblX1[7].setText("View Relative Sound Volume " + Q(model_.VolumeText(start, end)));
-    const Settings& s = host_.Record();
-    picAnalyze.PlaceMarkers(model_.MuzzleText(), model_.ImpactText(s.distance, host_.SpeedUnit()),
-                            AnalysisModel::MaxVelocityText(s.VelocityMax, host_.SpeedUnit()),
-                            AnalysisModel::MinVelocityText(s.VelocityMin, host_.SpeedUnit()));
+    const Settings& s = settings_.Record();
+    const std::string_view unit = settings_.Units().SpeedUnit;
+    picAnalyze.PlaceMarkers(model_.MuzzleText(), model_.ImpactText(s.distance, unit),
+                            AnalysisModel::MaxVelocityText(s.VelocityMax, unit),
+                            AnalysisModel::MinVelocityText(s.VelocityMin, unit));
     picAnalyze.update();
     picAll.update();  // the impact window follows the zoom window
 }
@@ -259,8 +262,8 @@ void AnalysisWindow::OverviewMouse(QMouseEvent* event, QEvent::Type type)
 void AnalysisWindow::ZoomMouse(QMouseEvent* event, QEvent::Type type)
 {
     const double y = picAnalyze.UnitsY(static_cast<int>(event->position().y()));
-    const int muzzle = RoundToInt16(ParseLeadingNumber(host_.VolumeBox(true)));
-    const int impact = RoundToInt16(ParseLeadingNumber(host_.VolumeBox(false)));
+    const int muzzle = settings_.Record().MuzzleVolume;
+    const int impact = settings_.Record().ImpactVolume;
     if (type == QEvent::MouseButtonPress) {
         const int line = AnalysisModel::LevelHitTest(y, muzzle, impact);
         if (line == 0) return;
@@ -286,7 +289,8 @@ void AnalysisWindow::ZoomMouse(QMouseEvent* event, QEvent::Type type)
     picAnalyze.lblCoords.adjustSize();
     picAnalyze.lblCoords.move(static_cast<int>(event->position().x()) + 10, picAnalyze.PixelY(y));
     picAnalyze.lblCoords.show();
-    host_.SetVolumeBox(muzzleLine, std::to_string(level));
+    const auto set = static_cast<std::int16_t>(level);
+    settings_.SetVolumes(muzzleLine ? set : settings_.Record().MuzzleVolume, muzzleLine ? settings_.Record().ImpactVolume : set);
     picAnalyze.setToolTip(muzzleLine ? "Use mouse to drag Trigger Volume Level" : "Use mouse to drag Impact Volume Level");
     Form_Activate();
     DrawZoomArray();

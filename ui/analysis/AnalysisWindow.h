@@ -1,9 +1,10 @@
 // frmAnalyze: re-analysis of the recorded (or opened) waveform. Every
-// activation searches it again with the trigger volumes in the main window's
-// boxes, with the live detector's own scan, so the markers show exactly the
-// samples the detector would pick. Dragging a level line rewrites the box
-// and searches again at once. The window talks to the main window only
-// through AnalysisHost.
+// activation searches it again with the settings in force, with the live
+// detection method itself, so the markers show exactly the samples the
+// detector would pick. Dragging a level line sets the trigger volume (the
+// main window's box follows) and searches again at once. The window reads
+// and sets the settings through their model, and talks to the main window
+// only through AnalysisHost.
 #pragma once
 
 #include <array>
@@ -18,6 +19,7 @@
 #include "LevelAdvicePanel.h"
 #include "Dialogs.h"
 #include "FileDialogs.h"
+#include "SettingsModel.h"
 #include "SoundOutput.h"
 #include "WaveformPlayer.h"
 #include "WaveformViews.h"
@@ -26,18 +28,6 @@ namespace quorvel {
 
 class AnalysisHost {
 public:
-    // The trigger volume boxes txtInfo(7) (muzzle) and txtInfo(3) (impact).
-    virtual std::string VolumeBox(bool muzzle) const = 0;
-    virtual void SetVolumeBox(bool muzzle, const std::string& text) = 0;
-    // Takes the boxes into the settings and returns what a search of a
-    // waveform at `rate` needs: the volumes, its trigger window, what the
-    // method has learnt.
-    virtual DetectionSetup TakeSearchSetup(std::int32_t rate) = 0;
-    virtual DetectionMethod Method() const = 0;
-    // The trigger window for a waveform at this many milliseconds per sample.
-    virtual TriggerWindow WindowFor(double sampleTimeMs) = 0;
-    virtual const Settings& Record() const = 0;
-    virtual std::string_view SpeedUnit() const = 0;
     virtual void SetMainEnabled(bool enabled) = 0;
     // The exit step's effects on the main window; `unload` when the window
     // was closed with its close box and is to be loaded afresh next time.
@@ -56,7 +46,7 @@ inline constexpr const char* kWaveFilter = "Wave-Audio (96Khz 8-bit mono) (*.wav
 class AnalysisWindow final : public QWidget {
     Q_OBJECT
 public:
-    AnalysisWindow(AnalysisHost& host, Clock& clock, Dialogs& dialogs, FileDialogs& fileDialogs, SoundOutput& output,
+    AnalysisWindow(AnalysisHost& host, SettingsModel& settings, Clock& clock, Dialogs& dialogs, FileDialogs& fileDialogs, SoundOutput& output,
                    std::string programFolder, std::function<void()> yield);
 
     // A waveform to analyse (the frozen recording or an opened file).
@@ -94,6 +84,7 @@ private:
     void RefreshAdvice();
 
     AnalysisHost& host_;
+    SettingsModel& settings_;
     Clock& clock_;
     Dialogs& dialogs_;
     FileDialogs& fileDialogs_;

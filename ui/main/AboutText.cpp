@@ -1,5 +1,8 @@
 #include "AboutText.h"
 
+#include <QFileInfo>
+#include <QUrl>
+
 namespace quorvel {
 
 const char* QuorvelVersion() { return QUORVEL_VERSION; }
@@ -17,6 +20,22 @@ std::string AboutText(const AboutFacts& facts)
            "To report a problem: start quorvel from a terminal, do again what went wrong, and report it at " +
            QUORVEL_BUGS + " with the lines it printed, the settings file and, for a wrong measurement, the shot's "
            "waveform (Save As in the analysis window). The README's \"Reporting a problem\" says more.";
+}
+
+}  // namespace quorvel
+
+namespace quorvel {
+
+void OpenReadme(Dialogs& dialogs, Shell& shell, const std::string& readme)
+{
+    if (readme.empty() || !QFileInfo::exists(QString::fromStdString(readme))) {
+        dialogs.Critical("Error", "The README that comes with Quorvel was not found beside the program.");
+        return;
+    }
+    if (!shell.OpenUrl(QUrl::fromLocalFile(QString::fromStdString(readme)).toString().toStdString())) {
+        dialogs.Critical("Error", "The desktop found no program to open the README with (xdg-open, from the "
+                                  "package xdg-utils, does that). It is the file " + readme + ".");
+    }
 }
 
 }  // namespace quorvel

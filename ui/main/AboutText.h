@@ -4,6 +4,9 @@
 
 #include <string>
 
+#include "Dialogs.h"
+#include "Shell.h"
+
 namespace quorvel {
 
 struct AboutFacts {
@@ -14,6 +17,10 @@ struct AboutFacts {
 };
 
 std::string AboutText(const AboutFacts& facts);
+
+// The README shipped with the program, in the desktop's viewer; a message
+// when it is missing or nothing can show it.
+void OpenReadme(Dialogs& dialogs, Shell& shell, const std::string& readme);
 
 // The version the build was made from, as `quorvel --version` prints it.
 const char* QuorvelVersion();

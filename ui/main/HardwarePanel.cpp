@@ -13,9 +13,9 @@ namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
-HardwarePanel::HardwarePanel(QGroupBox& frame, Settings& record, AudioInputs& inputs, LiveRecordingDevice& device,
+HardwarePanel::HardwarePanel(QGroupBox& frame, SettingsModel& settings, AudioInputs& inputs, LiveRecordingDevice& device,
                              Mixer& mixer)
-    : QObject(&frame), record_(record), inputs_(inputs), device_(device), mixer_(mixer)
+    : QObject(&frame), settings_(settings), inputs_(inputs), device_(device), mixer_(mixer)
 {
     setObjectName("hardwarePanel");
     Place(captions_[2], &frame, "lblInfo(8)", 10, 22, 70, 18).setText("Device:");
@@ -95,16 +95,16 @@ void HardwarePanel::ListDevices()
 
 bool HardwarePanel::InitDevices()
 {
-    const std::int32_t frequency = record_.frequency;
+    const std::int32_t frequency = settings_.Record().frequency;
     ListDevices();
-    if (chosenId_.empty() && !record_.deviceId.empty()) {
-        chosenId_ = record_.deviceId;
-        chosenName_ = record_.deviceId;
+    if (chosenId_.empty() && !settings_.Record().deviceId.empty()) {
+        chosenId_ = settings_.Record().deviceId;
+        chosenName_ = settings_.Record().deviceId;
     }
     const bool ok = !deviceList_.empty();
     int position = ChosenPosition();
     if (ok && chosenId_.empty()) {
-        position = record_.deviceNum >= 0 && record_.deviceNum < DevicesBox.count() ? record_.deviceNum : 0;
+        position = settings_.Record().deviceNum >= 0 && settings_.Record().deviceNum < DevicesBox.count() ? settings_.Record().deviceNum : 0;
     }
     if (ok && position >= 0) {
         Choose(position);
@@ -112,7 +112,7 @@ bool HardwarePanel::InitDevices()
         ShowMissing();
     }
     // The saved rate survives the rebuilt list, even one the list does not offer.
-    record_.frequency = frequency;
+    settings_.SetFrequency(frequency);
     cmbFreq.setEditText(Q(GeneralNumber(frequency)));
     return ok;
 }
@@ -142,7 +142,7 @@ void HardwarePanel::DevicesBox_Change()
     const int position = DevicesBox.currentIndex();
     if (position < 0 || position >= static_cast<int>(deviceList_.size())) return;
     const InputDevice& chosen = deviceList_[static_cast<std::size_t>(position)];
-    record_.deviceNum = static_cast<std::int16_t>(position);
+    settings_.SetDevice(static_cast<std::int16_t>(position));
     chosenId_ = chosen.id;
     chosenName_ = chosen.name;
     DevicesBox.setToolTip(QString());
@@ -171,12 +171,12 @@ void HardwarePanel::DevicesBox_Change()
 
 void HardwarePanel::RestoreVolume()
 {
-    if (levelRestored_ || record_.micVolumeDevice.empty() || record_.micVolumeDevice != ChosenDeviceId()) return;
+    if (levelRestored_ || settings_.Record().micVolumeDevice.empty() || settings_.Record().micVolumeDevice != ChosenDeviceId()) return;
     levelRestored_ = true;
     RefreshVolume();
-    if (scrVolume.isEnabled() && record_.MicVolume > 0) {
+    if (scrVolume.isEnabled() && settings_.Record().MicVolume > 0) {
         const QSignalBlocker block(scrVolume);
-        scrVolume.setValue(std::clamp<int>(record_.MicVolume, scrVolume.minimum(), scrVolume.maximum()));
+        scrVolume.setValue(std::clamp<int>(settings_.Record().MicVolume, scrVolume.minimum(), scrVolume.maximum()));
         scrVolume_Change();
     }
 }

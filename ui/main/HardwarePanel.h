@@ -19,14 +19,14 @@
 #include "AudioInputs.h"
 #include "LiveRecordingDevice.h"
 #include "Mixer.h"
-#include "Settings.h"
+#include "SettingsModel.h"
 
 namespace quorvel {
 
 class HardwarePanel final : public QObject {
     Q_OBJECT
 public:
-    HardwarePanel(QGroupBox& frame, Settings& record, AudioInputs& inputs, LiveRecordingDevice& device, Mixer& mixer);
+    HardwarePanel(QGroupBox& frame, SettingsModel& settings, AudioInputs& inputs, LiveRecordingDevice& device, Mixer& mixer);
 
     // Builds the device list from the sound server and chooses the device
     // the settings name (by identity when they say which, else by place);
@@ -40,10 +40,10 @@ public:
     const std::string& ChosenName() const { return chosenName_; }
     std::string RateText() const { return cmbFreq.currentText().toStdString(); }
     // The place of the shooter's choice, also while it is away; -1 for none.
-    int DevicePosition() const { return chosenId_.empty() ? DevicesBox.currentIndex() : record_.deviceNum; }
+    int DevicePosition() const { return chosenId_.empty() ? DevicesBox.currentIndex() : settings_.Record().deviceNum; }
     // Recorded, with the identity only once the shooter has chosen by hand
     // (or the file named it already), so an untouched file keeps its lines.
-    std::string DeviceIdToSave() const { return chosenByHand_ || !record_.deviceId.empty() ? chosenId_ : std::string(); }
+    std::string DeviceIdToSave() const { return chosenByHand_ || !settings_.Record().deviceId.empty() ? chosenId_ : std::string(); }
 
     // Puts a level saved for the chosen device back on it, once; a level
     // saved for another device (or for no known one) is left alone.
@@ -53,8 +53,8 @@ public:
     void scrVolume_Change();
     // What is saved: once the shooter moved the bar in this run, the bar and
     // the device whose level it shows; else what the file held.
-    int VolumeToSave() const { return volumeMoved_ ? scrVolume.value() : record_.MicVolume; }
-    std::string VolumeDeviceToSave() const { return volumeMoved_ ? barFor_ : record_.micVolumeDevice; }
+    int VolumeToSave() const { return volumeMoved_ ? scrVolume.value() : settings_.Record().MicVolume; }
+    std::string VolumeDeviceToSave() const { return volumeMoved_ ? barFor_ : settings_.Record().micVolumeDevice; }
     void SetSettingsLoaded() { settingsLoaded_ = true; }
     // While recording a typed rate waits until the field is left: each
     // keystroke would otherwise start the recording again.
@@ -79,7 +79,7 @@ private:
     void ShowMissing();
     void RateTyped();
 
-    Settings& record_;
+    SettingsModel& settings_;
     AudioInputs& inputs_;
     LiveRecordingDevice& device_;
     Mixer& mixer_;

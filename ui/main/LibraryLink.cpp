@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QProgressDialog>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdio>
@@ -24,9 +25,10 @@ LibraryLink::~LibraryLink()
     delete window_.data();
 }
 
-void LibraryLink::Open(const std::string& path)
+void LibraryLink::Open(const std::string& path, ShotRouter& router)
 {
     path_ = path;
+    router_ = &router;
     // The writer speaks from its own thread; the message waits for the UI's.
     writer_ = std::make_unique<LibraryWriter>(path, [this](bool trouble, const std::string& message) {
         QMetaObject::invokeMethod(
@@ -37,10 +39,31 @@ void LibraryLink::Open(const std::string& path)
             },
             Qt::QueuedConnection);
     });
+    router.SetStore(writer_.get());
 }
 
-void LibraryLink::EditDetails(QWidget* over, StringRecorder* recorder)
+void LibraryLink::Serve(ResultsWindow& results, std::function<void()> showLibrary)
 {
+    connect(&results, &ResultsWindow::shotExcluded, this, [this](int number, bool excluded) {
+        if (router_ != nullptr) router_->SetExcluded(number, excluded);
+        if (window_) QTimer::singleShot(300, window_, &LibraryWindow::Reload);
+    });
+    connect(&results, &ResultsWindow::detailsWanted, this, [this, &results] { EditDetails(&results); });
+    connect(&results, &ResultsWindow::libraryWanted, this, std::move(showLibrary));
+}
+
+void LibraryLink::FollowEditedDetails(const StringInfo& info, bool recorderId)
+{
+    StringRecorder* recorder = router_ != nullptr ? router_->Recorder() : nullptr;
+    if (recorder == nullptr || (recorderId ? recorder->Current().id : recorder->LibraryId()) != info.id) return;
+    StringInfo details = info;
+    details.id = recorder->Current().id;
+    recorder->SetDetails(details);
+}
+
+void LibraryLink::EditDetails(QWidget* over)
+{
+    StringRecorder* recorder = router_ != nullptr ? router_->Recorder() : nullptr;
     if (recorder == nullptr) return;
     auto* dialog = new StringDetailsDialog(recorder->Current(), over);
     // The string may no longer be under way when the dialog is answered:
@@ -48,7 +71,7 @@ void LibraryLink::EditDetails(QWidget* over, StringRecorder* recorder)
     connect(dialog, &StringDetailsDialog::accepted, this, [this, dialog] {
         const StringInfo details = dialog->Details();
         if (writer_) writer_->Update(details);
-        emit detailsEdited(details, true);
+        FollowEditedDetails(details, true);
         if (window_) window_->Reload();
     });
     dialog->open();
@@ -60,9 +83,13 @@ LibraryWindow& LibraryLink::ShowWindow(const Settings& settings, const std::stri
         window_ = new LibraryWindow(path_, dialogs_, fileDialogs_);
         window_->setAttribute(Qt::WA_DeleteOnClose);
         connect(window_, &LibraryWindow::detailsChanged, this,
-                [this](const StringInfo& info) { emit detailsEdited(info, false); });
+                [this](const StringInfo& info) { FollowEditedDetails(info, false); });
         connect(window_, &LibraryWindow::stringsDeleted, this, [this](const std::vector<std::int64_t>& ids) {
-            if (live_ != nullptr && std::find(ids.begin(), ids.end(), live_->LibraryId()) != ids.end()) emit liveStringDeleted();
+            // Its shots are gone with it: the next live shot starts afresh.
+            const StringRecorder* live = router_ != nullptr ? router_->Recorder() : nullptr;
+            if (live != nullptr && std::find(ids.begin(), ids.end(), live->LibraryId()) != ids.end()) {
+                router_->NewStringAtNextShot();
+            }
         });
     }
     window_->SetSettings(settings);
@@ -72,6 +99,12 @@ LibraryWindow& LibraryLink::ShowWindow(const Settings& settings, const std::stri
     window_->raise();
     window_->activateWindow();
     return *window_;
+}
+
+void LibraryLink::ShowLive(const Settings& settings, const std::string& shotDataPath)
+{
+    if (!IsOpen() || router_ == nullptr || router_->Recorder() == nullptr) return;
+    ShowWindow(settings, shotDataPath).SelectStrings({router_->Recorder()->LibraryId()});
 }
 
 void LibraryLink::Finish()
@@ -97,7 +130,7 @@ void LibraryLink::Finish()
     if (waiting) waiting->close();
     const LibraryWriter::Ended ended = writer_->Finish();
     if (!ended.message.empty()) std::fputs((MessageLine("Shot library", ended.message) + "\n").c_str(), stderr);
-    live_ = nullptr;
+    if (router_ != nullptr) router_->SetStore(nullptr);
     writer_.reset();
 }
 

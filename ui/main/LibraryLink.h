@@ -1,6 +1,8 @@
 // The main window's tie to the shot library: the writer that stores every
-// shot and miss as it is measured, and the library window. Trouble with the
-// library is told in a message box and never stops measuring.
+// shot and miss the shot route measures, the string under way as the
+// library sees it (flyers, details, its deletion), and the library window.
+// Trouble with the library is told in a message box and never stops
+// measuring.
 #pragma once
 
 #include <memory>
@@ -14,7 +16,9 @@
 #include "LibraryWindow.h"
 #include "LibraryWriter.h"
 #include "StringRecorder.h"
+#include "ResultsWindow.h"
 #include "Settings.h"
+#include "ShotRouter.h"
 
 namespace quorvel {
 
@@ -24,16 +28,21 @@ public:
     LibraryLink(Dialogs& dialogs, FileDialogs& fileDialogs, QObject* parent);
     ~LibraryLink() override;
 
-    // Starts storing into `path`.
-    void Open(const std::string& path);
+    // Starts storing what `router` routes into `path`.
+    void Open(const std::string& path, ShotRouter& router);
     bool IsOpen() const { return writer_ != nullptr; }
     const std::string& Path() const { return path_; }
     // Where shots are stored; null until Open.
     ShotStore* Store() { return writer_.get(); }
-    // "String details…" for the string `recorder` records, as a window-modal dialog.
-    void EditDetails(QWidget* over, StringRecorder* recorder);
+    // The results window's flyers, details and "Library…" reach the library;
+    // `showLibrary` opens its window.
+    void Serve(ResultsWindow& results, std::function<void()> showLibrary);
+    // "String details…" for the string under way, as a window-modal dialog.
+    void EditDetails(QWidget* over);
     // The library window, in front, in the units and with the settings of now.
     LibraryWindow& ShowWindow(const Settings& settings, const std::string& shotDataPath = {});
+    // The same with the string under way selected; nothing before Open.
+    void ShowLive(const Settings& settings, const std::string& shotDataPath);
     LibraryWindow* Window() { return window_; }
     // The program ends. While shots still wait for a locked or full
     // library it says so and waits a few seconds, or until Hurry; then what
@@ -44,23 +53,18 @@ public:
     void Hurry() { hurry_ = true; }
     // The library's id of a recorder's string (see StringIds).
     std::int64_t LibraryIdOf(std::int64_t recorderId) const;
-    // The string under way, whose deletion in the window ends it.
-    void Follow(const StringRecorder* recorder) { live_ = recorder; }
-
-signals:
-    // A string's name, gun, pellet or notes were changed by the shooter: in
-    // the details dialog (`recorderId`: the id is a recorder's) or in the
-    // library window (the library's).
-    void detailsEdited(const StringInfo& info, bool recorderId);
-    // The shooter deleted the string under way in the library window.
-    void liveStringDeleted();
 
 private:
+    // A string's name, gun, pellet or notes were changed by the shooter: in
+    // the details dialog (`recorderId`: the id is a recorder's) or in the
+    // library window (the library's). The string under way keeps them.
+    void FollowEditedDetails(const StringInfo& info, bool recorderId);
+
     Dialogs& dialogs_;
     FileDialogs& fileDialogs_;
     std::string path_;
     std::unique_ptr<LibraryWriter> writer_;
-    const StringRecorder* live_ = nullptr;
+    ShotRouter* router_ = nullptr;
     QPointer<LibraryWindow> window_;
     std::string trouble_;  // what the writer last said was wrong
     bool hurry_ = false;

@@ -5,9 +5,10 @@
 
 #include <filesystem>
 
-#include "NumberText.h"
+#include "AboutText.h"
 #include "PanelRules.h"
 #include "ShotDataFile.h"
+#include "ShotView.h"
 
 namespace quorvel {
 
@@ -16,28 +17,72 @@ namespace {
 // drew five pictures for every one the screen showed, and its wake-ups alone
 // cost more than the whole recording (README, "Performance").
 constexpr int kDrawIntervalMs = 50;
-constexpr const char* kStartCaption = "&Start >>";
-constexpr const char* kStopCaption = "S&top";
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+std::string DataFolderOf(const MainServices& services)
+{
+    if (!services.dataFolder.empty()) return services.dataFolder;
+    return std::filesystem::path(services.settingsPath).parent_path().string();
+}
+
+std::function<void()> YieldOf(const MainServices& services)
+{
+    if (services.yield) return services.yield;
+    return [] {
+        // A short nap in the event loop: responsive, without spinning a core.
+        QEventLoop loop;
+        QTimer::singleShot(2, &loop, &QEventLoop::quit);
+        loop.exec();
+    };
+}
+
 }  // namespace
 
 MainWindow::MainWindow(MainServices services)
     : services_(std::move(services)),
-      fields_({&frmSettings[0], &frmSettings[2], &frmSettings[3], &frmSettings[4]}, record_, units_),
-      hardware_(frmSettings[1], record_, services_.inputs, services_.device, services_.mixer),
+      dataFolder_(DataFolderOf(services_)),
+      fields_({&controls_.frmSettings[0], &controls_.frmSettings[2], &controls_.frmSettings[3], &controls_.frmSettings[4]},
+              settings_),
+      hardware_(controls_.frmSettings[1], settings_, services_.inputs, services_.device, services_.mixer),
       router_(services_.clock),
-      session_(services_.device, services_.clock, services_.dialogs, router_, *this, this),
-      scope_(Frame3, services_.clock, session_.Engine().Ring()),
-      library_(services_.dialogs, services_.fileDialogs, this)
+      view_(controls_, fields_, scope_, hosts_, settings_, services_.device, dataFolder_),
+      recording_(services_.device, services_.clock, services_.dialogs, router_, view_,
+                 [this] {
+                     fields_.CommitEdits();
+                     const quorvel::Settings& s = settings_.Record();
+                     return RecordingChoice{s.deviceNum, s.frequency, settings_.SampleTimeMs(), hardware_.ChosenDeviceId(),
+                                            hardware_.ChosenMissing(), hardware_.ChosenName()};
+                 },
+                 this),
+      scope_(controls_.Frame3, services_.clock, recording_.Session().Engine().Ring()),
+      library_(services_.dialogs, services_.fileDialogs, this),
+      hosts_({*this, controls_.cmdAnalyze, settings_, fields_, scope_, recording_, router_, services_.clock,
+              services_.dialogs, services_.fileDialogs, services_.output, dataFolder_, YieldOf(services_)},
+             this),
+      files_({*this, settings_,
+              [this] {
+                  fields_.CommitEdits();
+                  return PanelFromControls();
+              },
+              recording_, router_, hosts_, library_, services_.clock, services_.dialogs, services_.fileDialogs,
+              services_.demoPath},
+             this)
 {
-    BuildControls();
-    tmrRemoveTrigLines.setParent(this);
-    tmrRemoveTrigLines.setObjectName("tmrRemoveTrigLines");
-    tmrRemoveTrigLines.setSingleShot(true);
-    tmrRemoveTrigLines.setInterval(1500);
-    connect(&tmrRemoveTrigLines, &QTimer::timeout, this, &MainWindow::tmrRemoveTrigLines_Timer);
+    controls_.Build(*this, *this);
+    Connect();
+    router_.SetListener(&hosts_);
+    services_.inputs.OnChanged([this] { recording_.DevicesChanged(); });
+}
 
+MainWindow::~MainWindow()
+{
+    services_.inputs.OnChanged(nullptr);
+    recording_.End();  // a countdown still waiting gives up
+}
+
+void MainWindow::Connect()
+{
     // A button takes the focus before it acts, also when reached by its
     // accelerator, so a field being edited is checked and taken first.
     const auto focusThen = [this](QPushButton& button, void (MainWindow::*action)()) {
@@ -46,43 +91,48 @@ MainWindow::MainWindow(MainServices services)
             (this->*action)();
         });
     };
-    focusThen(StartButton, &MainWindow::StartButton_Click);
-    focusThen(cmdSettings, &MainWindow::cmdSettings_Click);
-    focusThen(cmdExit, &MainWindow::DoEnd);
-    focusThen(cmdAnalyze, &MainWindow::cmdAnalyze_Click);
-    focusThen(cmdTestShot, &MainWindow::cmdTestShot_Click);
+    focusThen(controls_.StartButton, &MainWindow::StartButton_Click);
+    focusThen(controls_.cmdSettings, &MainWindow::cmdSettings_Click);
+    focusThen(controls_.cmdExit, &MainWindow::DoEnd);
+    focusThen(controls_.cmdAnalyze, &MainWindow::cmdAnalyze_Click);
+    focusThen(controls_.cmdTestShot, &MainWindow::cmdTestShot_Click);
+    connect(&controls_.tmrRemoveTrigLines, &QTimer::timeout, this, &MainWindow::tmrRemoveTrigLines_Timer);
+    const auto showLibrary = [this] {
+        library_.ShowLive(settings_.Record(), ShotDataPath(settings_.Record().datafilename, dataFolder_));
+    };
+    connect(controls_.keyLibrary, &QShortcut::activated, this, showLibrary);
+    connect(controls_.keyMeasureRecording, &QShortcut::activated, this, [this] { files_.Measure(); });
     connect(&hardware_, &HardwarePanel::rateTextChanged, this, &MainWindow::cmbFreq_Change);
-    connect(&hardware_, &HardwarePanel::deviceChosen, this, &MainWindow::FollowNewChoice);
+    connect(&hardware_, &HardwarePanel::deviceChosen, this,
+            [this] { recording_.FollowChoice(hardware_.ChosenDeviceId(), settings_.Record().frequency); });
     connect(&fields_, &SettingsFields::fieldLeft, this, &MainWindow::FieldLeft);
-    router_.SetListener(this);
-    services_.inputs.OnChanged([this] { DevicesChanged(); });
-}
-
-MainWindow::~MainWindow()
-{
-    ended_ = true;  // a countdown still waiting gives up
-    calibration_.reset();
-    results_.reset();
-    analysis_.reset();
-    services_.inputs.OnChanged(nullptr);
-    session_.End();
+    connect(&recording_, &RecordingController::opening, this, [this] { hosts_.Results().show(); });
+    connect(&recording_, &RecordingController::startFailed, this, [this] { scope_.Clear(); });
+    connect(&recording_, &RecordingController::recordingChanged, this, &MainWindow::ShowRecording);
+    connect(&recording_, &RecordingController::frozen, this, &MainWindow::ShowFrozen);
+    connect(&recording_, &RecordingController::devicesChanged, this, &MainWindow::ListDevices);
+    connect(&hosts_, &WindowHosts::resultsMade, this,
+            [this, showLibrary](ResultsWindow* results) { library_.Serve(*results, showLibrary); });
+    connect(&hosts_, &WindowHosts::analysisClosed, this, &MainWindow::tmrRemoveTrigLines_Timer);
+    connect(&hosts_, &WindowHosts::measureFileWanted, this, [this](QWidget* over) { files_.Measure({}, over); });
 }
 
 bool MainWindow::Form_Load()
 {
     cmdSettings_Click();
 
-    const SettingsLoadResult settings = LoadSettings(services_.settingsPath);
-    session_.Engine().SetDataArrived(false);
-    if (!settings.ok) {
-        services_.dialogs.Critical("Error", settings.message);
+    const SettingsLoadResult loaded = LoadSettings(services_.settingsPath);
+    recording_.Session().Engine().SetDataArrived(false);
+    if (!loaded.ok) {
+        services_.dialogs.Critical("Error", loaded.message);
         return false;
     }
-    if (!settings.message.empty()) services_.dialogs.Critical("Settings", settings.message);
-    ApplyLoadedSettings(settings.loaded);
-    settingsLoaded_ = true;
+    if (!loaded.message.empty()) services_.dialogs.Critical("Settings", loaded.message);
+    settings_.Load(loaded.loaded);
+    fields_.ApplyLoaded(loaded.loaded);
+    cmbFreq_Change();
     hardware_.SetSettingsLoaded();
-    OpenLibrary();
+    library_.Open(LibraryPath(services_.settingsPath, dataFolder_), router_);
 
     services_.clock.NowMs();
     fields_.ShowUnitLabels();
@@ -93,17 +143,9 @@ bool MainWindow::Form_Load()
         return true;
     }
     cmbFreq_Change();
-    scope_.ShowScale(sampleTimeMs_);
+    scope_.ShowScale(settings_.SampleTimeMs());
     hardware_.RestoreVolume();
     return true;
-}
-
-void MainWindow::ApplyLoadedSettings(const LoadedSettings& loaded)
-{
-    record_ = loaded.record;
-    sampleTimeMs_ = loaded.SampleTimeMs;
-    fields_.ApplyLoaded(loaded);
-    cmbFreq_Change();
 }
 
 SettingsPanel MainWindow::PanelFromControls() const
@@ -122,27 +164,25 @@ SettingsPanel MainWindow::PanelFromControls() const
 bool MainWindow::event(QEvent* event)
 {
     // Someone may have changed the level elsewhere meanwhile.
-    if (event->type() == QEvent::WindowActivate && settingsLoaded_ && !ended_) hardware_.RefreshVolume();
+    if (event->type() == QEvent::WindowActivate && settings_.Loaded() && !recording_.Ending()) hardware_.RefreshVolume();
     return QWidget::event(event);
 }
 
 void MainWindow::DoEnd()
 {
-    if (ended_) {
+    if (recording_.Ending()) {
         library_.Hurry();  // Exit or a signal again while shots wait to be stored
         return;
     }
-    ended_ = true;
-    DoStop();
-    session_.End();
+    recording_.End();
     services_.mixer.Close();
     // Settings that were never loaded are never written: a missing file
     // stays missing.
-    if (settingsLoaded_) {
-        const std::string failure = SaveSettings(services_.settingsPath, PanelFromControls(), record_);
+    if (settings_.Loaded()) {
+        const std::string failure = settings_.Save(services_.settingsPath, PanelFromControls());
         if (!failure.empty()) services_.dialogs.Critical("Error", failure);
     }
-    StopMeasuringRecording();
+    files_.Abandon();
     library_.Finish();
     emit ended();
 }
@@ -155,228 +195,136 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 void MainWindow::StartButton_Click()
 {
-    if (StartButton.text() == kStartCaption) {
-        lclCalls.hide();
-        debug2.hide();
-        DoStart();
-    } else {
-        DoStop();
+    if (recording_.State() != RecordingState::Recording) {
+        controls_.lclCalls.hide();
+        controls_.debug2.hide();
     }
+    recording_.Toggle();
 }
 
-void MainWindow::DoStart()
+void MainWindow::ShowRecording(bool recording)
 {
-    fields_.CommitEdits();
-    if (hardware_.ChosenMissing()) {
-        scope_.Clear();
-        services_.dialogs.Critical("H/W error", "The chosen recording device " + hardware_.ChosenName() +
-                                                    " is not connected." + kLineBreak + kMissingDeviceAdvice);
+    hardware_.SetRecording(recording);
+    fields_.SetRecording(recording);
+    controls_.StartButton.setText(recording ? "S&top" : "&Start >>");
+    if (recording) {
+        scope_.Start();
         return;
     }
-    Results().show();
-    const int result = session_.Start(record_.deviceNum, record_.frequency, sampleTimeMs_);
-    if (result != 0) {
-        scope_.Clear();
-        services_.dialogs.Critical("H/W error", std::string("Cannot open wavein device for recording!") + kLineBreak +
-                                                    "WaveInOpen() failed with errorcode: " + std::to_string(result) +
-                                                    kLineBreak + OpenFailureAdvice(result, record_.frequency));
-        return;
-    }
-    recordingDeviceId_ = hardware_.ChosenDeviceId();
-    recordingRate_ = record_.frequency;
-    hardware_.SetRecording(true);
-    fields_.SetRecording(true);
-    StartButton.setText(kStopCaption);
-    scope_.Start();
-}
-
-void MainWindow::DoStop()
-{
     scope_.Stop();
-    session_.Stop();
-    StartButton.setText(kStartCaption);
-    hardware_.SetRecording(false);
-    fields_.SetRecording(false);
     fields_.RestoreVolumeBoxes();
-    if (devicesChanged_) DevicesChanged();
 }
 
-void MainWindow::FollowNewChoice()
+void MainWindow::ListDevices()
 {
-    // Never measure with a sample time that is not the device's: a change of
-    // device or rate while recording starts the recording again on the new
-    // choice (the string goes on), or stops it with the message of a failed
-    // start.
-    if (!session_.Recording() || restarting_) return;
-    if (hardware_.ChosenDeviceId() == recordingDeviceId_ && record_.frequency == recordingRate_) return;
-    // A shot's autosave or freeze still waiting for the next block belongs
-    // to this recording: done now, on its own sound, never on the next one's.
-    if (session_.FinishPending()) return;
-    restarting_ = true;
-    DoStop();
-    DoStart();
-    restarting_ = false;
-}
-
-void MainWindow::DeviceFailed(const std::string& reason)
-{
-    if (!session_.Recording()) return;
-    DoStop();
-    services_.dialogs.Critical("H/W error", "Recording stopped: " + reason + "." + kLineBreak +
-                                                "The shots measured so far are kept.");
-}
-
-void MainWindow::DevicesChanged()
-{
-    if (session_.Recording()) {
-        devicesChanged_ = true;
-        return;
-    }
-    devicesChanged_ = false;
     const bool any = hardware_.InitDevices();
     if (any && !scope_.ScaleShown()) {
         // The first device arrived after start-up: finish what start-up could not.
         cmbFreq_Change();
-        scope_.ShowScale(sampleTimeMs_);
+        scope_.ShowScale(settings_.SampleTimeMs());
     }
     if (any) {
-        lblNoMicrophone.hide();
+        controls_.lblNoMicrophone.hide();
     } else {
         ShowNoMicrophone();
     }
 }
 
-MeasureContext MainWindow::Context() const
+void MainWindow::ShowNoMicrophone()
 {
-    return MeasureContext{record_, sampleTimeMs_, units_.SpeedUnit, fields_.SwitchesFromControls()};
+    const bool demo = files_.DemoPresent();
+    controls_.lblNoMicrophone.setText(demo ? "No microphone? Click here to measure the demo recording"
+                                           : "No microphone? Measure Recording… reads a phone's or recorder's recording");
+    controls_.lblNoMicrophone.setToolTip(demo ? Q(files_.DemoPath()) : QString());
+    controls_.lblNoMicrophone.adjustSize();
+    controls_.lblNoMicrophone.show();
+    controls_.LayOutBottom(*this);
 }
 
-AutosaveTarget MainWindow::AutosaveTo() const
+void MainWindow::ShowFrozen()
 {
-    const std::string folder = DataFolder();
-    return {ShotDataPath(record_.datafilename, folder), folder, fields_.chkSaveExt.isChecked(),
-            fields_.chkSaveWaveform.isChecked()};
+    controls_.tmrRemoveTrigLines.stop();  // the trigger lines stay (the boxes lost their red at the stop)
+    scope_.ShowFrozen(recording_.Session().Engine().CurrentBlock());
+    hosts_.OpenFrozen();
 }
 
-void MainWindow::BlockHanded(int block)
+void MainWindow::cmdAnalyze_Click()
 {
-    const int overruns = services_.device.Overruns();
-    QString text = QString::number(block);
-    if (overruns > 0) text += QString("  overruns: %1").arg(overruns);
-    lblPBUF.setText(text);
-}
-
-void MainWindow::Show(const ShotView& v)
-{
-    if (v.showLabels) {
-        lblVel[0].setText(Q(v.labels.averageVelocity.Str()));
-        lblVel[1].setText(Q(v.labels.elapsedSamples.Str()));
-        lblVel[2].setText(Q(v.labels.resolution.Str()));
-        lblVel[3].setText(Q(v.labels.accuracy.Str()));
-        lblVel[5].setText(Q(v.labels.shotNumber.Str()));
+    if (hosts_.AnalysisVisible()) {
+        hosts_.PutAnalysisAway();
+        return;
     }
-    if (v.impactLine >= 0) scope_.scope.SetTrigLine(1, v.impactLine, true);
-    if (v.muzzleLine >= 0) scope_.scope.SetTrigLine(0, v.muzzleLine, true);
-    if (v.muzzleBoxRed) fields_.SetVolumeBoxRed(true);
-    if (v.impactBoxRed) fields_.SetVolumeBoxRed(false);
-    if (v.startTrigLineTimer) {
-        tmrRemoveTrigLines.setInterval(1500);
-        tmrRemoveTrigLines.start();
-    }
-    if (!v.freezeCaption.Empty()) freezeCaption_ = v.freezeCaption.Str();
-    if (v.freezeSwitch >= 0) fields_.MarkFreeze(v.freezeSwitch);
+    recording_.Freeze();
 }
 
-void MainWindow::FreezeForAnalysis()
-{
-    DoStop();
-    tmrRemoveTrigLines.stop();  // the trigger lines stay (the boxes lost their red in DoStop)
-    scope_.ShowFrozen(session_.Engine().CurrentBlock());
-    OpenAnalysisOnRecording(freezeCaption_);
-    freezeCaption_ = "Analyze";
-}
+void MainWindow::cmdTestShot_Click() { hosts_.ShowCalibration(); }
 
 void MainWindow::tmrRemoveTrigLines_Timer()
 {
-    tmrRemoveTrigLines.stop();
+    controls_.tmrRemoveTrigLines.stop();
     scope_.SetTrigLines(false);
     fields_.RestoreVolumeBoxes();
 }
 
 void MainWindow::cmdSettings_Click()
 {
-    if (!panelOpen_) {
-        for (QGroupBox& frame : frmSettings) frame.show();
-        setFixedSize(679, 693);
-        panelOpen_ = true;
-        cmdSettings.setText("  <<  Sett&ings");
-    } else {
-        panelOpen_ = false;
-        for (QGroupBox& frame : frmSettings) frame.hide();
-        setFixedSize(457, 273);
-        cmdSettings.setText("Sett&ings  >>");
-    }
+    panelOpen_ = !panelOpen_;
+    for (QGroupBox& frame : controls_.frmSettings) frame.setVisible(panelOpen_);
+    setFixedSize(panelOpen_ ? QSize(679, 693) : QSize(457, 273));
+    controls_.cmdSettings.setText(panelOpen_ ? "  <<  Sett&ings" : "Sett&ings  >>");
     scope_.SetPanelOpen(panelOpen_);
-    LayOutBottom();
+    controls_.LayOutBottom(*this);
 }
 
 void MainWindow::FieldLeft(const FieldLeave& after)
 {
     if (after.applySampleRate) cmbFreq_Change();
-    if (analysis_ && (after.muzzleLevelLines || after.impactLevelLines)) analysis_->MoveLevelLines();
-    if (analysis_ && after.redrawZoom) analysis_->DrawZoomArray();
+    hosts_.FieldLeft(after);
 }
 
 void MainWindow::cmbFreq_Change()
 {
-    if (inFreqChange_) return;
-    inFreqChange_ = true;
     // Every block recorded at the old rate is measured at the old rate.
-    session_.HandOverFinished();
-    ApplySampleRateText(hardware_.RateText(), record_);
-    lclCalls.setText(Q(RateStatusText(record_.frequency, kDrawIntervalMs)));
-    sampleTimeMs_ = SampleTimeMsFor(record_.frequency);
-    scope_.SetSampleTime(sampleTimeMs_, kDrawIntervalMs);
-    TakeWindowFields(PanelFromControls(), record_);
-    const TriggerWindow window = CalcTriggerWindow(record_.distance, record_.VelocityMin, record_.VelocityMax, sampleTimeMs_);
-    session_.Configure(method_, {record_.frequency, window, record_.MuzzleVolume, record_.ImpactVolume, learnt_});
-    debug2.setText(Q(WindowCaption(window)));
-    inFreqChange_ = false;
-    FollowNewChoice();
+    recording_.Session().HandOverFinished();
+    settings_.TakeRateText(hardware_.RateText());
+    const quorvel::Settings& s = settings_.Record();
+    controls_.lclCalls.setText(Q(RateStatusText(s.frequency, kDrawIntervalMs)));
+    scope_.SetSampleTime(settings_.SampleTimeMs(), kDrawIntervalMs);
+    settings_.TakeWindowFields(PanelFromControls());
+    const DetectionSetup setup = DetectionSetupOf(s, s.frequency, settings_.Learnt());
+    recording_.Session().Configure(settings_.Method(), setup);
+    controls_.debug2.setText(Q(WindowCaption(setup.window)));
+    recording_.FollowChoice(hardware_.ChosenDeviceId(), s.frequency);
 }
 
-std::string MainWindow::DataFolder() const
+void MainWindow::lblCredit_Click(int index)
 {
-    if (!services_.dataFolder.empty()) return services_.dataFolder;
-    return std::filesystem::path(services_.settingsPath).parent_path().string();
-}
-
-std::function<void()> MainWindow::Yield() const
-{
-    if (services_.yield) return services_.yield;
-    return [] {
-        // A short nap in the event loop: responsive, without spinning a core.
-        QEventLoop loop;
-        QTimer::singleShot(2, &loop, &QEventLoop::quit);
-        loop.exec();
-    };
+    if (index == 0) {
+        const AboutFacts facts{services_.settingsPath, ShotDataPath(settings_.Record().datafilename, dataFolder_),
+                               dataFolder_, library_.Path()};
+        services_.dialogs.Information("About Quorvel", AboutText(facts));
+    } else {
+        OpenReadme(services_.dialogs, services_.shell, services_.readmePath);
+    }
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    for (int i = 0; i < 2; ++i) {
-        if (watched == &lblCredit[static_cast<std::size_t>(i)] && event->type() == QEvent::MouseButtonRelease) {
-            lblCredit_Click(i);
-            return true;
-        }
+    if (event->type() != QEvent::MouseButtonRelease) return QWidget::eventFilter(watched, event);
+    if (watched == &controls_.lblCredit[0]) {
+        lblCredit_Click(0);
+    } else if (watched == &controls_.lblCredit[1]) {
+        lblCredit_Click(1);
+    } else if (watched == &controls_.lblLibrary) {
+        emit controls_.keyLibrary->activated();
+    } else if (watched == &controls_.lblMeasureRecording) {
+        files_.Measure();
+    } else if (watched == &controls_.lblNoMicrophone) {
+        files_.MeasureDemo();
+    } else {
+        return QWidget::eventFilter(watched, event);
     }
-    if (event->type() == QEvent::MouseButtonRelease) {
-        if (watched == &lblLibrary) ShowLibrary();
-        if (watched == &lblMeasureRecording) MeasureRecording();
-        if (watched == &lblNoMicrophone) lblNoMicrophone_Click();
-        if (watched == &lblLibrary || watched == &lblMeasureRecording || watched == &lblNoMicrophone) return true;
-    }
-    return QWidget::eventFilter(watched, event);
+    return true;
 }
 
 }  // namespace quorvel

@@ -15,7 +15,7 @@ MeasuringSession::MeasuringSession(LiveRecordingDevice& device, Clock& clock, Di
     connect(&signal_, &SignalWaker::woken, this, &MeasuringSession::signal_Timer);
     connect(&watchdog_, &QTimer::timeout, this, &MeasuringSession::Watch);
     device_.onFailure = [this](const std::string& reason) {
-        if (engine_.Recording()) listener_.DeviceFailed(reason);
+        if (engine_.Recording()) emit deviceFailed(QString::fromStdString(reason));
     };
 }
 
@@ -64,7 +64,7 @@ void MeasuringSession::Watch()
     // A device that vanishes does not always say so: no block for three
     // blocks' time (at least 2 s) means it has stopped delivering.
     if (engine_.Recording() && clock_.NowMs() - lastBlockMs_ > std::max(2000.0, 3 * blockMs_)) {
-        listener_.DeviceFailed("the recording device stopped delivering sound");
+        emit deviceFailed("the recording device stopped delivering sound");
     }
 }
 
@@ -126,7 +126,7 @@ bool MeasuringSession::FinishPending()
     }
     if (action != PendingAction::Freeze) return false;
     engine_.SetStopProcessing(true);
-    listener_.Freeze();
+    emit freezeWanted();
     return true;
 }
 

@@ -38,10 +38,6 @@ public:
     virtual AutosaveTarget AutosaveTo() const = 0;
     virtual void BlockHanded(int block) = 0;
     virtual void Show(const ShotView& view) = 0;
-    // The block froze the recording: stop and open the analysis window.
-    virtual void Freeze() = 0;
-    // The device failed or went quiet while recording; the session has not stopped.
-    virtual void DeviceFailed(const std::string& reason) = 0;
 
 protected:
     ~SessionListener() = default;
@@ -76,6 +72,12 @@ public:
     const CaptureEngine& Engine() const { return engine_; }
     Detector& Method() { return *detector_; }
     PendingAction Pending() const { return pending_; }
+
+signals:
+    // The block froze the recording: stop and open the analysis window.
+    void freezeWanted();
+    // The device failed or went quiet while recording; the session has not stopped.
+    void deviceFailed(const QString& reason);
 
 private:
     bool OnBlock(const SampleArray& ring, int block) override;

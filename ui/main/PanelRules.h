@@ -1,6 +1,7 @@
 // The settings panel's rules, free of any toolkit: what leaving a field does
 // to its text and to the record, which sample rates a device offers, and the
-// texts of the rate status and axis labels. The main window only carries
+// texts of the rate status and axis labels (a field's own rules are in
+// settings/FieldRules.h). The main window only carries
 // them out on its controls.
 #pragma once
 
@@ -9,23 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "FieldRules.h"
 #include "Settings.h"
 
 namespace quorvel {
-
-// What else has to happen after a field was left.
-struct FieldLeave {
-    bool applySampleRate = false;  // run the rate handler, which re-reads distance and limits
-    bool redrawZoom = false;       // the analysis window's zoom view
-    bool muzzleLevelLines = false; // the analysis window's muzzle level lines
-    bool impactLevelLines = false;
-};
-
-// Applies the limits of field `index` to the panel texts (a replaced text is
-// written as the plain number shown, and loses any exact value) and takes
-// the values that go straight into the record. Distance and the velocity
-// limits reach the record only through the rate handler.
-FieldLeave LeaveField(std::size_t index, SettingsPanel& panel, Settings& record);
 
 // A device appears in the list when it records 8-bit mono at any of 11025,
 // 22050, 44100 or 96000 Hz; 11025 itself is never offered.

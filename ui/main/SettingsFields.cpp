@@ -15,9 +15,14 @@ QString Q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<q
 std::size_t VolumeField(bool muzzle) { return muzzle ? PanelField::MuzzleVolume : PanelField::ImpactVolume; }
 }  // namespace
 
-SettingsFields::SettingsFields(std::array<QGroupBox*, 4> frames, Settings& record, UnitLabels& units)
-    : QObject(frames[0]), record_(record), units_(units)
+SettingsFields::SettingsFields(std::array<QGroupBox*, 4> frames, SettingsModel& settings)
+    : QObject(frames[0]), settings_(settings)
 {
+    followed_ = settings_.Subscribe([this](SettingChange change) {
+        if (change != SettingChange::Volumes) return;
+        txtInfo[PanelField::MuzzleVolume].setText(QString::number(settings_.Record().MuzzleVolume));
+        txtInfo[PanelField::ImpactVolume].setText(QString::number(settings_.Record().ImpactVolume));
+    });
     setObjectName("settingsFields");
     QGroupBox* general = frames[0];
     QGroupBox* calibration = frames[1];
@@ -100,8 +105,7 @@ void SettingsFields::ApplyLoaded(const LoadedSettings& loaded)
 
     settingsLoading_ = true;
     KeepExact(SettingsPanel{});
-    if (record_.units == UnitSystem::Imperial) optUnits[1].setChecked(true);
-    units_ = loaded.units;
+    if (loaded.record.units == UnitSystem::Imperial) optUnits[1].setChecked(true);
     for (std::size_t i : {PanelField::PelletMass, PanelField::RetainedVelocity, PanelField::VelocityMin,
                           PanelField::VelocityMax, PanelField::MicDistance, PanelField::MuzzleVolume,
                           PanelField::ImpactVolume, PanelField::Distance, PanelField::Offset}) {
@@ -134,11 +138,12 @@ void SettingsFields::Fill(SettingsPanel& panel) const
 
 void SettingsFields::ShowUnitLabels()
 {
-    const QString distance = Q(TrimUnit(units_.DistanceUnit));
-    const QString speed = Q(TrimUnit(units_.SpeedUnit));
+    const UnitLabels& units = settings_.Units();
+    const QString distance = Q(TrimUnit(units.DistanceUnit));
+    const QString speed = Q(TrimUnit(units.SpeedUnit));
     for (std::size_t i : {3, 13}) lblInfo[i].setText(distance);
     for (std::size_t i : {9, 11, 21}) lblInfo[i].setText(speed);
-    lblInfo[4].setText(Q(TrimUnit(units_.MassUnit)));
+    lblInfo[4].setText(Q(TrimUnit(units.MassUnit)));
 }
 
 void SettingsFields::SetRecording(bool recording)
@@ -165,10 +170,6 @@ void SettingsFields::ClearFreezeMarks()
     for (QCheckBox& box : chkFreeze) box.setStyleSheet(QString());
 }
 
-std::string SettingsFields::VolumeBox(bool muzzle) const { return txtInfo[VolumeField(muzzle)].text().toStdString(); }
-
-void SettingsFields::SetVolumeBox(bool muzzle, const std::string& text) { txtInfo[VolumeField(muzzle)].setText(Q(text)); }
-
 void SettingsFields::chkAutosave_Click()
 {
     const bool on = chkAutosave.isChecked();
@@ -186,7 +187,7 @@ void SettingsFields::optUnits_Click()
     settingsLoading_ = true;
     SettingsPanel panel;
     Fill(panel);
-    units_ = ConvertUnits(record_, panel, optUnits[1].isChecked() ? UnitSystem::Imperial : UnitSystem::Metric);
+    settings_.SwitchUnits(optUnits[1].isChecked() ? UnitSystem::Imperial : UnitSystem::Metric, panel);
     KeepExact(panel);
     ShowUnitLabels();
     for (std::size_t i : {PanelField::Distance, PanelField::VelocityMin, PanelField::VelocityMax, PanelField::PelletMass,
@@ -221,7 +222,7 @@ void SettingsFields::txtInfo_LostFocus(int index)
     inFieldLeave_ = true;
     SettingsPanel panel;
     Fill(panel);
-    const FieldLeave after = LeaveField(static_cast<std::size_t>(index), panel, record_);
+    const FieldLeave after = settings_.LeaveField(static_cast<std::size_t>(index), panel);
     KeepExact(panel);
     for (std::size_t i = 0; i < txtInfo.size(); ++i) {
         if (txtInfo[i].text().toStdString() != panel.txtInfo[i]) txtInfo[i].setText(Q(panel.txtInfo[i]));

@@ -14,7 +14,7 @@
 #include <QRadioButton>
 
 #include "PanelRules.h"
-#include "Settings.h"
+#include "SettingsModel.h"
 
 namespace quorvel {
 
@@ -22,7 +22,7 @@ class SettingsFields final : public QObject {
     Q_OBJECT
 public:
     // frames: "General Settings", "Calibration", "Auto Analyze ", "Save".
-    SettingsFields(std::array<QGroupBox*, 4> frames, Settings& record, UnitLabels& units);
+    SettingsFields(std::array<QGroupBox*, 4> frames, SettingsModel& settings);
 
     void ApplyLoaded(const LoadedSettings& loaded);
     // The panel's texts, switches and units; the hardware part adds its own.
@@ -36,8 +36,6 @@ public:
     // A freeze switch's text turns red until the analysis window closes.
     void MarkFreeze(int index);
     void ClearFreezeMarks();
-    std::string VolumeBox(bool muzzle) const;
-    void SetVolumeBox(bool muzzle, const std::string& text);
 
     // Fields typed in but not yet left are checked now, as leaving them
     // would: every way into a measurement goes through here first.
@@ -65,8 +63,8 @@ private:
     void SetBoxColour(std::size_t index, const QColor& colour);
     void RestoreBoxColour(std::size_t index);
 
-    Settings& record_;
-    UnitLabels& units_;
+    SettingsModel& settings_;
+    SettingsSubscription followed_;  // volumes set from a level line show in their boxes
     bool settingsLoading_ = false;
     bool inFieldLeave_ = false;
     std::array<bool, 9> typed_{};  // typed in since the field was last checked

@@ -19,7 +19,7 @@ AnalysisWindow& Frozen(Rig& rig)
     rig.window->StartButton_Click();
     rig.Shoot(4800);
     rig.window->cmdAnalyze_Click();
-    AnalysisWindow& analysis = rig.window->Analysis();
+    AnalysisWindow& analysis = rig.window->Hosts().Analysis();
     analysis.resize(1000, 600);
     analysis.Form_Resize();
     return analysis;
@@ -115,7 +115,7 @@ private slots:
     {
         // Open cancelled before anything was recorded: the waveform in memory counts as present.
         Rig fresh;
-        AnalysisWindow& empty = fresh.window->Analysis();
+        AnalysisWindow& empty = fresh.window->Hosts().Analysis();
         empty.show();
         empty.Form_Activate();
         QVERIFY(In<QLabel>(empty, "lblNoData")->isVisible());
@@ -261,7 +261,7 @@ private slots:
         std::string error;
         const auto wave = ReadWaveFile((rig.dir / "20261206-130509.wav").string(), &error);
         QVERIFY2(wave.has_value(), error.c_str());
-        QCOMPARE(wave->samples[kRingSamples - 1], rig.window->Engine().Ring()[BlockStart(3) + kBlockSize - 1]);
+        QCOMPARE(wave->samples[kRingSamples - 1], rig.window->Recording().Session().Engine().Ring()[BlockStart(3) + kBlockSize - 1]);
 
         // A folder that cannot take the file: one message, the string goes on.
         fs::remove(rig.dir / "shots.txt");
@@ -272,7 +272,7 @@ private slots:
         }
         QCOMPARE(rig.dialogs.shown.size(), std::size_t{1});
         QVERIFY(rig.dialogs.shown[0].text.find("shots.txt") != std::string::npos);
-        QCOMPARE(rig.window->String().Count(), 3);
+        QCOMPARE(rig.window->Router().String().Count(), 3);
         rig.window->StartButton_Click();
     }
 };

@@ -27,7 +27,7 @@ struct Shot {
             if (hundredths.isEmpty() || hundredths.back() != small) hundredths << small;
         };
         rig.window->cmdTestShot_Click();
-        window = &rig.window->Calibration();
+        window = &rig.window->Hosts().Calibration();
     }
     QString Label(const char* name) const { return window ? window->findChild<QLabel*>(name)->text() : QString(); }
     void SetSeconds(int s) { window->findChild<QScrollBar*>("scrTimer")->setValue(-s); }
@@ -63,14 +63,14 @@ private slots:
         QVERIFY(shot.rig.clock.ms - before >= 3000 + 1500);  // three seconds, then 1.5 s of recording
         QCOMPARE(shot.rig.device.inner.openCount, 1);
         QVERIFY(!shot.rig.device.inner.IsOpen());
-        QVERIFY(shot.rig.window->AnalysisVisible());
+        QVERIFY(shot.rig.window->Hosts().AnalysisVisible());
         QCOMPARE(shot.rig.Text("cmdAnalyze"), QString(" << &Analyze"));
         QVERIFY(!shot.window->isVisible());
         QVERIFY(shot.window->findChild<QPushButton*>("cmdStart(0)")->isEnabled());
         QVERIFY(!shot.window->findChild<QLabel*>("lblFire")->isVisible());
         // The analysis window is in front; closing it gives the main window back.
         QVERIFY(!shot.rig.window->isEnabled());
-        shot.rig.window->Analysis().mnuFile_Click(3);
+        shot.rig.window->Hosts().Analysis().mnuFile_Click(3);
         QVERIFY(shot.rig.window->isEnabled());
     }
 
@@ -82,7 +82,7 @@ private slots:
         bool fireWhileRecording = false;
         bool secondOpened = false;
         shot.rig.onYield = [&] {
-            if (shot.rig.window->Engine().Recording()) {
+            if (shot.rig.window->Recording().Session().Engine().Recording()) {
                 fireWhileRecording = fireWhileRecording || shot.window->findChild<QLabel*>("lblFire")->isVisible();
             } else if (!secondOpened && shot.rig.clock.ms > 50500) {
                 secondOpened = true;
@@ -108,13 +108,13 @@ private slots:
         int delivered = 0;
         shot.rig.onYield = [&] {
             auto& device = shot.rig.device.inner;
-            if (device.IsOpen() && delivered < 4 && device.QueuedCount() > 0 && !shot.rig.window->Engine().HandOverWaiting()) {
+            if (device.IsOpen() && delivered < 4 && device.QueuedCount() > 0 && !shot.rig.window->Recording().Session().Engine().HandOverWaiting()) {
                 device.Deliver(std::span<const std::uint8_t>(sound.data() + delivered++ * kBlockSize, kBlockSize));
             }
         };
         shot.SetSeconds(0);
         shot.window->cmdStart_Click(0);
-        AnalysisWindow& analysis = shot.rig.window->Analysis();
+        AnalysisWindow& analysis = shot.rig.window->Hosts().Analysis();
         QVERIFY(!analysis.Model().Found().muzzleFound);
         const LevelAdvice& advice = analysis.Advice().Advice();
         QVERIFY2(advice.Good(), advice.problem.c_str());
@@ -126,7 +126,7 @@ private slots:
         QVERIFY(found.impactFound);
         QCOMPARE(found.impactPos - found.muzzlePos, 4800.0);
         QCOMPARE(static_cast<std::int64_t>(found.muzzlePos), advice.muzzleAt);
-        QCOMPARE(shot.rig.window->Record().MuzzleVolume, advice.muzzleVolume);
+        QCOMPARE(shot.rig.window->Settings().Record().MuzzleVolume, advice.muzzleVolume);
     }
 
     void everyWayOfLeavingEarlyEndsInOrder()
@@ -136,7 +136,7 @@ private slots:
             Shot shot;
             QSignalSpy ended(shot.rig.window.get(), &MainWindow::ended);
             shot.rig.onYield = [&] {
-                const bool firing = shot.rig.window->Engine().Recording();
+                const bool firing = shot.rig.window->Recording().Session().Engine().Recording();
                 if (!shot.window->isVisible() || !ended.isEmpty()) return;
                 if (way == ExitFiring ? firing : shot.rig.clock.ms > 50000 + 1200) {
                     if (way == Cancel) QTest::mouseClick(shot.window->findChild<QPushButton*>("cmdStart(1)"), Qt::LeftButton);
@@ -148,7 +148,7 @@ private slots:
             QVERIFY(!shot.window->isVisible());
             QCOMPARE(shot.rig.device.inner.openCount, way == ExitFiring ? 1 : 0);
             QVERIFY(!shot.rig.device.inner.IsOpen());
-            QVERIFY(!shot.rig.window->AnalysisVisible());
+            QVERIFY(!shot.rig.window->Hosts().AnalysisVisible());
             QCOMPARE(ended.count(), way >= ExitCounting ? 1 : 0);
             if (way < ExitCounting) QVERIFY2(shot.rig.clock.ms < 50000 + 1300, "a cancelled countdown stops at once");
             if (way < ExitCounting) QVERIFY(shot.rig.window->isEnabled());

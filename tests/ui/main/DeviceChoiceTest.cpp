@@ -58,7 +58,7 @@ private slots:
         // The next start looks for it by its identity, wherever it is listed.
         Rig next(SettingsWith({{"deviceNum=0", "deviceNum=1\ndeviceId=usb-2"}}), Without(all, "mic-1"));
         QCOMPARE(next.Find<QComboBox>("DevicesBox")->currentText(), QString("USB Mic"));
-        QCOMPARE(next.window->Record().deviceNum, std::int16_t{0});
+        QCOMPARE(next.window->Settings().Record().deviceNum, std::int16_t{0});
         Rig away(SettingsWith({{"deviceNum=0", "deviceNum=0\ndeviceId=usb-2"}}), Without(all, "usb-2"));
         QCOMPARE(away.Find<QComboBox>("DevicesBox")->currentIndex(), -1);
         // An untouched file gets no line it did not have.
@@ -103,24 +103,24 @@ private slots:
         // Typed rates apply keystroke by keystroke, with no completion from the list.
         rates->lineEdit()->clear();
         QTest::keyClicks(rates->lineEdit(), "500");
-        QCOMPARE(rig.window->Record().frequency, 44100);
+        QCOMPARE(rig.window->Settings().Record().frequency, 44100);
         QTest::keyClicks(rates->lineEdit(), "0");
-        QCOMPARE(rig.window->Record().frequency, 5000);
+        QCOMPARE(rig.window->Settings().Record().frequency, 5000);
         QTest::keyClicks(rates->lineEdit(), "0");
         QCOMPARE(rates->currentText(), QString("50000"));
 
         devices->setCurrentIndex(1);  // USB Mic: 44100 and 22050 only
         QCOMPARE(rates->count(), 2);
-        QCOMPARE(rig.window->Record().frequency, 44100);
+        QCOMPARE(rig.window->Settings().Record().frequency, 44100);
         QVERIFY(!rig.Find<QLabel>("lblErr")->isHidden());
         QCOMPARE(rig.Text("lblErr"), QString("96KHz not available\nAccuracy not optimal"));
-        QCOMPARE(rig.window->Record().deviceNum, std::int16_t{1});
+        QCOMPARE(rig.window->Settings().Record().deviceNum, std::int16_t{1});
 
         // A device plugged in ahead of the chosen one keeps the choice.
         rig.inputs.devices.insert(rig.inputs.devices.begin(), InputDevice{"new-0", "New Mic", kRate96000});
         rig.inputs.changed();
         QCOMPARE(devices->currentText(), QString("USB Mic"));
-        QCOMPARE(rig.window->Record().deviceNum, std::int16_t{2});
+        QCOMPARE(rig.window->Settings().Record().deviceNum, std::int16_t{2});
         QCOMPARE(rig.device.ids.at(2), std::string("usb-2"));
     }
 
@@ -148,7 +148,7 @@ private slots:
         rate->lineEdit()->selectAll();
         QTest::keyClicks(rate->lineEdit(), "44100");
         QCOMPARE(rig.device.inner.openCount, 1);
-        QCOMPARE(rig.window->Record().frequency, 96000);
+        QCOMPARE(rig.window->Settings().Record().frequency, 96000);
         emit rate->lineEdit()->editingFinished();
         QCOMPARE(rig.device.inner.openCount, 2);
         QCOMPARE(rig.device.inner.openedRate, 44100);

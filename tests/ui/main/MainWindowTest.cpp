@@ -32,7 +32,7 @@ private slots:
         QCOMPARE(rates->itemText(2), QString("22050"));
         QVERIFY(rig.Find<QCheckBox>("chkSaveExt")->isEnabled());  // autosave is on in the file
         QVERIFY(!rig.Find<QLineEdit>("txtInfo(6)")->isEnabled());
-        QVERIFY(!rig.window->PanelOpen());  // the panel starts hidden
+        QVERIFY(rig.Find<QGroupBox>("frmSettings(0)")->isHidden());  // the panel starts hidden
         QCOMPARE(rig.window->size(), QSize(457, 273));
         QVERIFY(rig.dialogs.shown.empty());
 
@@ -69,7 +69,7 @@ private slots:
                                {"lblVel(3)", "200.04 - 199.96 m/s "}, {"lblVel(5)", "1"}, {"lblPBUF", "2"}}),
                  QString());
         // The results window opened with the recording and took the shot.
-        const auto readout = [&](int i) { return rig.window->Results().findChild<QLabel*>(QString("lblVelo(%1)").arg(i))->text(); };
+        const auto readout = [&](int i) { return rig.window->Hosts().Results().findChild<QLabel*>(QString("lblVelo(%1)").arg(i))->text(); };
         QCOMPARE(readout(0) + readout(1) + readout(3), QString("210.0012.1001"));
         auto* scope = rig.Find<ScopeView>("scope");
         QVERIFY(scope->TrigLineVisible(0) && scope->TrigLineVisible(1));
@@ -97,27 +97,27 @@ private slots:
         rig.clock.days = 46362.5;
         rig.window->StartButton_Click();
         rig.Shoot(4800);
-        rig.window->Results().close();
-        QTRY_VERIFY(!rig.window->ResultsOpen());
+        rig.window->Hosts().Results().close();
+        QTRY_VERIFY(!rig.window->Hosts().ResultsOpen());
         // A miss and the next shot load it again, with fresh readouts but the same string.
         rig.clock.ms += 1000;
         rig.Shoot(0);
-        QVERIFY(rig.window->ResultsOpen());
-        auto* velocity = rig.window->Results().findChild<QLabel*>("lblVelo(0)");
+        QVERIFY(rig.window->Hosts().ResultsOpen());
+        auto* velocity = rig.window->Hosts().Results().findChild<QLabel*>("lblVelo(0)");
         QCOMPARE(velocity->text(), QString("###.##"));
-        QCOMPARE(rig.window->Results().findChild<QLabel*>("lblMistage")->text(), QString("no impact"));
+        QCOMPARE(rig.window->Hosts().Results().findChild<QLabel*>("lblMistage")->text(), QString("no impact"));
         rig.clock.ms += 1000;
         rig.Shoot(4800);
-        QCOMPARE(rig.window->String().Count(), 2);
+        QCOMPARE(rig.window->Router().String().Count(), 2);
         QCOMPARE(velocity->text(), QString("210.0"));
-        QCOMPARE(rig.window->Results().findChild<QLabel*>("lblVelo(3)")->text(), QString("002"));
+        QCOMPARE(rig.window->Hosts().Results().findChild<QLabel*>("lblVelo(3)")->text(), QString("002"));
         // The Delete key sets the newest shot aside as a flyer.
-        QTest::keyClick(&rig.window->Results(), Qt::Key_Delete);
-        QCOMPARE(rig.window->Results().findChild<QLabel*>("lblVelo(2)")->text(), QString("210.0"));
+        QTest::keyClick(&rig.window->Hosts().Results(), Qt::Key_Delete);
+        QCOMPARE(rig.window->Hosts().Results().findChild<QLabel*>("lblVelo(2)")->text(), QString("210.0"));
         // A click on the shot counter starts the numbering again, and a new
         // string, even in the same second.
         const auto first = rig.window->Router().Recorder()->Current().id;
-        QTest::mouseClick(rig.window->Results().findChild<QLabel*>("lblVelo(3)"), Qt::LeftButton);
+        QTest::mouseClick(rig.window->Hosts().Results().findChild<QLabel*>("lblVelo(3)"), Qt::LeftButton);
         QCOMPARE(rig.window->Router().Count(), 0);
         QVERIFY(rig.window->Router().Recorder()->Current().id != first);
         rig.clock.ms += 1000;
@@ -144,7 +144,7 @@ private slots:
         QVERIFY(rig.Find<ScopeView>("scope")->TrigLineVisible(0));
         QVERIFY(!rig.Find<QTimer>("tmrRemoveTrigLines")->isActive());
         QVERIFY(rig.Find<QCheckBox>("chkFreeze(0)")->styleSheet().contains("255, 0, 0"));
-        QCOMPARE(rig.window->Engine().Waveform()[kRingSamples - 1], rig.window->Engine().Ring()[BlockStart(3) + kBlockSize - 1]);
+        QCOMPARE(rig.window->Recording().Session().Engine().Waveform()[kRingSamples - 1], rig.window->Recording().Session().Engine().Ring()[BlockStart(3) + kBlockSize - 1]);
     }
 
     void deviceProblemsAreReported()
@@ -192,9 +192,9 @@ private slots:
             QCOMPARE(rig.Text(field), QString(shown));
         }
         QCOMPARE(rig.Text("txtInfo(6)"), QString("0.5"));
-        QCOMPARE(rig.window->Record().distance, 1.0);
-        QCOMPARE(rig.window->Record().ImpactVolume, std::int16_t{100});
-        QCOMPARE(rig.window->Record().offset, -3.5);
+        QCOMPARE(rig.window->Settings().Record().distance, 1.0);
+        QCOMPARE(rig.window->Settings().Record().ImpactVolume, std::int16_t{100});
+        QCOMPARE(rig.window->Settings().Record().offset, -3.5);
         // 1 m between 350 and 350 m/s.
         QCOMPARE(rig.Text("debug2"), QString("Window: T+2.8571 - 2.8571 ms\n                T+ 274 - 274 samples"));
     }
@@ -210,8 +210,8 @@ private slots:
         // Leaving the fields as shown keeps the values they were switched from.
         rig.Type("txtInfo(0)", "32.8");
         rig.Type("txtInfo(1)", "8.4");
-        QCOMPARE(rig.window->Record().distance, 10 * FeetPerMetre);
-        QCOMPARE(rig.window->Record().pelletmass, 0.547 * GrainsPerGram);
+        QCOMPARE(rig.window->Settings().Record().distance, 10 * FeetPerMetre);
+        QCOMPARE(rig.window->Settings().Record().pelletmass, 0.547 * GrainsPerGram);
         rig.Find<QRadioButton>("optUnits(0)")->setChecked(true);
         QCOMPARE(rig.Mismatch({{"txtInfo(0)", "10.0"}, {"txtInfo(5)", "400"}, {"lblInfo(3)", "m"}}), QString());
 
@@ -240,7 +240,7 @@ private slots:
         rig.clock.ms += 1000;
         rig.Shoot(4800);
         QCOMPARE(rig.Text("lblVel(0)"), QString("91.9  m/s "));
-        QCOMPARE(rig.window->String().Count(), 2);
+        QCOMPARE(rig.window->Router().String().Count(), 2);
         // Another device: recording follows it, at that device's best rate.
         rig.Find<QComboBox>("DevicesBox")->setCurrentIndex(1);
         QCOMPARE(rig.device.inner.openCount, 3);
@@ -311,7 +311,7 @@ private slots:
         QVERIFY(rig.dialogs.shown.at(1).text.find("README") != std::string::npos);
 
         rig.window->cmdSettings_Click();
-        QVERIFY(rig.window->PanelOpen());
+        QVERIFY(!rig.Find<QGroupBox>("frmSettings(0)")->isHidden());
         QCOMPARE(rig.Text("cmdSettings"), QString("  <<  Sett&ings"));
         QCOMPARE(rig.window->size(), QSize(679, 693));
         QCOMPARE(rig.Find<QFrame>("Line1")->y(), 693 - 80);

@@ -51,24 +51,24 @@ private slots:
         QVERIFY(!line->isHidden());
         QVERIFY(line->text().contains("demo recording"));
         QTest::mouseClick(line, Qt::LeftButton);
-        QVERIFY(rig.window->Run() != nullptr);
+        QVERIFY(rig.window->Files().Run() != nullptr);
         QVERIFY(rig.window->findChild<QProgressDialog*>("dlgMeasureRecording") != nullptr);
-        QTRY_VERIFY(!rig.window->Run()->Running());
-        QCOMPARE(rig.window->String().Count(), 3);
+        QTRY_VERIFY(!rig.window->Files().Run()->Running());
+        QCOMPARE(rig.window->Router().String().Count(), 3);
         QCOMPARE(rig.dialogs.informed.back().text,
                  std::string("Measured 3 shots and 1 miss in demo.wav (0:12.0). They are in the results window and in "
                              "the shot library as the string \"demo.wav\"."));
         QCOMPARE(retained->text(), QString("100"));
-        QCOMPARE(rig.window->Results().findChild<QLabel*>("lblVelo(0)")->text(), QString("200.0"));
+        QCOMPARE(rig.window->Hosts().Results().findChild<QLabel*>("lblVelo(0)")->text(), QString("200.0"));
         QVERIFY(rig.dialogs.asked.empty());
         // Measured again only when the shooter wants it, and dated when it is measured.
         rig.dialogs.answerYes = false;
         QTest::mouseClick(line, Qt::LeftButton);
-        QVERIFY(!rig.window->Run()->Running());
+        QVERIFY(!rig.window->Files().Run()->Running());
         QCOMPARE(rig.dialogs.asked.size(), 1u);
         QVERIFY(rig.window->Library().Window() != nullptr);
         // A flyer set aside in the results window is set aside in the file's string.
-        QTest::keyClick(&rig.window->Results(), Qt::Key_Delete);
+        QTest::keyClick(&rig.window->Hosts().Results(), Qt::Key_Delete);
         rig.window->DoEnd();
         QCOMPARE(Stored(rig, "demo.wav"), std::string("4|1  2  -  3x\n"));
         QCOMPARE(SqliteQuery(rig.dir / "library.sqlite", "SELECT substr(started_utc, 1, 10) FROM strings WHERE name = 'demo.wav'"),
@@ -84,14 +84,14 @@ private slots:
         rig.Shoot(4800);
         rig.fileDialogs.answer = longer.string();
         QTest::mouseClick(rig.Find<QLabel>("lblMeasureRecording"), Qt::LeftButton);
-        QVERIFY2(!rig.window->Session().Recording(), "one detector at a time");
-        QVERIFY(rig.window->Run() != nullptr);
-        rig.window->Run()->SetSliceBlocks(1);
+        QVERIFY2(!rig.window->Recording().Session().Recording(), "one detector at a time");
+        QVERIFY(rig.window->Files().Run() != nullptr);
+        rig.window->Files().Run()->SetSliceBlocks(1);
         // Cancelled after the first two shots: they stay, the rest is not measured.
-        for (int turn = 0; turn < 1000 && rig.window->String().Count() < 2; ++turn) QCoreApplication::processEvents();
-        QCOMPARE(rig.window->String().Count(), 2);
-        QTest::mouseClick(rig.window->Run()->Progress()->findChild<QPushButton*>(), Qt::LeftButton);
-        QVERIFY(!rig.window->Run()->Running());
+        for (int turn = 0; turn < 1000 && rig.window->Router().String().Count() < 2; ++turn) QCoreApplication::processEvents();
+        QCOMPARE(rig.window->Router().String().Count(), 2);
+        QTest::mouseClick(rig.window->Files().Run()->Progress()->findChild<QPushButton*>(), Qt::LeftButton);
+        QVERIFY(!rig.window->Files().Run()->Running());
         QVERIFY(rig.dialogs.informed.back().text.find("cancelled at 0:0") != std::string::npos);
         QVERIFY(rig.dialogs.informed.back().text.find("The 2 shots and 0 misses measured up to there are kept.") !=
                 std::string::npos);
@@ -103,7 +103,7 @@ private slots:
         rig.clock.ms += 1000;
         rig.Shoot(4800);
         rig.window->StartButton_Click();
-        QCOMPARE(rig.window->String().Count(), 1);
+        QCOMPARE(rig.window->Router().String().Count(), 1);
         QCOMPARE(rig.Text("lblVel(5)"), QString("1"));
 
         // Half a FLAC file: measured up to where it breaks off, and said so.
@@ -111,8 +111,8 @@ private slots:
         WriteShots(whole, 20, 48000, synth::FileKind::Flac16);
         const std::string bytes = Slurp(whole);
         std::ofstream(rig.dir / "half.flac", std::ios::binary) << bytes.substr(0, bytes.size() / 2);
-        rig.window->MeasureRecording((rig.dir / "half.flac").string());
-        QTRY_VERIFY(!rig.window->Run()->Running());
+        rig.window->Files().Measure((rig.dir / "half.flac").string());
+        QTRY_VERIFY(!rig.window->Files().Run()->Running());
         QCOMPARE(rig.dialogs.shown.back().title, std::string("Measure Recording"));
         QVERIFY(rig.dialogs.shown.back().text.find("half.flac cannot be read past 0:") == 0);
 
@@ -120,21 +120,21 @@ private slots:
         WriteShots(rig.dir / "long.wav", 20);
         const std::string wave = Slurp(rig.dir / "long.wav");
         std::ofstream(rig.dir / "cut.wav", std::ios::binary) << wave.substr(0, wave.size() / 2);
-        rig.window->MeasureRecording((rig.dir / "cut.wav").string());
-        QTRY_VERIFY(!rig.window->Run()->Running());
+        rig.window->Files().Measure((rig.dir / "cut.wav").string());
+        QTRY_VERIFY(!rig.window->Files().Run()->Running());
         QVERIFY2(rig.dialogs.shown.back().text.starts_with("cut.wav ends at 0:09.9 though its header promises 0:20.0: the "
                                                            "file holds less than its header promises."),
                  rig.dialogs.shown.back().text.c_str());
 
         // What is no recording changes nothing; a FIFO is refused before it could hold the window.
         ::mkfifo((rig.dir / "pipe.wav").c_str(), 0600);
-        rig.window->MeasureRecording((rig.dir / "pipe.wav").string());
+        rig.window->Files().Measure((rig.dir / "pipe.wav").string());
         QVERIFY(rig.dialogs.shown.back().text.find("pipe.wav cannot be measured: it is not a regular file") != std::string::npos);
-        const int strings = rig.window->String().Count();
+        const int strings = rig.window->Router().String().Count();
         std::ofstream(rig.dir / "notes.wav") << "not a recording\n";
-        rig.window->MeasureRecording((rig.dir / "notes.wav").string());
+        rig.window->Files().Measure((rig.dir / "notes.wav").string());
         QVERIFY(rig.dialogs.shown.back().text.find("notes.wav cannot be measured: ") != std::string::npos);
-        QCOMPARE(rig.window->String().Count(), strings);
+        QCOMPARE(rig.window->Router().String().Count(), strings);
         rig.window->DoEnd();
         QCOMPARE(Stored(rig, "range day.wav"), std::string("2|1  2 \n"));
     }
@@ -151,7 +151,7 @@ private slots:
         }
         lines.close();
         rig.window->StartButton_Click();
-        rig.window->ShowLibrary();
+        QTest::mouseClick(rig.Find<QLabel>("lblLibrary"), Qt::LeftButton);
         rig.fileDialogs.answer = (rig.dir / "old shots.txt").string();
         QTest::mouseClick(rig.window->Library().Window()->findChild<QPushButton*>("cmdImport"), Qt::LeftButton);
         const auto quiet = std::vector<std::uint8_t>(kBlockSize, kSilence);
@@ -179,12 +179,12 @@ private slots:
             rig.Shoot(4800);
         }
         QTRY_COMPARE(SqliteQuery(rig.dir / "library.sqlite", "SELECT count(*) FROM shots"), std::string("2\n"));
-        rig.window->ShowLibrary();
+        QTest::mouseClick(rig.Find<QLabel>("lblLibrary"), Qt::LeftButton);
         LibraryWindow* library = rig.window->Library().Window();
         QTest::mouseClick(library->findChild<QPushButton*>("cmdDelete"), Qt::LeftButton);
         rig.clock.ms += 1000;
         rig.Shoot(4800);
-        QCOMPARE(rig.window->String().Count(), 1);
+        QCOMPARE(rig.window->Router().String().Count(), 1);
         QCOMPARE(rig.Text("lblVel(5)"), QString("1"));
         QTest::mouseClick(library->findChild<QPushButton*>("cmdUndo"), Qt::LeftButton);
         rig.window->DoEnd();
