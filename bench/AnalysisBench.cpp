@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QPainter>
 
+#include "FakeServices.h"
 #include "AnalysisWindow.h"
 #include "ShotSynth.h"
 

@@ -11,6 +11,8 @@
 
 #include <QApplication>
 
+#include "support/TempFolder.h"
+#include "FakeServices.h"
 #include "LibraryWindow.h"
 #include "ImportJob.h"
 #include "LibraryWriter.h"
@@ -22,7 +24,7 @@ namespace {
 std::string BigLibrary()
 {
     static const std::string path = [] {
-        const auto p = std::filesystem::temp_directory_path() / "quorvel-bench-library.sqlite";
+        const auto p = test_support::FolderFor("bench") / "library.sqlite";
         for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(p.string() + suffix);
         std::vector<StoredString> strings;
         for (int s = 0; s < 2000; ++s) {
@@ -121,7 +123,7 @@ StoredShot OneShot(int n)
 // What the block hand-over pays: the shot handed to the writer's thread.
 void BM_StoreShotOnTheUiThread(benchmark::State& state)
 {
-    const auto path = std::filesystem::temp_directory_path() / "quorvel-bench-store.sqlite";
+    const auto path = test_support::FolderFor("bench") / "store.sqlite";
     std::filesystem::remove(path);
     LibraryWriter writer(path.string(), [](bool, const std::string&) {});
     const StringInfo info{1, "bench", "", "", "", "2026-12-06T10:00:00Z"};
@@ -136,7 +138,7 @@ BENCHMARK(BM_StoreShotOnTheUiThread)->Unit(benchmark::kMicrosecond)->Iterations(
 // The reference: the same shot written on the calling thread, its own transaction, flushed to disk.
 void BM_StoreShotWrittenInPlace(benchmark::State& state)
 {
-    const auto path = std::filesystem::temp_directory_path() / "quorvel-bench-inplace.sqlite";
+    const auto path = test_support::FolderFor("bench") / "inplace.sqlite";
     std::filesystem::remove(path);
     ShotLibrary library;
     library.Open(path.string());
@@ -152,7 +154,7 @@ BENCHMARK(BM_StoreShotWrittenInPlace)->Unit(benchmark::kMicrosecond)->Iterations
 // same without the index on the shots' time (each lookup a scan).
 void Import(benchmark::State& state, bool indexed, int lines)
 {
-    const auto dir = std::filesystem::temp_directory_path() / "quorvel-bench-import";
+    const auto dir = test_support::FolderFor("bench-import");
     std::filesystem::create_directories(dir);
     std::string text;
     for (int n = 0; n < lines; ++n) {

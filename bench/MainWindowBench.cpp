@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QPainter>
 
+#include "support/TempFolder.h"
+#include "FakeServices.h"
 #include "MainWindow.h"
 #include "ShotSynth.h"
 
@@ -19,7 +21,7 @@ namespace {
 struct BenchWindow {
     BenchWindow()
     {
-        dir = std::filesystem::temp_directory_path() / "quorvel-bench-window";
+        dir = test_support::FolderFor("bench-window");
         std::filesystem::create_directories(dir);
         std::ofstream(dir / "settings.ini") << "[speed]\nVelocityMin=50\nVelocityMax=400\ndistance=10\npelletmass=0.547\n"
                                                "RetainedVelocity=90\n[calibration]\nMuzzleVolume=60\nImpactVolume=30\n"

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "support/TempFolder.h"
 #include "LevelSuggestion.h"
 #include "RecordingMeasure.h"
 #include "ShotSynth.h"
@@ -20,7 +21,7 @@ constexpr int kSeconds = 600;
 const std::string& FieldRecording()
 {
     static const std::string path = [] {
-        const auto p = (std::filesystem::temp_directory_path() / "quorvel-bench-field.wav").string();
+        const auto p = (test_support::FolderFor("bench") / "field.wav").string();
         synth::Recording r;
         r.sampleRate = kRate;
         r.length = std::int64_t{kRate} * kSeconds;

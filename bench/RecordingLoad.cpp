@@ -18,6 +18,8 @@
 
 #include <unistd.h>
 
+#include "support/TempFolder.h"
+#include "FakeServices.h"
 #include "MainWindow.h"
 
 using namespace quorvel;
@@ -66,7 +68,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     const double seconds = argc > 1 ? std::atof(argv[1]) : 30;
-    const auto dir = std::filesystem::temp_directory_path() / ("quorvel-load-" + std::to_string(::getpid()));
+    const auto dir = test_support::FolderFor("load");
     std::filesystem::create_directories(dir);
     std::ofstream(dir / "settings.ini") << "[speed]\nVelocityMin=50\nVelocityMax=400\ndistance=10\npelletmass=0.547\n"
                                            "RetainedVelocity=90\n[calibration]\nMuzzleVolume=60\nImpactVolume=30\n"

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QPainter>
 
+#include "FakeServices.h"
 #include "ResultsWindow.h"
 
 using namespace quorvel;

@@ -9,6 +9,7 @@
 #include <random>
 #include <streambuf>
 
+#include "support/TempFolder.h"
 #include "Analyzer.h"
 #include "ThresholdDetector.h"
 #include "ShotSynth.h"
@@ -84,7 +85,7 @@ protected:
 
 void BM_AnalyzeFile(benchmark::State& state)
 {
-    const auto dir = std::filesystem::temp_directory_path() / "quorvel-bench";
+    const auto dir = test_support::FolderFor("bench");
     std::filesystem::create_directories(dir);
     const auto settings = dir / "settings.ini";
     std::ofstream(settings) << "[speed]\nVelocityMin=50\nVelocityMax=400\ndistance=10\npelletmass=0.547\n"

@@ -42,14 +42,6 @@ public:
     virtual void OnChanged(std::function<void()> callback) = 0;
 };
 
-class FakeAudioInputs final : public AudioInputs {
-public:
-    std::vector<InputDevice> List() override { return devices; }
-    void OnChanged(std::function<void()> callback) override { changed = std::move(callback); }
-    std::vector<InputDevice> devices;
-    std::function<void()> changed;
-};
-
 // The sound server's recording devices through libpulse, following plug and unplug.
 std::unique_ptr<AudioInputs> MakePulseAudioInputs();
 

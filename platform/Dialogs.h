@@ -1,6 +1,6 @@
 // Modal messages. Every message the program shows is also written as one
 // line to stderr, so someone who started Quorvel from a terminal or a script
-// sees why it stopped. Tests use the fake, which only records.
+// sees why it stopped. Tests use the fake (fakes/), which only records.
 #pragma once
 
 #include <string>
@@ -24,25 +24,6 @@ public:
     void Critical(const std::string& title, const std::string& text) override;
     void Information(const std::string& title, const std::string& text) override;
     bool Question(const std::string& title, const std::string& text) override;
-};
-
-class FakeDialogs final : public Dialogs {
-public:
-    struct Message {
-        std::string title;
-        std::string text;
-    };
-    void Critical(const std::string& title, const std::string& text) override { shown.push_back({title, text}); }
-    void Information(const std::string& title, const std::string& text) override { informed.push_back({title, text}); }
-    bool Question(const std::string& title, const std::string& text) override
-    {
-        asked.push_back({title, text});
-        return answerYes;
-    }
-    std::vector<Message> shown;
-    std::vector<Message> informed;
-    std::vector<Message> asked;
-    bool answerYes = true;
 };
 
 // The stderr line for a message: "quorvel: <title>: <text>" with line breaks as blanks.

@@ -24,16 +24,4 @@ public:
     std::string OpenFileName(const std::string& filter, const std::string& start) override;
 };
 
-class FakeFileDialogs final : public FileDialogs {
-public:
-    std::string SaveFileName(const std::string&, const std::string&, const std::string&, bool) override { return answer; }
-    std::string OpenFileName(const std::string&, const std::string& start) override
-    {
-        openedAt = start;
-        return answer;
-    }
-    std::string answer;
-    std::string openedAt;
-};
-
 }  // namespace quorvel

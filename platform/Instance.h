@@ -25,13 +25,6 @@ public:
     std::function<std::string(bool record)> onRaise;
 };
 
-class FakeInstance final : public Instance {
-public:
-    Claimed Claim(bool) override { return {!taken, taken ? running : std::string()}; }
-    bool taken = false;
-    std::string running;
-};
-
 // The socket's path: $XDG_RUNTIME_DIR/quorvel/recorder, or quorvel-UID in
 // the temporary folder when there is no runtime folder; made mode 700.
 // Empty when that folder cannot be made private (someone else's, a link):

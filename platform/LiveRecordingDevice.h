@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "FakeRecordingDevice.h"
 #include "RecordingDevice.h"
 
 namespace quorvel {
@@ -28,27 +27,6 @@ public:
 // 2 = input/output error, 4 = fatal).
 inline constexpr int kNoSuchDevice = 11;
 inline constexpr int kFormatNotSupported = 32;
-
-class FakeLiveDevice final : public LiveRecordingDevice {
-public:
-    int Open(int deviceNum, int sampleRate, BlockDoneListener& listener) override
-    {
-        if (deviceNum < 0 || deviceNum >= static_cast<int>(ids.size())) return kNoSuchDevice;
-        return inner.Open(deviceNum, sampleRate, listener);
-    }
-    void Queue(std::span<std::uint8_t> block) override { inner.Queue(block); }
-    void Start() override { inner.Start(); }
-    void Reset() override { inner.Reset(); }
-    void Close() override { inner.Close(); }
-    void UseDevices(std::vector<std::string> list) override { ids = std::move(list); }
-    int Overruns() const override { return inner.overruns; }
-    void Fail(const std::string& reason)
-    {
-        if (onFailure) onFailure(reason);
-    }
-    FakeRecordingDevice inner;
-    std::vector<std::string> ids;
-};
 
 // Records a source of the sound server through libpulse; the stream never
 // moves to another microphone (see PulseRecordingDevice.cpp).

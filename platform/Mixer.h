@@ -23,25 +23,6 @@ public:
     virtual void Close() = 0;
 };
 
-class FakeMixer final : public Mixer {
-public:
-    bool HasControl(const std::string& id) override { return levels.count(id) != 0; }
-    bool SetLevel(const std::string& id, std::uint32_t level) override
-    {
-        if (!HasControl(id)) return false;
-        levels[id] = level;
-        return true;
-    }
-    std::optional<std::uint32_t> Level(const std::string& id) override
-    {
-        if (!HasControl(id)) return std::nullopt;
-        return levels[id];
-    }
-    void Close() override { closed = true; }
-    std::map<std::string, std::uint32_t> levels;
-    bool closed = false;
-};
-
 // The PulseAudio server's source volumes (libpulse); the connection is made
 // on first use and closed by Close.
 std::unique_ptr<Mixer> MakePulseMixer();

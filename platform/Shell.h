@@ -18,15 +18,4 @@ public:
     bool OpenUrl(const std::string& url) override;
 };
 
-class FakeShell final : public Shell {
-public:
-    bool OpenUrl(const std::string& url) override
-    {
-        opened.push_back(url);
-        return opens;
-    }
-    std::vector<std::string> opened;
-    bool opens = true;
-};
-
 }  // namespace quorvel

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPixmap>
 
+#include "FakeServices.h"
 #include "LibraryWindow.h"
 #include "MainWindow.h"
 #include "ShotSynth.h"

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "support/TempFolder.h"
 #include "Analyzer.h"
 #include "CaptureRing.h"
 #include "NumberText.h"
@@ -25,9 +26,7 @@ const std::string kSettings =
 fs::path Dir()
 {
     // One folder per test: CTest runs the tests of this file side by side.
-    const fs::path d = fs::path(::testing::TempDir()) / "quorvel-analyzer" / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    fs::create_directories(d);
-    return d;
+    return test_support::FolderFor(std::string("analyzer-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
 }
 
 fs::path Write(const std::string& name, const std::string& bytes)

@@ -10,6 +10,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "support/TempFolder.h"
 #include "AudioFileReader.h"
 #include "ShotAutosave.h"
 #include "ShotDataFile.h"
@@ -26,9 +27,7 @@ namespace {
 fs::path Dir()
 {
     // One folder per test: CTest runs the tests of this file side by side.
-    const fs::path d = fs::path(::testing::TempDir()) / "quorvel-wave" / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    fs::create_directories(d);
-    return d;
+    return test_support::FolderFor(std::string("wave-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
 }
 
 SampleArray Ramp()

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/TempFolder.h"
 #include "Files.h"
 #include "LibraryWriter.h"
 #include "PendingJobs.h"
@@ -30,18 +31,15 @@ class Library : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir_ = fs::temp_directory_path() /
-               ("quorvel-library-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        folder_ = std::make_unique<test_support::TempFolder>(
+            std::string("library-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = folder_->Path();
         path_ = (dir_ / "library.sqlite").string();
     }
     void TearDown() override
     {
         ::umount((dir_ / "media").c_str());  // a read-only mount a failed test left
-        fs::permissions(dir_, fs::perms::owner_all);
-        fs::remove_all(dir_);
+        folder_.reset();
     }
     std::string Query(const std::string& sql) const { return test_support::SqliteQuery(path_, sql); }
     static StringInfo String(std::int64_t id) { return {id, "String " + std::to_string(id), "", "", "", "2026-12-06T10:00:00Z"}; }
@@ -60,6 +58,7 @@ protected:
         s.pelletMass = 0.547;
         return s;
     }
+    std::unique_ptr<test_support::TempFolder> folder_;
     fs::path dir_;
     std::string path_;
 };

@@ -8,6 +8,7 @@
 
 #include <sndfile.h>
 
+#include "support/TempFolder.h"
 #include "Analyzer.h"
 #include "AudioFileReader.h"
 #include "RecordingMeasure.h"
@@ -22,9 +23,8 @@ namespace {
 
 fs::path Dir()
 {
-    const fs::path d = fs::path(::testing::TempDir()) / "quorvel-measure" / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    fs::create_directories(d);
-    return d;
+    // One folder per test: CTest runs the tests of this file side by side.
+    return test_support::FolderFor(std::string("measure-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include "support/TempFolder.h"
 #include "IniFile.h"
 #include "support/Files.h"
 
@@ -64,7 +65,7 @@ TEST(IniWrite, AnUntouchedDocumentIsByteForByteTheSame)
 
 TEST(IniFile, SaveReplacesTheFileWholeOrNotAtAll)
 {
-    const fs::path dir = fs::path(::testing::TempDir()) / "quorvel-ini";
+    const fs::path dir = test_support::FolderFor("ini");
     fs::remove_all(dir);
     fs::create_directories(dir / "occupied.ini" / "x");
     const fs::path file = dir / "settings.ini";

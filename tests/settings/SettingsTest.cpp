@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/TempFolder.h"
 #include "Locations.h"
 #include "NumberText.h"
 #include "Settings.h"
@@ -17,7 +18,7 @@ namespace {
 
 fs::path TempFile(const std::string& name, const std::string& content)
 {
-    const fs::path dir = fs::path(::testing::TempDir()) / "quorvel-settings";
+    const fs::path dir = test_support::FolderFor("settings");
     fs::create_directories(dir);
     const fs::path p = dir / name;
     std::ofstream(p, std::ios::binary) << content;
@@ -58,7 +59,7 @@ TEST(LoadSettings, ReadsEveryKeyWithTheNumberParse)
 
 TEST(LoadSettings, AMissingFileEndsAndAFileWithoutSettingsGivesTheShippedOnes)
 {
-    const std::string missing = (fs::path(::testing::TempDir()) / "no-such-dir" / "settings.ini").string();
+    const std::string missing = (test_support::FolderFor("settings") / "no-such-dir" / "settings.ini").string();
     const SettingsLoadResult r = LoadSettings(missing);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.message, missing + " not found !!!\nCan't continue");
@@ -99,7 +100,7 @@ TEST(SaveSettings, AHandWrittenFileKeepsEverythingButTheValues)
 
 TEST(SaveSettings, AFileMadeFromNothingHasTheDocumentedLayoutAndReadsBack)
 {
-    const fs::path p = fs::path(::testing::TempDir()) / "quorvel-settings" / "fresh.ini";
+    const fs::path p = test_support::FolderFor("settings") / "fresh.ini";
     fs::create_directories(p.parent_path());
     fs::remove(p);
     Settings record;
@@ -128,7 +129,7 @@ TEST(SaveSettings, AFileMadeFromNothingHasTheDocumentedLayoutAndReadsBack)
     fs::permissions(p, fs::perms::owner_write, fs::perm_options::add);
 
     // A save that cannot replace the file names it and leaves it alone.
-    const fs::path folder = fs::path(::testing::TempDir()) / "quorvel-settings" / "is-a-folder.ini";
+    const fs::path folder = test_support::FolderFor("settings") / "is-a-folder.ini";
     fs::create_directories(folder / "inside");
     const std::string message = SaveSettings(folder.string(), panel, record);
     EXPECT_NE(message.find("is-a-folder.ini"), std::string::npos) << message;
@@ -162,7 +163,7 @@ TEST(Units, SwitchingConvertsStoredValuesAndShowsRoundedTexts)
     TakeWindowFields(l.panel, measured);
     EXPECT_EQ(measured.distance, 10 * FeetPerMetre);
     EXPECT_EQ(measured.VelocityMin, 200 * FeetPerMetre);
-    const fs::path path = fs::path(::testing::TempDir()) / "quorvel-units.ini";
+    const fs::path path = test_support::FolderFor("settings") / "units.ini";
     ASSERT_EQ(SaveSettings(path.string(), l.panel, l.record), "");
     std::string error;
     const auto file = LoadIniFile(path.string(), &error);
@@ -205,7 +206,7 @@ TEST(SampleRateText, OnlyRatesAbove1000AreTaken)
 
 TEST(Locations, PortablePerUserOrExplicit)
 {
-    const fs::path dir = fs::path(::testing::TempDir()) / "quorvel-locations";
+    const fs::path dir = test_support::FolderFor("locations");
     fs::remove_all(dir);
     fs::create_directories(dir / "portable");
     std::ofstream(dir / "portable" / "settings.ini") << "[speed]\n";

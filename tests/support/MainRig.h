@@ -6,9 +6,11 @@
 #include <filesystem>
 #include <fstream>
 
+#include "FakeServices.h"
 #include "MainWindow.h"
 #include "ShotSynth.h"
 #include "support/Files.h"
+#include "support/TempFolder.h"
 
 namespace quorvel::test_support {
 
@@ -42,9 +44,6 @@ struct Rig {
     explicit Rig(const std::string& settings = kSettings, std::vector<InputDevice> devices = DefaultDevices(),
                  const std::function<void(Rig&)>& beforeLoad = {}, RealServices* real = nullptr)
     {
-        static int counter = 0;
-        dir = fs::temp_directory_path() / ("quorvel-main-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        fs::create_directories(dir);
         if (!settings.empty()) std::ofstream(dir / "settings.ini") << settings;
         std::ofstream(dir / "README.md") << "# Quorvel\n";
         inputs.devices = std::move(devices);
@@ -64,11 +63,7 @@ struct Rig {
         if (beforeLoad) beforeLoad(*this);
         loaded = window->Form_Load();
     }
-    ~Rig()
-    {
-        window.reset();
-        fs::remove_all(dir);
-    }
+    ~Rig() { window.reset(); }
     static std::vector<InputDevice> DefaultDevices()
     {
         return {{"mic-1", "Mic One", kRate11025 | kRate22050 | kRate44100 | kRate96000},
@@ -124,7 +119,8 @@ struct Rig {
         return synth::SynthesizeEightBit(r);
     }
 
-    fs::path dir;
+    TempFolder folder{"main"};
+    const fs::path& dir = folder.Path();
     FakeLiveDevice device;
     FakeAudioInputs inputs;
     ManualClock clock;

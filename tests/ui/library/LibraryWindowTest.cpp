@@ -5,8 +5,10 @@
 
 #include <sys/stat.h>
 
+#include "FakeServices.h"
 #include "LibraryWindow.h"
 #include "support/Files.h"
+#include "support/TempFolder.h"
 
 using namespace quorvel;
 using namespace quorvel::test_support;
@@ -18,8 +20,6 @@ namespace {
 struct Rig {
     Rig()
     {
-        dir = fs::temp_directory_path() / ("quorvel-libwin-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        fs::create_directories(dir);
         ShotLibrary library;
         library.Open(File("library.sqlite"));
         // A: tight, with a flyer; B: wider and slower; C: a pre-charged gun's curve.
@@ -34,11 +34,7 @@ struct Rig {
         window->SetSettings(s);
         window->Reload();
     }
-    ~Rig()
-    {
-        window.reset();
-        fs::remove_all(dir);
-    }
+    ~Rig() { window.reset(); }
     std::string File(const char* name) const { return (dir / name).string(); }
     static void AddString(ShotLibrary& library, std::int64_t id, const std::string& name, const std::string& started,
                           std::initializer_list<double> velocities)
@@ -59,8 +55,8 @@ struct Rig {
     QString Cell(int row, int column) const { return Strings()->index(row, column).data().toString(); }
     void Click(const char* button) { QTest::mouseClick(window->findChild<QPushButton*>(button), Qt::LeftButton); }
 
-    static inline int counter = 0;
-    fs::path dir;
+    test_support::TempFolder folder{"libwin"};
+    const fs::path& dir = folder.Path();
     FakeDialogs dialogs;
     FakeFileDialogs fileDialogs;
     std::unique_ptr<LibraryWindow> window;

@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "FakeServices.h"
 #include "ResultsWindow.h"
+#include "support/TempFolder.h"
 
 using namespace quorvel;
 namespace fs = std::filesystem;
@@ -155,8 +157,8 @@ private slots:
     {
         Rig rig;
         rig.Shoot(250);
-        const fs::path dir = fs::temp_directory_path() / ("quorvel-export-" + std::to_string(::getpid()));
-        fs::create_directories(dir);
+        const test_support::TempFolder folder("export");
+        const fs::path& dir = folder.Path();
         rig.fileDialogs.answer = (dir / "string.csv").string();
         rig.window->ExportCsv();
         std::ifstream in(dir / "string.csv");

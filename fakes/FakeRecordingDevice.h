@@ -1,7 +1,7 @@
 // A recording device that records whatever the caller hands it: each
 // Deliver copies one block of samples into the oldest queued block and
-// reports it done. Used by the tests and by the analyser, which replays files
-// through the engine exactly as a recording. Allocates nothing after creation.
+// reports it done, so the engine runs exactly as it does on a recording.
+// Allocates nothing after creation.
 #pragma once
 
 #include <array>
