@@ -92,6 +92,47 @@ bool SameFile(const std::string& a, const std::string& b)
     return std::filesystem::equivalent(a, b, ec) || a == b;
 }
 
+// A signal is only noted in its handler; the event loop runs `terminate`.
+std::unique_ptr<QSocketNotifier> WatchSignals(std::function<void()>& terminate)
+{
+    ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe);
+    auto notifier = std::make_unique<QSocketNotifier>(signalPipe[1], QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, [&terminate] {
+        char c = 0;
+        [[maybe_unused]] const auto got = ::read(signalPipe[1], &c, 1);
+        terminate();
+    });
+    std::signal(SIGTERM, OnTerminate);
+    std::signal(SIGINT, OnTerminate);
+    return notifier;
+}
+
+std::unique_ptr<quorvel::Instance> MakeInstance()
+{
+    std::string unguarded;
+    auto instance = quorvel::MakeLocalSocketInstance(quorvel::InstanceSocketPath(&unguarded));
+    if (!unguarded.empty()) std::fprintf(stderr, "quorvel: %s: a second Quorvel would not be noticed\n", unguarded.c_str());
+    return instance;
+}
+
+// False when another Quorvel runs already: its window came to the front
+// (recording, when asked), and this start ends.
+bool ClaimInstance(quorvel::Instance& instance, const Options& options, const quorvel::FileLocations& where,
+                   quorvel::Dialogs& dialogs)
+{
+    const quorvel::Instance::Claimed claimed = instance.Claim(options.record);
+    if (claimed.first) return true;
+    std::fprintf(stderr, "quorvel: Quorvel is running already; its window was brought to the front%s\n",
+                 options.record ? " and records" : "");
+    if (!options.settings.empty() && !SameFile(where.settingsFile, claimed.runningSettings)) {
+        dialogs.Critical("Quorvel", "Quorvel is running already, with the settings " + claimed.runningSettings +
+                                        "; its window was brought to the front. The settings " + where.settingsFile +
+                                        " are not used: close Quorvel and start it again with them, or start it "
+                                        "with --new-instance to run both.");
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -105,15 +146,7 @@ int main(int argc, char** argv)
     // SIGTERM and SIGINT take the same orderly way out as "Exit"; before the
     // window exists (a message about the settings' folder) they just end.
     std::function<void()> terminate = [] { QCoreApplication::exit(1); };
-    ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe);
-    QSocketNotifier terminateNotifier(signalPipe[1], QSocketNotifier::Read);
-    QObject::connect(&terminateNotifier, &QSocketNotifier::activated, &app, [&] {
-        char c = 0;
-        [[maybe_unused]] const auto got = ::read(signalPipe[1], &c, 1);
-        terminate();
-    });
-    std::signal(SIGTERM, OnTerminate);
-    std::signal(SIGINT, OnTerminate);
+    const auto signalWatch = WatchSignals(terminate);
 
     quorvel::QtDialogs dialogs;
     const quorvel::FileLocations where = quorvel::LocateFiles(quorvel::CurrentEnvironment(options.settings));
@@ -121,23 +154,8 @@ int main(int argc, char** argv)
         dialogs.Critical("Error", problem + quorvel::kLineBreak + "Can't continue");
         return 1;
     }
-    std::string unguarded;
-    const auto instance = quorvel::MakeLocalSocketInstance(quorvel::InstanceSocketPath(&unguarded));
-    if (!unguarded.empty()) std::fprintf(stderr, "quorvel: %s: a second Quorvel would not be noticed\n", unguarded.c_str());
-    if (!options.newInstance) {
-        const quorvel::Instance::Claimed claimed = instance->Claim(options.record);
-        if (!claimed.first) {
-            std::fprintf(stderr, "quorvel: Quorvel is running already; its window was brought to the front%s\n",
-                         options.record ? " and records" : "");
-            if (!options.settings.empty() && !SameFile(where.settingsFile, claimed.runningSettings)) {
-                dialogs.Critical("Quorvel", "Quorvel is running already, with the settings " + claimed.runningSettings +
-                                                "; its window was brought to the front. The settings " +
-                                                where.settingsFile + " are not used: close Quorvel and start it again "
-                                                "with them, or start it with --new-instance to run both.");
-            }
-            return 0;
-        }
-    }
+    std::unique_ptr<quorvel::Instance> instance = MakeInstance();
+    if (!options.newInstance && !ClaimInstance(*instance, options, where, dialogs)) return 0;
 
     quorvel::SteadyClock clock;
     quorvel::QtShell shell;

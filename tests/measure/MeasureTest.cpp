@@ -52,8 +52,7 @@ LoadedSettings Shipped()
 }  // namespace
 
 // A long recording is measured a step at a time, each shot at its place and
-// time; a stop between steps keeps what was measured; a recorder's own start
-// time wins over the file's date.
+// time; a stop between steps keeps what was measured.
 TEST(RecordingMeasure, StreamsALongRecordingAndKeepsItsTimes)
 {
     const int rate = 22050;
@@ -99,8 +98,16 @@ TEST(RecordingMeasure, StreamsALongRecordingAndKeepsItsTimes)
         while (stopped.SamplesRead() < std::int64_t{rate} * 60) stopped.Step(1);
     }
     EXPECT_EQ(some.events.size(), 4u);
+}
 
-    // A broadcast WAVE says when it began; that is the string's time.
+// A broadcast WAVE says when it began: a recorder's own start time wins
+// over the file's date.
+TEST(RecordingStart, TheRecordersOwnStartTimeWins)
+{
+    const int rate = 22050;
+    synth::Recording r;
+    r.sampleRate = rate;
+    r.length = std::int64_t{rate} * 10;
     const fs::path bwf = Dir() / "field.wav";
     SF_INFO info{};
     info.samplerate = rate;
@@ -115,7 +122,8 @@ TEST(RecordingMeasure, StreamsALongRecordingAndKeepsItsTimes)
     const auto samples = synth::Synthesize(r);
     sf_writef_short(file, samples.data(), rate * 10);
     sf_close(file);
-    stream = AudioStream::Open(bwf.string(), &error);
+    std::string error;
+    const auto stream = AudioStream::Open(bwf.string(), &error);
     const RecordingStart field = StartOf(bwf.string(), *stream);
     EXPECT_TRUE(field.fromFile);
     EXPECT_EQ(field.days, *LocalDaysFromText("2026:06:14 09.30.05"));

@@ -35,7 +35,17 @@ AnalysisWindow::AnalysisWindow(AnalysisHost& host, SettingsModel& settings, Cloc
     setObjectName("frmAnalyze");
     setWindowTitle("Analyze");
     setFocusPolicy(Qt::StrongFocus);
+    BuildMenu();
+    BuildViews();
+    advice_.onApply = [this](int muzzle, int impact) {
+        settings_.SetVolumes(static_cast<std::int16_t>(muzzle), static_cast<std::int16_t>(impact));
+        Form_Activate();
+    };
+    resize(900, 560);
+}
 
+void AnalysisWindow::BuildMenu()
+{
     menu_.setParent(this);
     QMenu* file = menu_.addMenu("&File");
     file->setObjectName("mnuFile");
@@ -57,7 +67,10 @@ AnalysisWindow::AnalysisWindow(AnalysisHost& host, SettingsModel& settings, Cloc
     QAction* playZoomed = tools->addAction("Play &Zoomed ", this, [this] { mnuTools_Click(2); });
     playZoomed->setObjectName("mnuTools(2)");
     player_.SetActions(playAll, playZoomed);
+}
 
+void AnalysisWindow::BuildViews()
+{
     picAll.setParent(this);
     picAll.setObjectName("picAll");
     picAll.setToolTip("Use mouse to drag ZoomWindow and W/A/S/D-keys for finetune");
@@ -82,11 +95,6 @@ AnalysisWindow::AnalysisWindow(AnalysisHost& host, SettingsModel& settings, Cloc
         picAnalyze.SetTrack(on);
         DrawZoomArray();
     });
-    advice_.onApply = [this](int muzzle, int impact) {
-        settings_.SetVolumes(static_cast<std::int16_t>(muzzle), static_cast<std::int16_t>(impact));
-        Form_Activate();
-    };
-    resize(900, 560);
 }
 
 void AnalysisWindow::SetWaveform(const SampleArray& waveform, std::int32_t rate, bool present)

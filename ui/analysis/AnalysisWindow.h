@@ -77,6 +77,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void BuildMenu();
+    void BuildViews();
     void OverviewMouse(QMouseEvent* event, QEvent::Type type);
     void ZoomMouse(QMouseEvent* event, QEvent::Type type);
     double MinZoomWidth() const { return picAnalyze.width() / 10.0; }

@@ -42,6 +42,13 @@ LibraryWindow::LibraryWindow(std::string path, Dialogs& dialogs, FileDialogs& fi
 
 void LibraryWindow::BuildControls()
 {
+    BuildTables();
+    BuildButtons();
+    LayOut();
+}
+
+void LibraryWindow::BuildTables()
+{
     sorted_.setSourceModel(&model_);
     sorted_.setSortRole(StringsModel::kSortRole);
     sorted_.setFilterKeyColumn(-1);
@@ -91,7 +98,10 @@ void LibraryWindow::BuildControls()
     txtStatistics.setOpenLinks(false);
     txtReason.setObjectName("txtReason");
     txtReason.setPlaceholderText("Reason (optional)");
+}
 
+void LibraryWindow::BuildButtons()
+{
     const std::pair<QPushButton*, const char*> buttons[] = {
         {&cmdExclude, "cmdExclude"}, {&cmdDetails, "cmdDetails"}, {&cmdDelete, "cmdDelete"}, {&cmdUndo, "cmdUndo"},
         {&cmdCsv, "cmdCsv"},         {&cmdReport, "cmdReport"},   {&cmdChart, "cmdChart"},   {&cmdImport, "cmdImport"}};
@@ -115,7 +125,10 @@ void LibraryWindow::BuildControls()
     connect(&cmdImport, &QPushButton::clicked, this, &LibraryWindow::ImportShotData);
     lblStatus.setObjectName("lblStatus");
     lblStatus.setWordWrap(true);
+}
 
+void LibraryWindow::LayOut()
+{
     auto* top = new QHBoxLayout;
     auto* filterLabel = new QLabel("&Filter:");
     filterLabel->setBuddy(&txtFilter);
@@ -141,6 +154,7 @@ void LibraryWindow::BuildControls()
     middle->addWidget(&picStrings);
     middle->setStretchFactor(1, 2);
     // Every column of the shots in view: number, time, velocity, energy, excluded, reason.
+    const QFontMetrics fm(font());
     const int shotColumns = fm.horizontalAdvance(" 0000  2026-12-06 22:04:05  0000.00  000.00  Excluded  dirty pellet ") + 60;
     middle->setSizes({shotColumns, std::max(shotColumns, 600)});
     auto* split = new QSplitter(Qt::Vertical);

@@ -75,6 +75,9 @@ protected:
 
 private:
     void BuildControls();
+    void BuildTables();
+    void BuildButtons();
+    void LayOut();
     void SelectionChanged();
     void ShowShots(const std::vector<StoredShot>& shots, const StringFigures& f);
     void ShowExcludeCaption();

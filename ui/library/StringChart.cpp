@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include <QImage>
 #include <QPainter>
@@ -72,85 +73,27 @@ void StringChart::Paint(QPainter& p, const QRectF& area) const
     p.fillRect(area, Qt::white);
     const QFontMetricsF fm(p.font());
     const double legend = series_.size() > 1 ? fm.height() * 1.4 : 0;
-    const QRectF plot = area.adjusted(fm.horizontalAdvance("00000.0") + 10, fm.height() + legend,
-                                      -12, -(fm.height() * 2 + 6));
-    int first = INT32_MAX, last = INT32_MIN;
+    ChartFrame frame;
+    frame.area = area;
+    frame.plot = area.adjusted(fm.horizontalAdvance("00000.0") + 10, fm.height() + legend, -12, -(fm.height() * 2 + 6));
     for (const ChartSeries& s : series_) {
         for (int n : s.figures.numbers) {
-            first = std::min(first, n);
-            last = std::max(last, n);
+            frame.first = std::min(frame.first, n);
+            frame.last = std::max(frame.last, n);
         }
     }
-    if (plot.width() < 10 || plot.height() < 10 || first > last) {
+    if (frame.plot.width() < 10 || frame.plot.height() < 10 || frame.first > frame.last) {
         p.drawText(area, Qt::AlignCenter, series_.empty() ? "Select a string" : "No shots with a velocity");
         p.restore();
         return;
     }
-    const auto [low, high] = VelocityRange();
-    const double left = first - 0.5, right = last + 0.5;
-    const auto X = [&](double n) { return plot.left() + (n - left) / (right - left) * plot.width(); };
-    const auto Y = [&](double v) { return plot.bottom() - (v - low) / (high - low) * plot.height(); };
-
+    std::tie(frame.low, frame.high) = VelocityRange();
     // Plateau and SD band under everything else.
-    if (series_.size() == 1) {
-        const StringFigures& f = series_[0].figures;
-        if (f.plateau.found && f.plateau.summary.count > 1) {
-            const double a = X(f.numbers[static_cast<std::size_t>(f.plateau.first)] - 0.5);
-            const double b = X(f.numbers[static_cast<std::size_t>(f.plateau.last)] + 0.5);
-            p.fillRect(QRectF(a, plot.top(), b - a, plot.height()), QColor(255, 236, 179));
-        }
-        if (f.summary.count > 1) {
-            const double top = Y(f.summary.mean + f.summary.sd), bottom = Y(f.summary.mean - f.summary.sd);
-            p.fillRect(QRectF(plot.left(), top, plot.width(), bottom - top), QColor(0, 114, 178, 40));
-        }
-    }
-    // Axes with round ticks.
-    p.setPen(QColor(200, 200, 200));
-    const double vStep = NiceStep(high - low, 5);
-    for (double v = std::ceil(low / vStep) * vStep; v <= high; v += vStep) {
-        p.drawLine(QPointF(plot.left(), Y(v)), QPointF(plot.right(), Y(v)));
-        p.setPen(Qt::black);
-        p.drawText(QRectF(area.left(), Y(v) - fm.height() / 2, plot.left() - area.left() - 6, fm.height()),
-                   Qt::AlignRight | Qt::AlignVCenter, QString::number(v, 'f', vStep < 1 ? 1 : 0));
-        p.setPen(QColor(200, 200, 200));
-    }
-    const double nStep = std::max(1.0, NiceStep(right - left, 10));
-    p.setPen(Qt::black);
-    for (double n = std::ceil(first / nStep) * nStep; n <= last; n += nStep) {
-        p.drawLine(QPointF(X(n), plot.bottom()), QPointF(X(n), plot.bottom() + 4));
-        p.drawText(QRectF(X(n) - 30, plot.bottom() + 4, 60, fm.height()), Qt::AlignCenter, QString::number(n));
-    }
-    p.drawRect(plot);
-    p.drawText(QRectF(plot.left(), plot.bottom() + fm.height() + 4, plot.width(), fm.height()), Qt::AlignCenter,
-               "shot number");
-    p.drawText(QRectF(area.left() + 4, area.top(), plot.width(), fm.height()), Qt::AlignLeft, unit_);
-
-    double legendX = plot.left();
-    for (std::size_t i = 0; i < series_.size(); ++i) {
-        const ChartSeries& s = series_[i];
-        const StringFigures& f = s.figures;
-        if (series_.size() == 1 && f.summary.count > 0) {
-            p.setPen(QPen(s.colour, 1, Qt::DashLine));
-            p.drawLine(QPointF(plot.left(), Y(f.summary.mean)), QPointF(plot.right(), Y(f.summary.mean)));
-        }
-        // The counted shots joined in order; excluded ones stand apart, hollow.
-        QPainterPath line;
-        bool started = false;
-        for (std::size_t k = 0; k < f.numbers.size(); ++k) {
-            if (!f.counted[k]) continue;
-            const QPointF at(X(f.numbers[k]), Y(f.velocities[k]));
-            started ? line.lineTo(at) : line.moveTo(at);
-            started = true;
-        }
-        p.setPen(QPen(s.colour, 1.5));
-        p.setBrush(Qt::NoBrush);
-        p.drawPath(line);
-        const double r = std::clamp(plot.width() / (right - left) / 4, 1.5, 4.0);
-        for (std::size_t k = 0; k < f.numbers.size(); ++k) {
-            const QPointF at(X(f.numbers[k]), Y(f.velocities[k]));
-            p.setBrush(f.counted[k] ? QBrush(s.colour) : QBrush(Qt::white));
-            p.drawEllipse(at, r, r);
-        }
+    if (series_.size() == 1) PaintBands(p, frame, series_[0].figures);
+    PaintAxes(p, frame, fm);
+    double legendX = frame.plot.left();
+    for (const ChartSeries& s : series_) {
+        PaintSeries(p, frame, s, series_.size() == 1);
         if (series_.size() > 1) {
             const QRectF key(legendX, area.top() + fm.height(), 10, 10);
             p.fillRect(key, s.colour);
@@ -160,6 +103,73 @@ void StringChart::Paint(QPainter& p, const QRectF& area) const
         }
     }
     p.restore();
+}
+
+void StringChart::PaintAxes(QPainter& p, const ChartFrame& f, const QFontMetricsF& fm) const
+{
+    // Round ticks, the velocity's across the plot.
+    const QRectF& plot = f.plot;
+    p.setPen(QColor(200, 200, 200));
+    const double vStep = NiceStep(f.high - f.low, 5);
+    for (double v = std::ceil(f.low / vStep) * vStep; v <= f.high; v += vStep) {
+        p.drawLine(QPointF(plot.left(), f.Y(v)), QPointF(plot.right(), f.Y(v)));
+        p.setPen(Qt::black);
+        p.drawText(QRectF(f.area.left(), f.Y(v) - fm.height() / 2, plot.left() - f.area.left() - 6, fm.height()),
+                   Qt::AlignRight | Qt::AlignVCenter, QString::number(v, 'f', vStep < 1 ? 1 : 0));
+        p.setPen(QColor(200, 200, 200));
+    }
+    const double nStep = std::max(1.0, NiceStep(f.Right() - f.Left(), 10));
+    p.setPen(Qt::black);
+    for (double n = std::ceil(f.first / nStep) * nStep; n <= f.last; n += nStep) {
+        p.drawLine(QPointF(f.X(n), plot.bottom()), QPointF(f.X(n), plot.bottom() + 4));
+        p.drawText(QRectF(f.X(n) - 30, plot.bottom() + 4, 60, fm.height()), Qt::AlignCenter, QString::number(n));
+    }
+    p.drawRect(plot);
+    p.drawText(QRectF(plot.left(), plot.bottom() + fm.height() + 4, plot.width(), fm.height()), Qt::AlignCenter,
+               "shot number");
+    p.drawText(QRectF(f.area.left() + 4, f.area.top(), plot.width(), fm.height()), Qt::AlignLeft, unit_);
+}
+
+void StringChart::PaintBands(QPainter& p, const ChartFrame& frame, const StringFigures& f)
+{
+    const QRectF& plot = frame.plot;
+    if (f.plateau.found && f.plateau.summary.count > 1) {
+        const double a = frame.X(f.numbers[static_cast<std::size_t>(f.plateau.first)] - 0.5);
+        const double b = frame.X(f.numbers[static_cast<std::size_t>(f.plateau.last)] + 0.5);
+        p.fillRect(QRectF(a, plot.top(), b - a, plot.height()), QColor(255, 236, 179));
+    }
+    if (f.summary.count > 1) {
+        const double top = frame.Y(f.summary.mean + f.summary.sd), bottom = frame.Y(f.summary.mean - f.summary.sd);
+        p.fillRect(QRectF(plot.left(), top, plot.width(), bottom - top), QColor(0, 114, 178, 40));
+    }
+}
+
+void StringChart::PaintSeries(QPainter& p, const ChartFrame& frame, const ChartSeries& s, bool alone)
+{
+    const StringFigures& f = s.figures;
+    const QRectF& plot = frame.plot;
+    if (alone && f.summary.count > 0) {
+        p.setPen(QPen(s.colour, 1, Qt::DashLine));
+        p.drawLine(QPointF(plot.left(), frame.Y(f.summary.mean)), QPointF(plot.right(), frame.Y(f.summary.mean)));
+    }
+    // The counted shots joined in order; excluded ones stand apart, hollow.
+    QPainterPath line;
+    bool started = false;
+    for (std::size_t k = 0; k < f.numbers.size(); ++k) {
+        if (!f.counted[k]) continue;
+        const QPointF at(frame.X(f.numbers[k]), frame.Y(f.velocities[k]));
+        started ? line.lineTo(at) : line.moveTo(at);
+        started = true;
+    }
+    p.setPen(QPen(s.colour, 1.5));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(line);
+    const double r = std::clamp(plot.width() / (frame.Right() - frame.Left()) / 4, 1.5, 4.0);
+    for (std::size_t k = 0; k < f.numbers.size(); ++k) {
+        const QPointF at(frame.X(f.numbers[k]), frame.Y(f.velocities[k]));
+        p.setBrush(f.counted[k] ? QBrush(s.colour) : QBrush(Qt::white));
+        p.drawEllipse(at, r, r);
+    }
 }
 
 QImage StringChart::Image(const QSize& size) const

@@ -5,9 +5,13 @@
 // the PDF report and into a PNG.
 #pragma once
 
+#include <climits>
 #include <vector>
 
 #include <QColor>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QRectF>
 #include <QString>
 #include <QWidget>
 
@@ -44,6 +48,23 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // Where the plot stands in the picture and what its edges mean.
+    struct ChartFrame {
+        QRectF area;
+        QRectF plot;
+        int first = INT32_MAX;  // shot numbers shown
+        int last = INT32_MIN;
+        double low = 0;  // velocities at the bottom and top
+        double high = 1;
+        double Left() const { return first - 0.5; }
+        double Right() const { return last + 0.5; }
+        double X(double n) const { return plot.left() + (n - Left()) / (Right() - Left()) * plot.width(); }
+        double Y(double v) const { return plot.bottom() - (v - low) / (high - low) * plot.height(); }
+    };
+    void PaintAxes(QPainter& p, const ChartFrame& frame, const QFontMetricsF& fm) const;
+    static void PaintBands(QPainter& p, const ChartFrame& frame, const StringFigures& figures);
+    static void PaintSeries(QPainter& p, const ChartFrame& frame, const ChartSeries& series, bool alone);
+
     std::vector<ChartSeries> series_;
     QString unit_;
 };

@@ -24,8 +24,14 @@ SettingsFields::SettingsFields(std::array<QGroupBox*, 4> frames, SettingsModel& 
         txtInfo[PanelField::ImpactVolume].setText(QString::number(settings_.Record().ImpactVolume));
     });
     setObjectName("settingsFields");
-    QGroupBox* general = frames[0];
-    QGroupBox* calibration = frames[1];
+    BuildFields(frames[0], frames[1]);
+    BuildSwitches(frames[2], frames[3]);
+    connect(&chkAutosave, &QCheckBox::toggled, this, [this] { chkAutosave_Click(); });
+    connect(&optUnits[1], &QRadioButton::toggled, this, [this] { optUnits_Click(); });
+}
+
+void SettingsFields::BuildFields(QGroupBox* general, QGroupBox* calibration)
+{
     struct Field {
         std::size_t index;
         QGroupBox* frame;
@@ -68,18 +74,20 @@ SettingsFields::SettingsFields(std::array<QGroupBox*, 4> frames, SettingsModel& 
     Place(optUnits[1], general, "optUnits(1)", 218, 120, 100, 20).setText("imperial");
     optUnits[1].setToolTip("Imperial units based on King's body measurement and who knows to what else...");
     optUnits[0].setChecked(true);
+}
 
+void SettingsFields::BuildSwitches(QGroupBox* freeze, QGroupBox* save)
+{
     const std::array<const char*, 3> freezeCaptions = {"... if shot detected", "... if no impact", "... if max velocity exceeded"};
     const std::array<const char*, 3> freezeTips = {"Stop and analyze waveform if successful shot is detected",
                                                    "Stop and analyze waveform if trigger is deteced but no impact",
                                                    "Stop and analyze waveform if max velocity has been exceeded"};
     const std::array<QPoint, 3> freezeAt = {QPoint(10, 18), QPoint(170, 18), QPoint(10, 38)};
     for (std::size_t i = 0; i < 3; ++i) {
-        Place(chkFreeze[i], frames[2], Indexed("chkFreeze", static_cast<int>(i)), freezeAt[i].x(), freezeAt[i].y(), 190, 20)
+        Place(chkFreeze[i], freeze, Indexed("chkFreeze", static_cast<int>(i)), freezeAt[i].x(), freezeAt[i].y(), 190, 20)
             .setText(freezeCaptions[i]);
         chkFreeze[i].setToolTip(freezeTips[i]);
     }
-    QGroupBox* save = frames[3];
     Place(chkAutosave, save, "chkAutosave", 10, 18, 180, 20).setText("Autosave after detected shot");
     chkAutosave.setToolTip("Saves all measured velocities to txt-file");
     Place(chkSaveExt, save, "chkSaveExt", 190, 18, 130, 20).setText("Save extended data");
@@ -88,9 +96,6 @@ SettingsFields::SettingsFields(std::array<QGroupBox*, 4> frames, SettingsModel& 
     chkSaveWaveform.setToolTip("Saves waveform binary data for later (re)analysing");
     chkSaveExt.setEnabled(false);
     chkSaveWaveform.setEnabled(false);
-
-    connect(&chkAutosave, &QCheckBox::toggled, this, [this] { chkAutosave_Click(); });
-    connect(&optUnits[1], &QRadioButton::toggled, this, [this] { optUnits_Click(); });
 }
 
 void SettingsFields::ApplyLoaded(const LoadedSettings& loaded)

@@ -60,6 +60,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void BuildFields(QGroupBox* general, QGroupBox* calibration);
+    void BuildSwitches(QGroupBox* freeze, QGroupBox* save);
     void SetBoxColour(std::size_t index, const QColor& colour);
     void RestoreBoxColour(std::size_t index);
 

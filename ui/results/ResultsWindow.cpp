@@ -70,10 +70,17 @@ ResultsWindow::ResultsWindow(ShotString& string, const Settings& record, const U
     errTimer.setObjectName("errTimer");
     errTimer.setInterval(5000);
     connect(&errTimer, &QTimer::timeout, this, &ResultsWindow::errTimer_Timer);
-
     QFont readoutFont;
     readoutFont.setFamilies({"Arial", "Liberation Sans"});
     readoutFont.setBold(true);
+    BuildReadouts(readoutFont);
+    BuildChart(readoutFont);
+    resize(933, 657);
+    Form_Load();
+}
+
+void ResultsWindow::BuildReadouts(const QFont& readoutFont)
+{
     QFont headingFont;
     headingFont.setFamilies({"Tahoma", "DejaVu Sans"});
     headingFont.setPointSizeF(9);
@@ -100,7 +107,10 @@ ResultsWindow::ResultsWindow(ShotString& string, const Settings& record, const U
     chartTitle_.setFont(headingFont);
     chartTitle_.setAlignment(Qt::AlignCenter);
     Colour(chartTitle_, kHeadingBackground);
+}
 
+void ResultsWindow::BuildChart(const QFont& readoutFont)
+{
     picHistory.setParent(this);
     picHistory.setObjectName("picHistory");
     for (std::size_t i = 0; i < lblScale.size(); ++i) {
@@ -115,9 +125,6 @@ ResultsWindow::ResultsWindow(ShotString& string, const Settings& record, const U
     lblMistage.setToolTip("Average for string");
     Colour(lblMistage, kNoticeBackground);
     lblMistage.hide();
-
-    resize(933, 657);
-    Form_Load();
 }
 
 void ResultsWindow::Form_Load()

@@ -61,6 +61,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void BuildReadouts(const QFont& readoutFont);
+    void BuildChart(const QFont& readoutFont);
     void Form_Load();
     void LayOut(int count);
     void ShowReadouts();

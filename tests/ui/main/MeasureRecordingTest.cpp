@@ -75,7 +75,7 @@ private slots:
                  std::string("2026-12-06\n"));
     }
 
-    void whileRecordingCancelledDamagedAndRefused()
+    void whileRecordingAndCancelled()
     {
         Rig rig;
         const fs::path longer = rig.dir / "range day.wav";
@@ -106,6 +106,13 @@ private slots:
         QCOMPARE(rig.window->Router().String().Count(), 1);
         QCOMPARE(rig.Text("lblVel(5)"), QString("1"));
 
+        rig.window->DoEnd();
+        QCOMPARE(Stored(rig, "range day.wav"), std::string("2|1  2 \n"));
+    }
+
+    void damagedAndRefusedFilesAreSaidSo()
+    {
+        Rig rig;
         // Half a FLAC file: measured up to where it breaks off, and said so.
         const fs::path whole = rig.dir / "whole.flac";
         WriteShots(whole, 20, 48000, synth::FileKind::Flac16);
@@ -135,8 +142,6 @@ private slots:
         rig.window->Files().Measure((rig.dir / "notes.wav").string());
         QVERIFY(rig.dialogs.shown.back().text.find("notes.wav cannot be measured: ") != std::string::npos);
         QCOMPARE(rig.window->Router().String().Count(), strings);
-        rig.window->DoEnd();
-        QCOMPARE(Stored(rig, "range day.wav"), std::string("2|1  2 \n"));
     }
 
     // A large import runs beside the recording: no block waits for it, and
