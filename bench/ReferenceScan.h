@@ -20,7 +20,7 @@ inline ScanResult BlockLookTriggers(DetectionState& st, const std::uint8_t* a, i
     for (int i = first; i <= last; ++i) {
         const int dev = std::abs(127 - static_cast<int>(a[i]));
         const double now = clock.NowMs();
-        if (now - st.LastMuzzleTime > kMuzzleHoldOffMs && !st.MuzzleArmed && dev > muzzleVolume) {
+        if ((!st.LastMuzzleTime || now - *st.LastMuzzleTime > kMuzzleHoldOffMs) && !st.MuzzleArmed && dev > muzzleVolume) {
             st.MuzzlePos = i;
             st.MuzzleArmed = true;
             st.ImpactPos = 0;

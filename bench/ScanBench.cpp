@@ -45,7 +45,6 @@ DetectionState Idle()
     DetectionState st;
     st.WindowStart = 2400;
     st.WindowEnd = 19200;
-    st.LastMuzzleTime = -1000000;
     return st;
 }
 

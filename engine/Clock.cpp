@@ -20,7 +20,7 @@ SteadyClock::SteadyClock() : originNs_(SteadyNs())
     NowDays();
 }
 
-double SteadyClock::NowMs() { return 10000.0 + static_cast<double>(SteadyNs() - originNs_) / 1e6; }
+double SteadyClock::NowMs() { return static_cast<double>(SteadyNs() - originNs_) / 1e6; }
 
 double SteadyClock::NowDays()
 {

@@ -17,8 +17,8 @@ public:
     virtual double NowDays() = 0;
 };
 
-// Starts at 10 s when created rather than at 0, so a hold-off measured from
-// "never" (0) cannot swallow a muzzle report in the program's first second.
+// Counts from its making: the first muzzle needs no hold-off before it (see
+// DetectionState::LastMuzzleTime), so 0 means nothing special.
 class SteadyClock final : public Clock {
 public:
     SteadyClock();

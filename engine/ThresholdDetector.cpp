@@ -51,7 +51,7 @@ ScanResult BlockLookTriggers(DetectionState& st, std::span<const std::uint8_t> b
             st.SamplesSinceMuzzle += loud - i;
             i = loud;
             if (i >= end) break;
-            if (clock.NowMs() - st.LastMuzzleTime <= kMuzzleHoldOffMs) {
+            if (st.LastMuzzleTime && clock.NowMs() - *st.LastMuzzleTime <= kMuzzleHoldOffMs) {
                 st.SamplesSinceMuzzle += 1;
                 ++i;
                 continue;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "CaptureRing.h"
@@ -20,7 +21,7 @@ struct DetectionState {
     std::int64_t ImpactPos = 0;      // position of the impact trigger
     std::int32_t ShotSamples = 0;    // samples from muzzle to impact of the shot just found
     std::int64_t SamplesSinceMuzzle = 0;
-    std::int32_t LastMuzzleTime = 0; // NowMs at the last muzzle trigger, rounded
+    std::optional<std::int32_t> LastMuzzleTime;  // NowMs at the last muzzle trigger, rounded; none yet
     std::int32_t WindowStart = 0;    // earliest accepted impact, samples after the muzzle
     std::int32_t WindowEnd = 0;      // latest accepted impact
 

@@ -54,9 +54,8 @@ RecordingMeasure::~RecordingMeasure() { Finish(false); }
 
 void RecordingMeasure::SetClockTo(std::int64_t samples)
 {
-    // As if the program had been running for ten seconds when the sound
-    // began; the hold-off then runs on the time the sound took.
-    clock_.ms = 10000 + static_cast<double>(samples) * 1000 / setup_.record.frequency;
+    // The hold-off runs on the time the sound took.
+    clock_.ms = static_cast<double>(samples) * 1000 / setup_.record.frequency;
     clock_.days = startDays_ + static_cast<double>(samples) / setup_.record.frequency / 86400;
 }
 

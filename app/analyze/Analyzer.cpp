@@ -87,7 +87,6 @@ bool AnalysisSearch(const MeasureSetup& setup, const std::string& name, AudioStr
     waveform.fill(kSilence);
     if (stream.Read(std::span<std::uint8_t>(waveform.data(), kRingSamples)) == 0) return false;
     ManualClock clock;
-    clock.ms = 10000;
     const std::unique_ptr<Detector> detector = MakeDetector(setup.method, clock, setup.Detection());
     const RecordingSearch found = SearchRecording(*detector, std::span<const std::uint8_t>(waveform.data(), kRingSamples), kBlockSize);
     if (found.impactFound && MeasurableSamples(found.samples)) {

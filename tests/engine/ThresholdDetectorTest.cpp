@@ -121,6 +121,15 @@ TEST(ThresholdDetector, TheHoldOffIsMeasuredOnProcessingTime)
     DetectionState& st = h.detector.State();
     st.WindowStart = 10;
     st.WindowEnd = 20;
+    // The first report is taken whenever it comes, also in the clock's first second.
+    h.clock.ms = 0;
+    ASSERT_EQ(h.Block(RingWith({{100, 90}, {5000, 90}}), 1).size(), 1u);
+    EXPECT_EQ(st.LastMuzzleTime, 0);
+    h.detector.Restart();
+    st = DetectionState{};
+    st.WindowStart = 10;
+    st.WindowEnd = 20;
+    h.clock.ms = 100000;
     // A muzzle that times out at once; the scan of that block ends there.
     SampleArray ring = RingWith({{100, 90}, {5000, 90}});
     ASSERT_EQ(h.Block(ring, 1).size(), 1u);
