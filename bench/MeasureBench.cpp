@@ -49,8 +49,7 @@ void BM_MeasureRecording(benchmark::State& state)
     const MeasureSetup setup = SetupFor(loaded, kRate);
     FieldRecording();  // made once, outside the timing
     for (auto _ : state) {
-        std::string error;
-        const auto stream = AudioStream::Open(FieldRecording(), &error);
+        const auto stream = std::move(*AudioStream::Open(FieldRecording()));
         Count count;
         RecordingMeasure measure(*stream, setup, 0, count);
         while (measure.Step(64)) {
@@ -67,8 +66,7 @@ void BM_ReadRecordingOnly(benchmark::State& state)
     std::array<std::uint8_t, kBlockSize> block{};
     FieldRecording();
     for (auto _ : state) {
-        std::string error;
-        const auto stream = AudioStream::Open(FieldRecording(), &error);
+        const auto stream = std::move(*AudioStream::Open(FieldRecording()));
         while (stream->Read(block) == block.size()) benchmark::DoNotOptimize(block.data());
     }
     state.counters["x_real_time"] = benchmark::Counter(kSeconds, benchmark::Counter::kIsIterationInvariantRate);

@@ -91,15 +91,12 @@ struct AudioStream::Impl {
 AudioStream::AudioStream(std::unique_ptr<Impl> impl, int rate) : impl_(std::move(impl)), rate_(rate) {}
 AudioStream::~AudioStream() = default;
 
-std::unique_ptr<AudioStream> AudioStream::Opened(std::unique_ptr<Impl> impl, std::string* error)
+Expected<std::unique_ptr<AudioStream>> AudioStream::Opened(std::unique_ptr<Impl> impl)
 {
-    if (impl->file == nullptr) {
-        *error = sf_strerror(nullptr);
-        return nullptr;
-    }
+    using Opening = Expected<std::unique_ptr<AudioStream>>;
+    if (impl->file == nullptr) return Opening::Failure(sf_strerror(nullptr));
     if (impl->info.channels < 1 || impl->info.samplerate < 1) {
-        *error = "not a usable recording (no channels or no sample rate)";
-        return nullptr;
+        return Opening::Failure("not a usable recording (no channels or no sample rate)");
     }
     sf_command(impl->file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
     impl->buffer.resize(static_cast<std::size_t>(kFramesPerRead) * static_cast<std::size_t>(impl->info.channels));
@@ -107,12 +104,12 @@ std::unique_ptr<AudioStream> AudioStream::Opened(std::unique_ptr<Impl> impl, std
     return std::unique_ptr<AudioStream>(new AudioStream(std::move(impl), rate));
 }
 
-std::unique_ptr<AudioStream> AudioStream::Open(const std::string& path, std::string* error)
+Expected<std::unique_ptr<AudioStream>> AudioStream::Open(const std::string& path)
 {
     auto impl = std::make_unique<Impl>();
     impl->file = sf_open(path.c_str(), SFM_READ, &impl->info);
-    auto stream = Opened(std::move(impl), error);
-    if (stream) stream->promised_ = WaveDataFrames(path);
+    auto stream = Opened(std::move(impl));
+    if (stream) (*stream)->promised_ = WaveDataFrames(path);
     return stream;
 }
 
@@ -130,13 +127,13 @@ std::string AudioStream::Shortfall(std::int64_t read) const
     return read < Frames() ? "the file was cut off while it was read" : "the file holds less than its header promises";
 }
 
-std::unique_ptr<AudioStream> AudioStream::OpenBytes(std::span<const std::uint8_t> bytes, std::string* error)
+Expected<std::unique_ptr<AudioStream>> AudioStream::OpenBytes(std::span<const std::uint8_t> bytes)
 {
     auto impl = std::make_unique<Impl>();
     impl->memory.bytes = bytes;
     static SF_VIRTUAL_IO io{MemLength, MemSeek, MemRead, MemWrite, MemTell};
     impl->file = sf_open_virtual(&io, SFM_READ, &impl->info, &impl->memory);
-    return Opened(std::move(impl), error);
+    return Opened(std::move(impl));
 }
 
 std::int64_t AudioStream::Frames() const

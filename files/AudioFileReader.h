@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "Expected.h"
+
 namespace quorvel {
 
 inline std::uint8_t EightBitSample(std::int16_t s16) { return static_cast<std::uint8_t>((s16 >> 8) + 128); }
@@ -24,9 +26,9 @@ std::string RegularFileProblem(const std::string& path);
 class AudioStream {
 public:
     // std::nullptr with a one-line reason in `error` when it is no recording.
-    static std::unique_ptr<AudioStream> Open(const std::string& path, std::string* error);
+    static Expected<std::unique_ptr<AudioStream>> Open(const std::string& path);
     // The same over bytes in memory, which must outlive the stream.
-    static std::unique_ptr<AudioStream> OpenBytes(std::span<const std::uint8_t> bytes, std::string* error);
+    static Expected<std::unique_ptr<AudioStream>> OpenBytes(std::span<const std::uint8_t> bytes);
     ~AudioStream();
     AudioStream(const AudioStream&) = delete;
     AudioStream& operator=(const AudioStream&) = delete;
@@ -52,7 +54,7 @@ public:
 private:
     struct Impl;
     explicit AudioStream(std::unique_ptr<Impl> impl, int rate);
-    static std::unique_ptr<AudioStream> Opened(std::unique_ptr<Impl> impl, std::string* error);
+    static Expected<std::unique_ptr<AudioStream>> Opened(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
     int rate_ = 0;
     std::int64_t promised_ = 0;

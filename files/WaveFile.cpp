@@ -91,12 +91,9 @@ std::string WriteWaveFile(const std::string& path, const SampleArray& waveform, 
     return WriteFileAtomically(path, bytes);
 }
 
-std::optional<LoadedWaveform> ReadWaveFile(const std::string& path, std::string* error)
+Expected<LoadedWaveform> ReadWaveFile(const std::string& path)
 {
-    const auto fail = [&](const std::string& reason) {
-        *error = path + ": " + reason;
-        return std::nullopt;
-    };
+    const auto fail = [&](const std::string& reason) { return Expected<LoadedWaveform>::Failure(path + ": " + reason); };
     // A FIFO would hold the window until someone writes to it.
     if (const std::string problem = RegularFileProblem(path); !problem.empty()) return fail(problem);
     // Only the first 144001 samples are wanted, however long the recording.
@@ -125,13 +122,13 @@ std::optional<LoadedWaveform> ReadWaveFile(const std::string& path, std::string*
         return w;
     }
     if (WaveDataCutShort(in, fileSize)) return fail("the recording is cut short (truncated file) or not a WAVE recording");
-    std::string reason;
-    const auto stream = AudioStream::Open(path, &reason);
-    if (!stream) return fail("not a recording Quorvel can read (" + reason + ")");
-    if (stream->Read(std::span<std::uint8_t>(w.samples.data(), kRingSamples)) == 0) {
-        return fail("not a recording Quorvel can read (" + (stream->Error().empty() ? "the file holds no sound samples" : stream->Error()) + ")");
+    const auto opened = AudioStream::Open(path);
+    if (!opened) return fail("not a recording Quorvel can read (" + opened.Error() + ")");
+    AudioStream& stream = **opened;
+    if (stream.Read(std::span<std::uint8_t>(w.samples.data(), kRingSamples)) == 0) {
+        return fail("not a recording Quorvel can read (" + (stream.Error().empty() ? "the file holds no sound samples" : stream.Error()) + ")");
     }
-    w.rate = stream->SampleRate();
+    w.rate = stream.SampleRate();
     return w;
 }
 

@@ -11,6 +11,8 @@
 #include <optional>
 #include <string>
 
+#include "Expected.h"
+
 #include "CaptureRing.h"
 
 namespace quorvel {
@@ -33,6 +35,6 @@ struct LoadedWaveform {
 };
 
 // On failure returns std::nullopt and a message naming the file.
-std::optional<LoadedWaveform> ReadWaveFile(const std::string& path, std::string* error);
+Expected<LoadedWaveform> ReadWaveFile(const std::string& path);
 
 }  // namespace quorvel

@@ -179,12 +179,9 @@ std::string IniDocument::Text() const
     return text;
 }
 
-std::optional<IniDocument> LoadIniFile(const std::string& path, std::string* error)
+Expected<IniDocument> LoadIniFile(const std::string& path)
 {
-    const auto fail = [&](const std::string& reason) {
-        if (error) *error = path + ": " + reason;
-        return std::nullopt;
-    };
+    const auto fail = [&](const std::string& reason) { return Expected<IniDocument>::Failure(path + ": " + reason); };
     // Not blocking: opening a FIFO would otherwise wait for a writer forever.
     // It is then refused as no regular file.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Expected.h"
 #include "FileWrites.h"
 
 namespace quorvel {
@@ -52,7 +53,7 @@ private:
 
 // Loads a file into a document. std::nullopt with `error` filled when the
 // file cannot be read; a missing file is an error too (callers decide).
-std::optional<IniDocument> LoadIniFile(const std::string& path, std::string* error);
+Expected<IniDocument> LoadIniFile(const std::string& path);
 
 std::string SaveIniFile(const std::string& path, const IniDocument& document);
 

@@ -103,11 +103,10 @@ LoadedSettings LoadSettingsFrom(const IniDocument& file)
 SettingsLoadResult LoadSettings(const std::string& path)
 {
     SettingsLoadResult result;
-    std::string error;
-    const auto file = LoadIniFile(path, &error);
+    const auto file = LoadIniFile(path);
     if (!file) {
         if (::access(path.c_str(), F_OK) == 0) {
-            result.message = "Cannot read the settings: " + error + kLineBreak + "Can't continue";
+            result.message = "Cannot read the settings: " + file.Error() + kLineBreak + "Can't continue";
         } else {
             result.message = path + " not found !!!" + kLineBreak + "Can't continue";
         }
@@ -185,13 +184,12 @@ std::string SaveSettings(const std::string& path, const SettingsPanel& panel, Se
     shown.exact = {};
     TakePanelIntoRecord(shown, record);
     IniDocument file;
-    std::string error;
-    if (auto existing = LoadIniFile(path, &error)) {
+    if (auto existing = LoadIniFile(path)) {
         file = std::move(*existing);
     } else if (::access(path.c_str(), F_OK) == 0) {
         // It is there but cannot be read: writing would throw away the lines
         // we could not see.
-        return "Cannot save the settings: " + error;
+        return "Cannot save the settings: " + existing.Error();
     }
     WriteSettingsTo(file, record, panel);
     const std::string failure = SaveIniFile(path, file);

@@ -348,9 +348,11 @@ int RunAnalyzer(const std::vector<std::string>& args, const std::string& default
     for (const std::string& name : o.files) {
         std::string error;
         try {
-            if (const auto stream = AudioStream::Open(name, &error)) {
-                route.BeginRecording(o.stringName, name, StartOf(name, *stream).days);
-                error = Analyze(settings.loaded, name, *stream, o.mode, true, out, route);
+            const auto stream = AudioStream::Open(name);
+            error = stream.Error();
+            if (stream) {
+                route.BeginRecording(o.stringName, name, StartOf(name, **stream).days);
+                error = Analyze(settings.loaded, name, **stream, o.mode, true, out, route);
             }
         } catch (const std::bad_alloc&) {
             error = "not enough memory to measure it";
@@ -366,10 +368,10 @@ int RunAnalyzer(const std::vector<std::string>& args, const std::string& default
 bool AnalyzeBytes(const std::string& name, const std::vector<unsigned char>& bytes, AnalyzeMode mode, std::ostream& out,
                   std::ostream& err)
 {
-    std::string error;
-    const auto stream = AudioStream::OpenBytes(std::span<const std::uint8_t>(bytes.data(), bytes.size()), &error);
+    const auto stream = AudioStream::OpenBytes(std::span<const std::uint8_t>(bytes.data(), bytes.size()));
+    std::string error = stream.Error();
     AnalyzerRoute route;
-    if (stream) error = Analyze(LoadSettingsFrom(IniDocument(kShippedSettings)), name, *stream, mode, false, out, route);
+    if (stream) error = Analyze(LoadSettingsFrom(IniDocument(kShippedSettings)), name, **stream, mode, false, out, route);
     if (error.empty()) return true;
     err << OneLine("quorvel-analyze: " + name + ": " + error) << '\n';
     return false;

@@ -34,11 +34,10 @@ Measurements MeasureWithThreshold(std::span<const std::uint8_t> samples, int rat
     loaded.panel.txtInfo[PanelField::ImpactVolume] = std::to_string(impactVolume);
     const MeasureSetup setup = SetupFor(loaded, rate);
     const std::vector<std::uint8_t> wave = WaveBytes(samples, rate);
-    std::string error;
-    auto stream = AudioStream::OpenBytes(wave, &error);
+    auto stream = AudioStream::OpenBytes(wave);
     Collect collect;
     if (!stream) return collect.all;
-    RecordingMeasure measure(*stream, setup, 0, collect);
+    RecordingMeasure measure(**stream, setup, 0, collect);
     while (measure.Step(64)) {
     }
     measure.Finish(true);

@@ -62,16 +62,16 @@ TEST(WaveFile, WritesTheExactLayoutAndReadsItBackByteForByte)
     EXPECT_EQ(header16[32], 4);
     EXPECT_EQ(header16[28] | header16[29] << 8 | header16[30] << 16, 192000);
 
-    std::string error;
-    const auto loaded = ReadWaveFile(file.string(), &error);
-    ASSERT_TRUE(loaded) << error;
+    const auto loaded = ReadWaveFile(file.string());
+    ASSERT_TRUE(loaded) << loaded.Error();
     EXPECT_TRUE(loaded->ownLayout);
     EXPECT_EQ(loaded->rate, 44100);
     EXPECT_EQ(loaded->samples, wave);
 
     // Other programs read it as an ordinary 8-bit mono recording, a piece at a time.
-    const auto stream = AudioStream::Open(file.string(), &error);
-    ASSERT_TRUE(stream) << error;
+    const auto opened = AudioStream::Open(file.string());
+    ASSERT_TRUE(opened) << opened.Error();
+    AudioStream* stream = opened->get();
     EXPECT_EQ(stream->SampleRate(), 44100);
     std::vector<std::uint8_t> pieces(200000);
     EXPECT_EQ(stream->Read(std::span(pieces).first(1000)) + stream->Read(std::span(pieces).subspan(1000)), 144000u);
@@ -91,9 +91,8 @@ TEST(WaveFile, ForeignRecordingsAreConvertedAndBadFilesChangeNothing)
     r.shots.push_back({1000, 2400, 0.8, 0.45});
     const fs::path stereo = Dir() / "stereo16.wav";
     ASSERT_EQ(synth::WriteRecording(stereo.string(), synth::Synthesize(r), 48000, synth::FileKind::Wav16, 2), "");
-    std::string error;
-    const auto converted = ReadWaveFile(stereo.string(), &error);
-    ASSERT_TRUE(converted) << error;
+    const auto converted = ReadWaveFile(stereo.string());
+    ASSERT_TRUE(converted) << converted.Error();
     EXPECT_FALSE(converted->ownLayout);
     EXPECT_EQ(converted->rate, 48000);
     const auto eightBit = synth::SynthesizeEightBit(r);
@@ -108,8 +107,8 @@ TEST(WaveFile, ForeignRecordingsAreConvertedAndBadFilesChangeNothing)
     std::string shortFile(shortHeader.begin(), shortHeader.end());
     shortFile.append(1000, static_cast<char>(200));
     std::ofstream(Dir() / "short8.wav", std::ios::binary) << shortFile;
-    const auto shortLoaded = ReadWaveFile((Dir() / "short8.wav").string(), &error);
-    ASSERT_TRUE(shortLoaded) << error;
+    const auto shortLoaded = ReadWaveFile((Dir() / "short8.wav").string());
+    ASSERT_TRUE(shortLoaded) << shortLoaded.Error();
     EXPECT_EQ(shortLoaded->rate, 8000);
     EXPECT_EQ(shortLoaded->samples[999], 200);
     EXPECT_EQ(shortLoaded->samples[1000], kSilence);
@@ -121,11 +120,11 @@ TEST(WaveFile, ForeignRecordingsAreConvertedAndBadFilesChangeNothing)
     };
     for (const auto& [name, content] : bad) {
         std::ofstream(Dir() / name, std::ios::binary) << content;
-        error.clear();
-        EXPECT_FALSE(ReadWaveFile((Dir() / name).string(), &error)) << name;
-        EXPECT_NE(error.find(name), std::string::npos) << error;
+        const auto refused = ReadWaveFile((Dir() / name).string());
+        EXPECT_FALSE(refused) << name;
+        EXPECT_NE(refused.Error().find(name), std::string::npos) << refused.Error();
     }
-    EXPECT_FALSE(ReadWaveFile((Dir() / "missing.wav").string(), &error));
+    EXPECT_FALSE(ReadWaveFile((Dir() / "missing.wav").string()));
     EXPECT_NE(WriteWaveFile((Dir() / "no-folder" / "x.wav").string(), Ramp(), 96000), "");
 }
 

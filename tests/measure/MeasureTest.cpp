@@ -63,9 +63,9 @@ TEST(RecordingMeasure, StreamsALongRecordingAndKeepsItsTimes)
     const fs::path plain = Dir() / "plain.wav";
     ASSERT_EQ(synth::WriteRecording(plain.string(), synth::Synthesize(r), rate, synth::FileKind::Wav16), "");
 
-    std::string error;
-    auto stream = AudioStream::Open(plain.string(), &error);
-    ASSERT_TRUE(stream) << error;
+    auto opened = AudioStream::Open(plain.string());
+    ASSERT_TRUE(opened) << opened.Error();
+    std::unique_ptr<AudioStream> stream = std::move(*opened);
     EXPECT_EQ(stream->Frames(), r.length);
     const RecordingStart start = StartOf(plain.string(), *stream);
     EXPECT_FALSE(start.fromFile);
@@ -91,7 +91,7 @@ TEST(RecordingMeasure, StreamsALongRecordingAndKeepsItsTimes)
     }
 
     // Stopped after a minute: only the shots of that minute, nothing after.
-    stream = AudioStream::Open(plain.string(), &error);
+    stream = std::move(*AudioStream::Open(plain.string()));
     Collected some;
     {
         RecordingMeasure stopped(*stream, setup, 0, some);
@@ -122,8 +122,7 @@ TEST(RecordingStart, TheRecordersOwnStartTimeWins)
     const auto samples = synth::Synthesize(r);
     sf_writef_short(file, samples.data(), rate * 10);
     sf_close(file);
-    std::string error;
-    const auto stream = AudioStream::Open(bwf.string(), &error);
+    const auto stream = std::move(*AudioStream::Open(bwf.string()));
     const RecordingStart field = StartOf(bwf.string(), *stream);
     EXPECT_TRUE(field.fromFile);
     EXPECT_EQ(field.days, *LocalDaysFromText("2026:06:14 09.30.05"));

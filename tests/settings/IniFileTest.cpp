@@ -77,9 +77,8 @@ TEST(IniFile, SaveReplacesTheFileWholeOrNotAtAll)
     EXPECT_EQ(Slurp(file), "[speed]\ndistance=10\n");
     EXPECT_EQ(Slurp(dir / "settings.ini.tmp"), "someone's notes\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3) << "no temporary file left";
-    std::string error;
-    ASSERT_TRUE(LoadIniFile(file.string(), &error));
-    EXPECT_EQ(LoadIniFile(file.string(), &error)->Read("speed", "distance"), "10");
+    ASSERT_TRUE(LoadIniFile(file.string()));
+    EXPECT_EQ(LoadIniFile(file.string())->Read("speed", "distance"), "10");
 
     // Saves that cannot happen give the reason and leave nothing behind:
     // a folder that does not exist, a target that is a folder.
@@ -90,8 +89,11 @@ TEST(IniFile, SaveReplacesTheFileWholeOrNotAtAll)
     // Loads that cannot happen name the file; a folder is no settings file,
     // though it opens, nor is a FIFO, which would wait for a writer.
     ::mkfifo((dir / "fifo.ini").c_str(), 0600);
+    std::string error;
     for (const char* name : {"nothing.ini", "occupied.ini", "fifo.ini"}) {
-        EXPECT_FALSE(LoadIniFile((dir / name).string(), &error));
+        const auto loaded = LoadIniFile((dir / name).string());
+        EXPECT_FALSE(loaded);
+        error = loaded.Error();
         EXPECT_NE(error.find(name), std::string::npos) << error;
     }
     EXPECT_NE(error.find("not a file"), std::string::npos) << error;

@@ -165,8 +165,7 @@ TEST(Units, SwitchingConvertsStoredValuesAndShowsRoundedTexts)
     EXPECT_EQ(measured.VelocityMin, 200 * FeetPerMetre);
     const fs::path path = test_support::FolderFor("settings") / "units.ini";
     ASSERT_EQ(SaveSettings(path.string(), l.panel, l.record), "");
-    std::string error;
-    const auto file = LoadIniFile(path.string(), &error);
+    const auto file = LoadIniFile(path.string());
     EXPECT_EQ(file->Read("speed", "distance"), "32.8");
     EXPECT_EQ(file->Read("speed", "pelletmass"), "16");
     EXPECT_EQ(file->Read("calibration", "units"), "1");

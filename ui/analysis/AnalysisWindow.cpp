@@ -328,11 +328,10 @@ void AnalysisWindow::mnuFile_Click(int index)
     case 0: {
         const std::string path = fileDialogs_.OpenFileName(kWaveFilter);
         if (path.size() > 3) {
-            std::string error;
-            const auto loaded = ReadWaveFile(path, &error);
+            const auto loaded = ReadWaveFile(path);
             if (!loaded) {
                 // A file that is no recording changes nothing.
-                dialogs_.Critical("Error", error);
+                dialogs_.Critical("Error", loaded.Error());
                 return;
             }
             SetWaveform(loaded->samples, loaded->rate, true);

@@ -14,16 +14,15 @@ constexpr const char* kRecordingFilter =
     "Recordings (*.wav *.WAV *.flac *.FLAC *.ogg *.oga *.opus *.mp3 *.MP3 *.aif *.aiff *.caf *.w64 *.rf64 *.au *.snd);;"
     "All files (*)";
 
-std::unique_ptr<AudioStream> OpenRecording(const std::string& path, std::string& error)
+Expected<std::unique_ptr<AudioStream>> OpenRecording(const std::string& path)
 {
-    error = RegularFileProblem(path);
-    if (!error.empty()) return nullptr;
+    using Opening = Expected<std::unique_ptr<AudioStream>>;
+    if (const Problem problem = RegularFileProblem(path); !problem.empty()) return Opening::Failure(problem);
     try {
-        return AudioStream::Open(path, &error);
+        return AudioStream::Open(path);
     } catch (const std::bad_alloc&) {
-        error = "not enough memory to open it";
+        return Opening::Failure("not enough memory to open it");
     }
-    return nullptr;
 }
 
 }  // namespace
@@ -45,12 +44,12 @@ void FileMeasuring::Measure(std::string path, QWidget* over)
     const SettingsPanel panel = parts_.panel();
     if (path.empty()) path = parts_.fileDialogs.OpenFileName(kRecordingFilter);
     if (path.empty()) return;
-    std::string error;
-    std::unique_ptr<AudioStream> stream = OpenRecording(path, error);
-    if (!stream) {
-        parts_.dialogs.Critical("Measure Recording", path + " cannot be measured: " + error);
+    auto opened = OpenRecording(path);
+    if (!opened) {
+        parts_.dialogs.Critical("Measure Recording", path + " cannot be measured: " + opened.Error());
         return;
     }
+    std::unique_ptr<AudioStream> stream = std::move(*opened);
     const bool demo = path == parts_.demoPath;
     if (!Agree(path, demo)) return;
     // One detector at a time feeds the string.

@@ -142,8 +142,7 @@ std::int64_t LibraryLink::LibraryIdOf(std::int64_t recorderId) const
 std::string LibraryPath(const std::string& settingsPath, const std::string& dataFolder)
 {
     namespace fs = std::filesystem;
-    std::string error;
-    if (const auto ini = LoadIniFile(settingsPath, &error)) {
+    if (const auto ini = LoadIniFile(settingsPath)) {
         const std::string configured = ini->Read("library", "path");
         if (!configured.empty()) {
             const fs::path p(configured);

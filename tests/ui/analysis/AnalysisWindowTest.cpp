@@ -258,9 +258,8 @@ private slots:
         rig.Record(sound.data() + 2 * kBlockSize);
         const std::string line = Slurp(rig.dir / "shots.txt");
         QVERIFY2(line.find(" , 1 , 200.00000 , 10.00 , 0.5470 , 60 , 30 , 4800 , 96000\r\n") != std::string::npos, line.c_str());
-        std::string error;
-        const auto wave = ReadWaveFile((rig.dir / "20261206-130509.wav").string(), &error);
-        QVERIFY2(wave.has_value(), error.c_str());
+        const auto wave = ReadWaveFile((rig.dir / "20261206-130509.wav").string());
+        QVERIFY2(wave, wave.Error().c_str());
         QCOMPARE(wave->samples[kRingSamples - 1], rig.window->Recording().Session().Engine().Ring()[BlockStart(3) + kBlockSize - 1]);
 
         // A folder that cannot take the file: one message, the string goes on.
