@@ -64,6 +64,9 @@ public:
     // The sound has ended: a muzzle still waiting runs out its window in
     // silence, as a recording that went on would, and is reported.
     virtual void Finish(DetectionSink& sink) = 0;
+    // The calibration shot's recording, heard before the string: a method
+    // that learns (the shooter's report, the room's echoes) learns it here.
+    virtual void Rehearse(std::span<const std::uint8_t> /*recording*/) {}
     // What the method has learnt meanwhile, as text for the settings.
     virtual std::string Learnt() const { return {}; }
 };

@@ -34,7 +34,9 @@ public:
         if (s.report.Empty()) s.report = detector_.Learnt();
         detector_ = OnsetDetector(s);
     }
-    void Restart() override { detector_.Reset(); }
+    // What was learnt of the report and the room stays for the next recording.
+    void Restart() override { detector_.Restart(); }
+    void Rehearse(std::span<const std::uint8_t> recording) override { detector_.Rehearse(recording); }
     void Scan(std::span<const std::uint8_t> samples, DetectionSink& sink) override
     {
         sink_ = &sink;

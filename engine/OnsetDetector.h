@@ -61,7 +61,10 @@ public:
     // The sound has ended: a muzzle still waiting for its impact hears
     // silence to the end of its window.
     void Finish(OnsetSink& sink);
+    // Forgets everything heard: the report learnt, the echoes, the flight times.
     void Reset();
+    // A new recording: positions from 0, nothing armed; what was learnt stays.
+    void Restart();
     // Hears the calibration recording first: learns the report (when the
     // setup has none) and where its echoes come back, then starts again at
     // position 0. In a calibration the impact is the strongest rise in the
@@ -96,7 +99,6 @@ private:
     double UsualFlight() const;
     bool NearUsualFlight(double flight) const;
     void RememberFlight(double impact);
-    void Restart();
     // Copies stream samples [from, from + count) from the ring, centred, into scratch_.
     std::span<const float> Take(std::int64_t from, std::int64_t count);
     std::uint8_t Sample(std::int64_t pos) const { return ring_[static_cast<std::size_t>(pos) & mask_]; }

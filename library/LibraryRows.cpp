@@ -84,6 +84,10 @@ StoredShot ReadShot(const sql::Statement& s)
     shot.excluded = s.Int(13) != 0;
     shot.excludeReason = s.Text(14);
     if (!s.IsNull(15)) shot.waveform = s.Text(15);
+    if (!s.IsNull(16)) shot.method = s.Text(16);
+    shot.muzzleOnset = OptionalReal(s, 17);
+    shot.impactOnset = OptionalReal(s, 18);
+    shot.timingSd = OptionalReal(s, 19);
     return shot;
 }
 
@@ -102,6 +106,10 @@ std::optional<sql::Error> ShotLibrary::InsertShot(const StoredShot& shot)
     s.Bind(9, std::int64_t{shot.sampleRate}).Bind(10, shot.distance).Bind(11, shot.pelletMass);
     s.Bind(12, std::int64_t{shot.muzzleVolume}).Bind(13, std::int64_t{shot.impactVolume});
     s.Bind(14, std::int64_t{shot.excluded ? 1 : 0}).Bind(15, shot.excludeReason).Bind(16, shot.waveform);
+    s.Bind(17, shot.method);
+    BindOptional(s, 18, shot.muzzleOnset);
+    BindOptional(s, 19, shot.impactOnset);
+    BindOptional(s, 20, shot.timingSd);
     return s.Run();
 }
 

@@ -17,7 +17,8 @@ CREATE TABLE IF NOT EXISTS shots(
   id INTEGER PRIMARY KEY, string_id INTEGER NOT NULL, number INTEGER, time_utc TEXT NOT NULL,
   kind TEXT NOT NULL, muzzle_velocity REAL, average_velocity REAL, energy REAL, samples INTEGER,
   sample_rate INTEGER NOT NULL, distance REAL, pellet_mass REAL, muzzle_volume INTEGER, impact_volume INTEGER,
-  excluded INTEGER NOT NULL DEFAULT 0, exclude_reason TEXT NOT NULL DEFAULT '', waveform TEXT);
+  excluded INTEGER NOT NULL DEFAULT 0, exclude_reason TEXT NOT NULL DEFAULT '', waveform TEXT,
+  method TEXT, muzzle_onset REAL, impact_onset REAL, timing_sd REAL);
 CREATE INDEX IF NOT EXISTS shots_by_string ON shots(string_id, id);
 )";
 
@@ -36,13 +37,21 @@ ALTER TABLE shots ADD COLUMN exclude_reason TEXT NOT NULL DEFAULT '';
 ALTER TABLE shots ADD COLUMN waveform TEXT;
 CREATE INDEX IF NOT EXISTS shots_by_string ON shots(string_id, id);
 )"},
+    // Version 2 did not say how a shot was timed.
+    {3, R"(
+ALTER TABLE shots ADD COLUMN method TEXT;
+ALTER TABLE shots ADD COLUMN muzzle_onset REAL;
+ALTER TABLE shots ADD COLUMN impact_onset REAL;
+ALTER TABLE shots ADD COLUMN timing_sd REAL;
+)"},
 };
 // An import asks for each shot whether it is there already, by its time.
 inline constexpr const char* kTimeIndex = "CREATE INDEX IF NOT EXISTS shots_by_time ON shots(time_utc)";
 
 inline constexpr const char* kShotColumns =
     "string_id, number, time_utc, kind, muzzle_velocity, average_velocity, energy, samples, sample_rate, "
-    "distance, pellet_mass, muzzle_volume, impact_volume, excluded, exclude_reason, waveform";
+    "distance, pellet_mass, muzzle_volume, impact_volume, excluded, exclude_reason, waveform, method, muzzle_onset, "
+    "impact_onset, timing_sd";
 inline constexpr const char* kStringColumns = "id, name, gun, pellet, notes, started_utc";
 
 inline constexpr const char* kInsertString =
@@ -55,8 +64,8 @@ inline constexpr const char* kUpdateString =
     "UPDATE SET name = excluded.name, gun = excluded.gun, pellet = excluded.pellet, notes = excluded.notes";
 inline constexpr const char* kInsertShot =
     "INSERT INTO shots(string_id, number, time_utc, kind, muzzle_velocity, average_velocity, energy, samples, "
-    "sample_rate, distance, pellet_mass, muzzle_volume, impact_volume, excluded, exclude_reason, waveform) "
-    "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+    "sample_rate, distance, pellet_mass, muzzle_volume, impact_volume, excluded, exclude_reason, waveform, method, "
+    "muzzle_onset, impact_onset, timing_sd) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
 inline constexpr const char* kStringExists = "SELECT 1 FROM strings WHERE id = ?";
 inline constexpr const char* kNextStringId = "SELECT max(id) + 1 FROM strings";
 inline constexpr const char* kKnownShot =

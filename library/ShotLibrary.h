@@ -22,7 +22,7 @@
 
 namespace quorvel {
 
-inline constexpr int kLibrarySchemaVersion = 2;
+inline constexpr int kLibrarySchemaVersion = 3;
 
 // How an outcome is stored: "shot", "no impact", "max velocity", "rate too low".
 const char* KindText(ShotOutcome kind);
@@ -47,6 +47,15 @@ struct StoredShot {
     bool excluded = false;
     std::string excludeReason;
     std::optional<std::string> waveform;  // the waveform file saved with it
+    // How it was timed (version 3; none for shots stored before): the
+    // method's name, the muzzle's and the impact's onsets in samples of the
+    // recording (fractions for the onset method; no impact for a miss), and
+    // one standard deviation of their difference in samples where the
+    // method gives one.
+    std::optional<std::string> method;
+    std::optional<double> muzzleOnset;
+    std::optional<double> impactOnset;
+    std::optional<double> timingSd;
 };
 
 struct StringInfo {

@@ -29,12 +29,12 @@ DetectionSetup DetectionSetupOf(const Settings& record, std::int32_t rate, const
 
 DetectionSetup MeasureSetup::Detection() const
 {
-    return {record.frequency, window, record.MuzzleVolume, record.ImpactVolume, learnt};
+    return {record.frequency, window, record.MuzzleVolume, record.ImpactVolume, record.learnt};
 }
 
 MeasureSetup SetupFor(const LoadedSettings& loaded, int sampleRate)
 {
-    MeasureSetup f{loaded.record, loaded.panel, loaded.units, 0, {}, loaded.method, loaded.learnt};
+    MeasureSetup f{loaded.record, loaded.panel, loaded.units, 0, {}};
     f.record.frequency = sampleRate;
     f.sampleTimeMs = SampleTimeMsFor(sampleRate);
     TakeWindowFields(f.panel, f.record);
@@ -45,7 +45,7 @@ MeasureSetup SetupFor(const LoadedSettings& loaded, int sampleRate)
 RecordingMeasure::RecordingMeasure(AudioStream& stream, const MeasureSetup& setup, double startDays,
                                    MeasureListener& listener)
     : stream_(stream), setup_(setup), startDays_(startDays), listener_(listener),
-      detector_(MakeDetector(setup.method, clock_, setup.Detection()))
+      detector_(MakeDetector(setup.Method(), clock_, setup.Detection()))
 {
     SetClockTo(0);
 }
@@ -87,7 +87,7 @@ void RecordingMeasure::Detected(const Detection& d)
 {
     if (d.kind == Detection::Kind::Muzzle || d.kind == Detection::Kind::OtherGun) return;
     const double days = startDays_ + d.muzzle / setup_.record.frequency / 86400;
-    listener_.Measured(MeasureDetection(d, setup_.method, setup_.record, setup_.sampleTimeMs, days));
+    listener_.Measured(MeasureDetection(d, setup_.Method(), setup_.record, setup_.sampleTimeMs, days));
 }
 
 }  // namespace quorvel

@@ -27,8 +27,7 @@ struct MeasureSetup {
     UnitLabels units;
     double sampleTimeMs = 0;
     TriggerWindow window;
-    DetectionMethod method = DetectionMethod::Threshold;
-    std::string learnt;  // the method's knowledge of the shooter's gun
+    DetectionMethod Method() const { return record.method; }
     DetectionSetup Detection() const;
 };
 MeasureSetup SetupFor(const LoadedSettings& loaded, int sampleRate);

@@ -15,12 +15,16 @@ StoredShot StoredFrom(const MeasuredShot& shot)
     s.pelletMass = MassToMetric(r.PelletMass, shot.units);
     s.muzzleVolume = r.MuzzleLevel;
     s.impactVolume = r.ImpactLevel;
+    s.method = std::string(MethodName(shot.method));
+    s.muzzleOnset = shot.muzzle;
+    if (shot.sigma > 0) s.timingSd = shot.sigma;
     if (!shot.IsShot()) return s;
     s.number = r.ShotNumber;
     s.muzzleVelocity = SpeedToMetric(r.MuzzleVelocity, shot.units);
     s.averageVelocity = SpeedToMetric(r.AvgVelocity, shot.units);
     s.energy = MuzzleEnergy(*s.muzzleVelocity, s.pelletMass, UnitSystem::Metric);
     s.samples = r.Samples;
+    s.impactOnset = shot.impact;
     return s;
 }
 

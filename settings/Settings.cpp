@@ -33,10 +33,16 @@ bool HoldsAnySetting(const IniDocument& file)
 }
 // A key in a section where nothing reads it would be ignored in silence:
 // the shooter who wrote datafilename under [speed] is told where it goes.
+// Keys the program cannot use as they stand, said once at start.
 std::string MisplacedKeys(const IniDocument& file)
 {
     static constexpr std::pair<const char*, const char*> kPlaces[] = {{"datafilename", "hardware"}};
     std::string message;
+    const std::string method = file.Read("measuring", "method");
+    if (!method.empty() && !MethodFromName(method)) {
+        message = "method=" + method + " in [measuring] is no detection method (threshold or onset): Quorvel measures "
+                  "with threshold, the first sample past the trigger volumes.";
+    }
     for (const auto& [key, home] : kPlaces) {
         for (const std::string& section : file.SectionsWith(key)) {
             if (::strcasecmp(section.c_str(), home) == 0) continue;
@@ -70,6 +76,10 @@ LoadedSettings LoadSettingsFrom(const IniDocument& file)
     s.MicVolume = RoundToInt16(Number(file, "calibration", "MicVolume"));
     s.micVolumeDevice = file.Read("calibration", "MicVolumeDevice");
     s.deviceId = file.Read("hardware", "deviceId");
+    const std::string method = file.Read("measuring", "method");
+    s.method = MethodFromName(method).value_or(DetectionMethod::Threshold);
+    panel.methodKept = !method.empty();
+    s.learnt = file.Read("measuring", "report");
 
     for (std::size_t i = 0; i < kSwitchKeys.size(); ++i) {
         panel.switches.on[i] = RoundToInt16(Number(file, "calibration", kSwitchKeys[i])) != 0;
@@ -175,6 +185,8 @@ void WriteSettingsTo(IniDocument& file, const Settings& s, const SettingsPanel& 
     file.Write("calibration", "units", panel.imperial ? "1" : "0");
     if (!panel.micVolumeDevice.empty()) file.Write("calibration", "MicVolumeDevice", panel.micVolumeDevice);
     if (!panel.deviceId.empty()) file.Write("hardware", "deviceId", panel.deviceId);
+    if (panel.methodKept) file.Write("measuring", "method", std::string(MethodName(s.method)));
+    if (!s.learnt.empty()) file.Write("measuring", "report", s.learnt);
 }
 
 std::string SaveSettings(const std::string& path, const SettingsPanel& panel, Settings& record)

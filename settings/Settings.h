@@ -35,6 +35,11 @@ struct Settings {
     // microphones come and go. Written only once they carry something.
     std::string deviceId;
     std::string micVolumeDevice;
+    // [measuring] method: how shots are timed; threshold when the file does
+    // not say. report: what the onset method learnt of the shooter's own
+    // report, kept for the next start.
+    DetectionMethod method = DetectionMethod::Threshold;
+    std::string learnt;
 };
 
 // Indexes of the nine settings fields txtInfo(0) to txtInfo(8).
@@ -85,6 +90,9 @@ struct SettingsPanel {
     // 32.8 for 32.8084 feet): measuring uses it while the field shows the
     // text it was written with. What is saved stays the text.
     std::array<std::optional<double>, 9> exact{};
+    // [measuring] method is written when the file had it or the shooter
+    // chose a method in the panel: a file that never named one keeps its bytes.
+    bool methodKept = false;
 };
 
 // The value of a settings field: its exact value when it has one, else its text read as a number.
@@ -95,8 +103,6 @@ struct LoadedSettings {
     SettingsPanel panel;
     UnitLabels units;
     double SampleTimeMs = 0;
-    DetectionMethod method = DetectionMethod::Threshold;
-    std::string learnt;  // what the method learnt of the shooter's gun, as text
 };
 
 struct SettingsLoadResult {

@@ -40,8 +40,6 @@ void SettingsModel::Load(const LoadedSettings& loaded)
     record_ = loaded.record;
     units_ = loaded.units;
     sampleTimeMs_ = loaded.SampleTimeMs;
-    method_ = loaded.method;
-    learnt_ = loaded.learnt;
     loaded_ = true;
     Changed(SettingChange::Loaded);
 }
@@ -91,10 +89,16 @@ void SettingsModel::TakeWindowFields(const SettingsPanel& panel)
     Changed(SettingChange::Window);
 }
 
-void SettingsModel::SetMethod(DetectionMethod method, std::string learnt)
+void SettingsModel::SetMethod(DetectionMethod method)
 {
-    method_ = method;
-    learnt_ = std::move(learnt);
+    record_.method = method;
+    Changed(SettingChange::Method);
+}
+
+void SettingsModel::SetLearnt(std::string learnt)
+{
+    if (learnt == record_.learnt) return;
+    record_.learnt = std::move(learnt);
     Changed(SettingChange::Method);
 }
 

@@ -46,8 +46,8 @@ public:
     const Settings& Record() const { return record_; }
     const UnitLabels& Units() const { return units_; }
     double SampleTimeMs() const { return sampleTimeMs_; }
-    DetectionMethod Method() const { return method_; }
-    const std::string& Learnt() const { return learnt_; }
+    DetectionMethod Method() const { return record_.method; }
+    const std::string& Learnt() const { return record_.learnt; }
 
     // Field `index` was left: its limits applied to the panel, its value taken.
     FieldLeave LeaveField(std::size_t index, SettingsPanel& panel);
@@ -63,7 +63,10 @@ public:
     void SetDevice(std::int16_t position);
     // Distance and the velocity limits from the panel, as the rate handler takes them.
     void TakeWindowFields(const SettingsPanel& panel);
-    void SetMethod(DetectionMethod method, std::string learnt);
+    // The Detection choice in the panel.
+    void SetMethod(DetectionMethod method);
+    // What the method learnt of the shooter's report (the calibration shot, a string's first shots).
+    void SetLearnt(std::string learnt);
     // These settings with all the panel shows taken in (for measuring a file).
     Settings WithPanel(const SettingsPanel& panel) const;
     // The panel's texts written to `path`, and taken in: "" or why not.
@@ -75,8 +78,6 @@ private:
     Settings record_;
     UnitLabels units_ = SetUnitLabels(UnitSystem::Metric);
     double sampleTimeMs_ = 0;
-    DetectionMethod method_ = DetectionMethod::Threshold;
-    std::string learnt_;
     bool loaded_ = false;
     std::map<int, Listener> listeners_;
     int nextId_ = 1;

@@ -1,4 +1,5 @@
 #include "Analyzer.h"
+#include "AnalyzerOptions.h"
 
 #include <algorithm>
 #include <cmath>
@@ -87,7 +88,7 @@ bool AnalysisSearch(const MeasureSetup& setup, const std::string& name, AudioStr
     waveform.fill(kSilence);
     if (stream.Read(std::span<std::uint8_t>(waveform.data(), kRingSamples)) == 0) return false;
     ManualClock clock;
-    const std::unique_ptr<Detector> detector = MakeDetector(setup.method, clock, setup.Detection());
+    const std::unique_ptr<Detector> detector = MakeDetector(setup.Method(), clock, setup.Detection());
     const RecordingSearch found = SearchRecording(*detector, std::span<const std::uint8_t>(waveform.data(), kRingSamples), kBlockSize);
     if (found.impactFound && MeasurableSamples(found.samples)) {
         Detection d;
@@ -96,7 +97,7 @@ bool AnalysisSearch(const MeasureSetup& setup, const std::string& name, AudioStr
         d.impact = found.impactPos;
         d.samples = found.samples;
         d.sigma = found.sigma;
-        MeasuredShot shot = MeasureDetection(d, setup.method, setup.record, setup.sampleTimeMs, 0);
+        MeasuredShot shot = MeasureDetection(d, setup.Method(), setup.record, setup.sampleTimeMs, 0);
         shot.result.ShotNumber = 1;
         PrintShot(out, name, setup, shot);
     } else if (found.muzzleFound) {
@@ -130,8 +131,25 @@ void DumpSettings(const LoadedSettings& loaded, std::ostream& out)
         .Text("datafilename", s.datafilename)
         .Number("SampleTimeMs", f.sampleTimeMs)
         .Integer("WindowStart", f.window.start)
-        .Integer("WindowEnd", f.window.end);
+        .Integer("WindowEnd", f.window.end)
+        .Text("method", MethodName(s.method));
     out << json.Str() << '\n';
+}
+
+// What the method learns of the report from the calibration shot's
+// recording (its first 144000 samples, as the calibration window records).
+Expected<std::string> LearnFromCalibration(const LoadedSettings& loaded, const std::string& path)
+{
+    const auto stream = AudioStream::Open(path);
+    if (!stream) return Expected<std::string>::Failure(stream.Error());
+    SampleArray samples;
+    samples.fill(kSilence);
+    const std::size_t read = (*stream)->Read(std::span<std::uint8_t>(samples.data(), kRingSamples));
+    const MeasureSetup setup = SetupFor(loaded, (*stream)->SampleRate());
+    ManualClock clock;
+    const std::unique_ptr<Detector> detector = MakeDetector(setup.Method(), clock, setup.Detection());
+    detector->Rehearse(std::span<const std::uint8_t>(samples.data(), read));
+    return detector->Learnt();
 }
 
 using Mode = AnalyzeMode;
@@ -233,87 +251,6 @@ std::string OneLine(std::string text)
     return text;
 }
 
-constexpr const char* kUsage =
-    "usage: quorvel-analyze [--settings PATH] [--mode live|analysis] [--library PATH [--string NAME]] FILE...\n"
-    "       quorvel-analyze [--settings PATH] --suggest-levels FILE...\n"
-    "       quorvel-analyze [--settings PATH] --dump-settings\n"
-    "       quorvel-analyze --help | --version\n"
-    "Measures the shots in recordings with Quorvel's detector; one JSON line per shot or miss.\n"
-    "  --settings PATH   the settings to measure with (default: the ones quorvel uses)\n"
-    "  --mode live       replay each file block by block as a recording (the default)\n"
-    "  --mode analysis   search the first 144000 samples once, as the analysis window does\n"
-    "  --library PATH    store what live replay measures in this shot library too\n"
-    "  --string NAME     store every file in one string of that name (default: a string per file)\n"
-    "  --suggest-levels  suggest muzzle and impact volumes from each file's first 144000 samples\n"
-    "  --dump-settings   print the loaded settings as JSON and exit";
-
-struct Options {
-    std::string settingsPath;
-    Mode mode = Mode::Live;
-    bool modeGiven = false;
-    bool suggest = false;
-    bool dump = false;
-    std::string library;
-    std::string stringName;
-    std::vector<std::string> files;
-};
-
-// The options, or the exit status when there is nothing to measure.
-std::optional<int> ReadOptions(const std::vector<std::string>& args, Options& o, std::ostream& out, std::ostream& err)
-{
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--settings" || a == "--mode" || a == "--library" || a == "--string") {
-            if (i + 1 >= args.size()) {
-                err << "quorvel-analyze: " << a << " needs a value\n" << kUsage << '\n';
-                return 2;
-            }
-            const std::string& value = args[++i];
-            if (a == "--settings") {
-                o.settingsPath = value;
-            } else if (a == "--library") {
-                o.library = value;
-            } else if (a == "--string") {
-                o.stringName = value;
-            } else if (value == "live" || value == "analysis") {
-                o.mode = value == "live" ? Mode::Live : Mode::Analysis;
-                o.modeGiven = true;
-            } else {
-                err << "quorvel-analyze: unknown mode '" << value << "' (live or analysis)\n";
-                return 2;
-            }
-        } else if (a == "--dump-settings") {
-            o.dump = true;
-        } else if (a == "--suggest-levels") {
-            o.suggest = true;
-        } else if (a == "--help" || a == "-h") {
-            out << kUsage << '\n';
-            return 0;
-        } else if (a == "--version") {
-            out << "quorvel-analyze " << QUORVEL_VERSION << '\n';
-            return 0;
-        } else if (a.size() > 1 && a[0] == '-' && a != "--") {
-            err << "quorvel-analyze: unknown option " << a << '\n' << kUsage << '\n';
-            return 2;
-        } else if (a == "--") {
-            o.files.insert(o.files.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
-            break;
-        } else {
-            o.files.push_back(a);
-        }
-    }
-    if (o.suggest && o.modeGiven) {
-        err << "quorvel-analyze: --suggest-levels is a mode of its own; leave out --mode\n";
-        return 2;
-    }
-    if (o.suggest) o.mode = Mode::SuggestLevels;
-    if ((!o.library.empty() || !o.stringName.empty()) && (o.mode != Mode::Live || o.library.empty())) {
-        err << "quorvel-analyze: --library stores what --mode live measures; --string needs --library\n";
-        return 2;
-    }
-    return std::nullopt;
-}
-
 }  // namespace
 
 int RunAnalyzer(const std::vector<std::string>& args, const std::string& defaultSettings, std::ostream& out,
@@ -329,8 +266,18 @@ int RunAnalyzer(const std::vector<std::string>& args, const std::string& default
         return 2;
     }
     if (!settings.message.empty()) err << OneLine("quorvel-analyze: " + settings.message) << '\n';
+    LoadedSettings loaded = settings.loaded;
+    if (o.method) loaded.record.method = *o.method;
+    if (!o.calibration.empty()) {
+        const Expected<std::string> learnt = LearnFromCalibration(loaded, o.calibration);
+        if (!learnt) {
+            err << OneLine("quorvel-analyze: " + o.calibration + ": " + learnt.Error()) << '\n';
+            return 2;
+        }
+        loaded.record.learnt = *learnt;
+    }
     if (o.dump) {
-        DumpSettings(settings.loaded, out);
+        DumpSettings(loaded, out);
         return 0;
     }
     if (o.files.empty()) {
@@ -352,7 +299,7 @@ int RunAnalyzer(const std::vector<std::string>& args, const std::string& default
             error = stream.Error();
             if (stream) {
                 route.BeginRecording(o.stringName, name, StartOf(name, **stream).days);
-                error = Analyze(settings.loaded, name, **stream, o.mode, true, out, route);
+                error = Analyze(loaded, name, **stream, o.mode, true, out, route);
             }
         } catch (const std::bad_alloc&) {
             error = "not enough memory to measure it";

@@ -214,7 +214,11 @@ TEST(Analyzer, DumpSettingsShowsTheLoadedRecord)
               "\"MuzzleVolume\":60,\"ImpactVolume\":30,\"MicVolume\":3,\"offset\":0,\"FreezeIFdetected\":1,"
               "\"freezeIFnoimpact\":0,\"freezeIFmaxexceed\":0,\"AutoSaveBasic\":0,\"AutoSaveExtended\":0,"
               "\"AutoSaveWaveForm\":0,\"units\":0,\"frequency\":96000,\"deviceNum\":0,\"datafilename\":\"shots.txt\","
-              "\"SampleTimeMs\":0.010416666666666666,\"WindowStart\":2400,\"WindowEnd\":19200}\n");
+              "\"SampleTimeMs\":0.010416666666666666,\"WindowStart\":2400,\"WindowEnd\":19200,\"method\":\"threshold\"}\n");
+    // --method overrides the file; a method that is none is refused.
+    const RunResult onset = Analyze({"--dump-settings", "--method", "onset", "--settings", Write("dump.ini", kSettings).string()});
+    EXPECT_NE(onset.out.find("\"method\":\"onset\""), std::string::npos) << onset.out;
+    EXPECT_EQ(Analyze({"--method", "loud", "x.wav"}).status, 2);
 }
 
 // Batch work: suggested volumes as JSON, and a season's recordings stored

@@ -83,10 +83,11 @@ TEST_F(Library, StoresShotsUnderTheDocumentedSchemaAndCountsOnlyIncludedShots)
     EXPECT_EQ(Query("PRAGMA user_version; PRAGMA journal_mode; SELECT name, gun, pellet, notes, started_utc FROM strings;"
                     "SELECT number, kind, muzzle_velocity, excluded, exclude_reason FROM shots WHERE string_id = 7 "
                     "AND (number IS NULL OR number > 3) ORDER BY id;"),
-              "2\nwal\nJSB 8.44|HW100|JSB Exact|cold day|2026-12-06T10:00:00Z\n4|shot|254.0|1|flyer\n|no impact||0|\n");
+              "3\nwal\nJSB 8.44|HW100|JSB Exact|cold day|2026-12-06T10:00:00Z\n4|shot|254.0|1|flyer\n|no impact||0|\n");
     EXPECT_EQ(Query("SELECT group_concat(name) FROM pragma_table_info('shots');"),
               "id,string_id,number,time_utc,kind,muzzle_velocity,average_velocity,energy,samples,sample_rate,distance,"
-              "pellet_mass,muzzle_volume,impact_volume,excluded,exclude_reason,waveform\n");
+              "pellet_mass,muzzle_volume,impact_volume,excluded,exclude_reason,waveform,method,muzzle_onset,impact_onset,"
+              "timing_sd\n");
 
     const auto rows = library.Strings().value;
     ASSERT_EQ(rows.size(), 1u);
@@ -105,15 +106,38 @@ TEST_F(Library, StoresShotsUnderTheDocumentedSchemaAndCountsOnlyIncludedShots)
     EXPECT_EQ(Query("SELECT count(*), sum(excluded) FROM shots; SELECT name FROM strings;"), "5|1\nJSB 8.44\n");
 }
 
-TEST_F(Library, MigratesAVersionOneFileInPlace)
+// Older files are brought to the current version in place, step by step;
+// what they held keeps its meaning, and a shot stored afterwards says how
+// it was timed.
+TEST_F(Library, MigratesOlderFilesInPlace)
 {
-    fs::copy_file(QUORVEL_TEST_DATA "/library-v1.sqlite", path_);
-    ShotLibrary library;
-    ASSERT_EQ(library.Open(path_).status, ShotLibrary::Status::Ok);
-    EXPECT_EQ(Query("PRAGMA user_version; SELECT count(*), sum(excluded), count(waveform) FROM shots;"
-                    "SELECT name, gun FROM strings;"),
-              "2\n3|0|0\n2025-11-24 16:00|\n");
-    EXPECT_DOUBLE_EQ(library.Strings().value.at(0).summary.mean, 251.5);
+    struct Case {
+        const char* fixture;
+        const char* before;  // what the old columns held, read back after the upgrade
+        double mean;
+    };
+    const Case cases[] = {
+        {"library-v1.sqlite", "3|0|0|0\n2025-11-24 16:00||\n", 251.5},
+        {"library-v2.sqlite", "4|1|1|0\nJSB 8.44 at 10 m|HW97K|cold morning\n", 251.5},
+    };
+    for (const Case& c : cases) {
+        fs::remove(path_);
+        fs::copy_file(std::string(QUORVEL_TEST_DATA "/") + c.fixture, path_);
+        ShotLibrary library;
+        ASSERT_EQ(library.Open(path_).status, ShotLibrary::Status::Ok) << c.fixture;
+        EXPECT_EQ(Query("PRAGMA user_version; SELECT count(*), sum(excluded), count(waveform), count(method) FROM shots;"
+                        "SELECT name, gun, notes FROM strings;"),
+                  std::string("3\n") + c.before) << c.fixture;
+        EXPECT_DOUBLE_EQ(library.Strings().value.at(0).summary.mean, c.mean) << c.fixture;
+        StoredShot timed = Shot(library.Strings().value.at(0).info.id, 9, 251.25);
+        timed.method = "onset";
+        timed.muzzleOnset = 12345.25;
+        timed.impactOnset = 16189.5;
+        timed.timingSd = 0.125;
+        ASSERT_FALSE(library.AddShot(library.Strings().value.at(0).info, timed)) << c.fixture;
+        EXPECT_EQ(Query("SELECT method, muzzle_onset, impact_onset, timing_sd FROM shots WHERE number = 9;"),
+                  "onset|12345.25|16189.5|0.125\n") << c.fixture;
+    }
 }
 
 // Every kind of unusable file: one message naming it, and the file as it was.
@@ -128,7 +152,7 @@ TEST_F(Library, UnusableFilesAreLeftAsTheyWereWithAMessage)
     const auto text = [](const std::string& p) { std::ofstream(p) << "shots, not a database\n"; };
     const auto newer = [this](const std::string& p) {
         ShotLibrary().Open(p);
-        Query("PRAGMA user_version = 3;");
+        Query("PRAGMA user_version = 4;");
     };
     const auto readOnly = [](const std::string& p) {
         ShotLibrary l;

@@ -136,6 +136,48 @@ TEST(SaveSettings, AFileMadeFromNothingHasTheDocumentedLayoutAndReadsBack)
     EXPECT_TRUE(fs::is_directory(folder / "inside"));
 }
 
+// How shots are timed: threshold where the file does not say, the shipped
+// file's onset, and the key written only where it was named or chosen, so a
+// file that never named a method keeps its bytes.
+TEST(SaveSettings, TheMethodIsWrittenWhereItWasNamedOrChosen)
+{
+    const std::string base = "[speed]\ndistance=10\n";
+    struct Row {
+        std::string file;
+        DetectionMethod loaded;
+        bool chooseOnset;         // in the panel, before the save
+        std::string learnt;       // what the method learnt meanwhile
+        std::string savedMeasuring;  // the [measuring] lines the save leaves; none when empty
+    };
+    const Row rows[] = {
+        {base, DetectionMethod::Threshold, false, "", ""},
+        {"[measuring]\nmethod=onset\n" + base, DetectionMethod::Onset, false, "", "[measuring]\nmethod=onset\n"},
+        {"[measuring]\nmethod=louder\n" + base, DetectionMethod::Threshold, false, "", "[measuring]\nmethod=threshold\n"},
+        {base, DetectionMethod::Threshold, true, "", "[measuring]\nmethod=onset\n"},
+        {base, DetectionMethod::Threshold, false, "w=0.42;s=1,2", "[measuring]\nreport=w=0.42;s=1,2\n"},
+    };
+    const fs::path p = test_support::FolderFor("settings") / "method.ini";
+    for (const Row& r : rows) {
+        std::ofstream(p, std::ios::binary | std::ios::trunc) << r.file;
+        SettingsLoadResult result = LoadSettings(p.string());
+        ASSERT_TRUE(result.ok) << r.file;
+        EXPECT_EQ(result.loaded.record.method, r.loaded) << r.file;
+        EXPECT_EQ(result.message.find("method=louder in [measuring] is no detection method") != std::string::npos,
+                  r.file.find("louder") != std::string::npos) << result.message;
+        if (r.chooseOnset) {
+            result.loaded.record.method = DetectionMethod::Onset;
+            result.loaded.panel.methodKept = true;
+        }
+        result.loaded.record.learnt = r.learnt;
+        ASSERT_EQ(SaveSettings(p.string(), result.loaded.panel, result.loaded.record), "");
+        const std::string saved = Slurp(p);
+        const std::size_t at = saved.find("[measuring]");
+        EXPECT_EQ(at == std::string::npos ? "" : saved.substr(at, saved.find("[speed]") - at), r.savedMeasuring) << saved;
+        if (r.savedMeasuring.empty()) { EXPECT_EQ(saved.find("[measuring]"), std::string::npos) << saved; }
+    }
+    EXPECT_EQ(LoadSettingsFrom(IniDocument(Slurp(QUORVEL_SHIPPED_SETTINGS))).record.method, DetectionMethod::Onset);
+}
+
 TEST(Units, SwitchingConvertsStoredValuesAndShowsRoundedTexts)
 {
     LoadedSettings l = LoadSettingsFrom(IniDocument(

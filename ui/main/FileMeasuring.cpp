@@ -56,7 +56,7 @@ void FileMeasuring::Measure(std::string path, QWidget* over)
     parts_.recording.MeasureFile();
 
     const SettingsModel& s = parts_.settings;
-    const LoadedSettings now{s.WithPanel(panel), panel, s.Units(), s.SampleTimeMs(), s.Method(), s.Learnt()};
+    const LoadedSettings now{s.WithPanel(panel), panel, s.Units(), s.SampleTimeMs()};
     const MeasureSetup setup = SetupFor(now, stream->SampleRate());
     // The demo was recorded when Quorvel was built; measured now, it is now's string.
     const RecordingStart start = demo ? RecordingStart{parts_.clock.NowDays(), false} : StartOf(path, *stream);

@@ -45,6 +45,7 @@ MainWindow::MainWindow(MainServices services)
       fields_({&controls_.frmSettings[0], &controls_.frmSettings[2], &controls_.frmSettings[3], &controls_.frmSettings[4]},
               settings_),
       hardware_(controls_.frmSettings[1], settings_, services_.inputs, services_.device, services_.mixer),
+      method_(controls_.frmSettings[1], settings_),
       router_(services_.clock),
       view_(controls_, fields_, scope_, hosts_, settings_, services_.device, dataFolder_),
       recording_(services_.device, services_.clock, services_.dialogs, router_, view_,
@@ -106,6 +107,7 @@ void MainWindow::Connect()
     connect(&hardware_, &HardwarePanel::deviceChosen, this,
             [this] { recording_.FollowChoice(hardware_.ChosenDeviceId(), settings_.Record().frequency); });
     connect(&fields_, &SettingsFields::fieldLeft, this, &MainWindow::FieldLeft);
+    connect(&method_, &MethodChoice::chosen, this, &MainWindow::cmbFreq_Change);
     connect(&recording_, &RecordingController::opening, this, [this] { hosts_.Results().show(); });
     connect(&recording_, &RecordingController::startFailed, this, [this] { scope_.Clear(); });
     connect(&recording_, &RecordingController::recordingChanged, this, &MainWindow::ShowRecording);
@@ -130,6 +132,7 @@ bool MainWindow::Form_Load()
     if (!loaded.message.empty()) services_.dialogs.Critical("Settings", loaded.message);
     settings_.Load(loaded.loaded);
     fields_.ApplyLoaded(loaded.loaded);
+    method_.Show(loaded.loaded.panel.methodKept);
     cmbFreq_Change();
     hardware_.SetSettingsLoaded();
     library_.Open(LibraryPath(services_.settingsPath, dataFolder_), router_);
@@ -158,6 +161,7 @@ SettingsPanel MainWindow::PanelFromControls() const
     panel.volumePosition = hardware_.VolumeToSave();
     panel.micVolumeDevice = hardware_.VolumeDeviceToSave();
     panel.deviceId = hardware_.DeviceIdToSave();
+    panel.methodKept = method_.Kept();
     return panel;
 }
 
@@ -176,6 +180,8 @@ void MainWindow::DoEnd()
     }
     recording_.End();
     services_.mixer.Close();
+    // What the method learnt of the shooter's report is there for the next start.
+    if (std::string learnt = recording_.Session().Method().Learnt(); !learnt.empty()) settings_.SetLearnt(std::move(learnt));
     // Settings that were never loaded are never written: a missing file
     // stays missing.
     if (settings_.Loaded()) {
@@ -206,6 +212,7 @@ void MainWindow::ShowRecording(bool recording)
 {
     hardware_.SetRecording(recording);
     fields_.SetRecording(recording);
+    method_.SetRecording(recording);
     controls_.StartButton.setText(recording ? "S&top" : "&Start >>");
     if (recording) {
         scope_.Start();

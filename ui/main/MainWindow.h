@@ -22,6 +22,7 @@
 #include "LibraryLink.h"
 #include "LiveRecordingDevice.h"
 #include "MainControls.h"
+#include "MethodChoice.h"
 #include "Mixer.h"
 #include "RecordingController.h"
 #include "ScopePanel.h"
@@ -111,6 +112,7 @@ private:
     SettingsModel settings_;
     SettingsFields fields_;
     HardwarePanel hardware_;
+    MethodChoice method_;
     ShotRouter router_;  // its string outlives the results window
     SessionView view_;
     RecordingController recording_;

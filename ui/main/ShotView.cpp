@@ -31,16 +31,23 @@ void ViewShot(ShotView& v, const MeasuredShot& shot, const Switches& switches, c
 
 }  // namespace
 
-MeasuringLabels MakeMeasuringLabels(const ShotResult& shot, double distance, double sampleTimeMs, std::string_view speedUnit)
+MeasuringLabels MakeMeasuringLabels(const MeasuredShot& measured, double distance, double sampleTimeMs,
+                                    std::string_view speedUnit)
 {
     MeasuringLabels l;
-    const double samples = shot.Samples;
+    const ShotResult& shot = measured.result;
+    const bool between = measured.method != DetectionMethod::Threshold;
+    const double samples = between ? measured.samples : shot.Samples;
     AppendPattern(l.averageVelocity, shot.AvgVelocity, "0.0").Append(" ").Append(speedUnit);
-    AppendPattern(l.elapsedSamples, samples, "00").Append("  = ");
+    AppendPattern(l.elapsedSamples, samples, between ? "0.00" : "00").Append("  = ");
     AppendPattern(l.elapsedSamples, samples * sampleTimeMs, "0.0000").Append(" ms");
     AppendPattern(l.resolution, sampleTimeMs, "0.0000").Append(" ms");
-    AppendPattern(l.accuracy, distance / ((samples - 1) * sampleTimeMs / 1000), "0.00").Append(" - ");
-    AppendPattern(l.accuracy, distance / ((samples + 1) * sampleTimeMs / 1000), "0.00").Append(speedUnit);
+    if (between) {
+        AppendPattern(l.accuracy.Append("± "), measured.VelocitySigma(), "0.00").Append(speedUnit);
+    } else {
+        AppendPattern(l.accuracy, distance / ((samples - 1) * sampleTimeMs / 1000), "0.00").Append(" - ");
+        AppendPattern(l.accuracy, distance / ((samples + 1) * sampleTimeMs / 1000), "0.00").Append(speedUnit);
+    }
     AppendPattern(l.shotNumber, shot.ShotNumber, "0");
     return l;
 }
@@ -61,7 +68,7 @@ ShotView ViewOf(const Detection& d, const MeasuredShot* shot, const Switches& sw
     switch (shot->outcome) {
     case ShotOutcome::Shot:
         v.showLabels = true;
-        v.labels = MakeMeasuringLabels(shot->result, settings.distance, sampleTimeMs, speedUnit);
+        v.labels = MakeMeasuringLabels(*shot, settings.distance, sampleTimeMs, speedUnit);
         ViewShot(v, *shot, switches, settings);
         break;
     case ShotOutcome::TooClose:

@@ -24,7 +24,10 @@ struct MeasuringLabels {
     LabelText accuracy;         // lblVel(3)
     LabelText shotNumber;       // lblVel(5)
 };
-MeasuringLabels MakeMeasuringLabels(const ShotResult& shot, double distance, double sampleTimeMs, std::string_view speedUnit);
+// The threshold method shows the described texts; a method that times
+// between samples shows its samples to two decimals and its accuracy as one
+// standard deviation of the velocity ("± 0.31 m/s").
+MeasuringLabels MakeMeasuringLabels(const MeasuredShot& shot, double distance, double sampleTimeMs, std::string_view speedUnit);
 
 // What the block after a shot is for: 0 nothing (it is scanned), 1 a
 // freeze for analysis, 2 the autosave.

@@ -131,6 +131,12 @@ void WindowHosts::UnloadAnalysis()
 
 void WindowHosts::AnalyseRecording()
 {
+    // The calibration shot teaches the method the shooter's report and the room.
+    CaptureEngine& engine = parts_.recording.Session().Engine();
+    engine.UnrollRing();
+    Detector& method = parts_.recording.Session().Method();
+    method.Rehearse(std::span<const std::uint8_t>(engine.Waveform().data(), kRingSamples));
+    if (std::string learnt = method.Learnt(); !learnt.empty()) parts_.settings.SetLearnt(std::move(learnt));
     parts_.recording.AnalysisOpened();
     OpenAnalysisOnRecording("Analyze");
 }
