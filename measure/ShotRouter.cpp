@@ -53,7 +53,7 @@ void ShotRouter::Route(MeasuredShot& shot)
         return;
     }
     const bool counted = !string_.Full();
-    string_.FillData(shot.result, SetUnitLabels(shot.units));
+    string_.FillData(shot.result, SetUnitLabels(shot.units), shot.VelocitySigma());
     if (listener_ != nullptr) listener_->Routed(shot, counted);
 }
 

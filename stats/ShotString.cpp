@@ -1,7 +1,9 @@
 #include "ShotString.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <span>
 
 #include "Clock.h"
 #include "NumberText.h"
@@ -39,7 +41,7 @@ void ShotString::Statistics(int last)
     stdDev_ = s.sd;
 }
 
-void ShotString::FillData(const ShotResult& shot, const UnitLabels& units)
+void ShotString::FillData(const ShotResult& shot, const UnitLabels& units, double accuracy)
 {
     ErrTimerTick();
     const double v = shot.MuzzleVelocity;
@@ -57,7 +59,7 @@ void ShotString::FillData(const ShotResult& shot, const UnitLabels& units)
         return;
     }
     velocities_[static_cast<std::size_t>(count_)] = v;
-    records_[static_cast<std::size_t>(count_)] = {shot.ShotNumber, shot.ShotTime, energy};
+    records_[static_cast<std::size_t>(count_)] = {shot.ShotNumber, shot.ShotTime, energy, accuracy};
     Statistics(count_);
     if (count_ > 1) {
         const double difference = v - previous_;
@@ -186,13 +188,16 @@ std::string ShotString::Table(char separator, const UnitLabels& units) const
     const std::string sep(1, separator);
     const std::string speed(TrimUnit(units.SpeedUnit));
     const std::string energy(TrimUnit(units.EnergyUnit));
+    // A string timed by the onset method carries each shot's accuracy in a last column.
+    const auto shots = std::span<const ShotRecord>(records_.data(), static_cast<std::size_t>(count_));
+    const bool accuracy = std::any_of(shots.begin(), shots.end(), [](const ShotRecord& r) { return r.accuracy > 0; });
     std::string out = "Shot" + sep + "Time" + sep + "Muzzle velocity" + sep + "Velocity unit" + sep + "Energy" + sep +
-                      "Energy unit\n";
+                      "Energy unit" + (accuracy ? sep + "Accuracy (1 SD)" : "") + "\n";
     for (int i = 0; i < count_; ++i) {
         const ShotRecord& r = records_[static_cast<std::size_t>(i)];
         out += std::to_string(r.number) + sep + ShotTimeText(r.time) + sep +
                GeneralNumber(velocities_[static_cast<std::size_t>(i)]) + sep + speed + sep + GeneralNumber(r.energy) +
-               sep + energy + "\n";
+               sep + energy + (accuracy ? sep + GeneralNumber(r.accuracy) : "") + "\n";
     }
     if (count_ == 0) return out;
     const auto row = [&](const char* name, double value, const std::string& unit) {

@@ -39,6 +39,7 @@ struct ShotRecord {
     std::int32_t number = 0;
     double time = 0;  // days since 30 December 1899, local
     double energy = 0;
+    double accuracy = 0;  // one standard deviation of the velocity where the method gives it, else 0
 };
 
 class ShotString {
@@ -50,7 +51,7 @@ public:
     // A good shot joins the string and every readout is refreshed. A full
     // string shows the shot's velocity and energy but keeps its statistics
     // and says so in the banner.
-    void FillData(const ShotResult& shot, const UnitLabels& units);
+    void FillData(const ShotResult& shot, const UnitLabels& units, double accuracy = 0);
     // A shot without a valid measurement: "###.##" on dark red and the banner.
     void MisShot(std::string_view text);
     // The notice timer's tick: the velocity readout comes back.

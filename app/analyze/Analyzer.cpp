@@ -170,6 +170,7 @@ bool Suggest(const MeasureSetup& setup, const std::string& name, AudioStream& st
             .Integer("noise_peak", advice.noisePeak)
             .Integer("muzzle_peak", advice.muzzlePeak)
             .Integer("impact_peak", advice.impactPeak);
+        if (!advice.warning.empty()) json.Text("warning", advice.warning);
     } else {
         json.Text("problem", advice.problem);
     }

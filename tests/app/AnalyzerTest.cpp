@@ -233,13 +233,24 @@ TEST(Analyzer, SuggestsLevelsAndStoresInALibrary)
     synth::Recording quiet;
     quiet.length = 96000;
     ASSERT_EQ(synth::WriteRecording(silent.string(), synth::Synthesize(quiet), 96000, synth::FileKind::Wav8), "");
+    const fs::path loud = Dir() / "loud.wav";
+    synth::Recording clipping;
+    clipping.length = 144000;
+    clipping.shots.push_back({20000, 4800, 3.0, 0.45});
+    ASSERT_EQ(synth::WriteRecording(loud.string(), synth::Synthesize(clipping), 96000, synth::FileKind::Wav8), "");
 
-    const RunResult levels = Analyze({"--settings", settings.string(), "--suggest-levels", first.string(), silent.string()});
+    const RunResult levels =
+        Analyze({"--settings", settings.string(), "--suggest-levels", first.string(), silent.string(), loud.string()});
     EXPECT_EQ(levels.status, 0) << levels.err;
     std::istringstream lines(levels.out);
-    std::string good, bad;
+    std::string good, bad, clipped;
     std::getline(lines, good);
     std::getline(lines, bad);
+    std::getline(lines, clipped);
+    // A report that clips still gets volumes, and the advice to lower the level.
+    EXPECT_NE(clipped.find("\"muzzle_volume\":"), std::string::npos) << clipped;
+    EXPECT_NE(clipped.find("\"warning\":\"the report clips"), std::string::npos) << clipped;
+    EXPECT_EQ(good.find("warning"), std::string::npos) << good;
     EXPECT_EQ(good.rfind("{\"file\":\"" + first.string() + "\",\"event\":\"levels\",\"muzzle_volume\":", 0), 0u) << good;
     for (const char* key : {"impact_volume", "noise_peak", "muzzle_peak", "impact_peak"}) {
         EXPECT_NE(good.find(std::string("\"") + key + "\":"), std::string::npos) << key;
@@ -258,6 +269,10 @@ TEST(Analyzer, SuggestsLevelsAndStoresInALibrary)
     EXPECT_EQ(test_support::SqliteQuery(library, "SELECT s.name, count(*), sum(kind = 'shot'), max(number) FROM shots "
                                                  "JOIN strings s ON s.id = string_id GROUP BY string_id ORDER BY s.name"),
               "range day.wav|5|4|4\nsecond.flac|5|4|4\n");
+    // Each shot says how it was timed: this file names no method, so threshold, at whole samples.
+    EXPECT_EQ(test_support::SqliteQuery(library, "SELECT DISTINCT method, muzzle_onset = round(muzzle_onset), "
+                                                 "timing_sd IS NULL FROM shots WHERE kind = 'shot'"),
+              "threshold|1|1\n");
     stored({"--string", "June", first.string(), second.string()});
     EXPECT_EQ(test_support::SqliteQuery(library, "SELECT count(*), max(number) FROM shots JOIN strings s ON s.id = string_id "
                                                  "WHERE s.name = 'June'"),

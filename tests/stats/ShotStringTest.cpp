@@ -176,6 +176,15 @@ TEST(ShotString, TableForASpreadsheet)
               "Shots,,2\nAverage,,251,m/s\nMinimum,,250,m/s\nMaximum,,252,m/s\nSpread,,2,m/s\n"
               "Standard deviation,,1.4142135623731,m/s\nTotal energy (exact),,,,34.6511,J\n");
     EXPECT_EQ(ShotString().Table('\t', kMetric), "Shot\tTime\tMuzzle velocity\tVelocity unit\tEnergy\tEnergy unit\n");
+    // Shots timed with their accuracy carry it in a last column.
+    ShotString timed;
+    timed.FillData(Shot(250, 0.55, 1), kMetric, 0.25);
+    timed.FillData(Shot(252, 0.55, 2), kMetric);
+    const std::string table = timed.Table(',', kMetric);
+    EXPECT_EQ(table.substr(0, table.find("\n\n")),
+              "Shot,Time,Muzzle velocity,Velocity unit,Energy,Energy unit,Accuracy (1 SD)\n"
+              "1,2025-01-01 06:00:00,250,m/s,17.1875,J,0.25\n"
+              "2,2025-01-01 06:00:00,252,m/s,17.4636,J,0");
     EXPECT_EQ(ShotTimeText(46362 + 0.5), "2026-12-06 12:00:00");
     EXPECT_EQ(ShotTimeText(0), "") << "a shot without a time";
 }

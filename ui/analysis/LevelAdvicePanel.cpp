@@ -25,9 +25,13 @@ void LevelAdvicePanel::Show(const LevelAdvice& advice)
                                   .arg(advice.noisePeak)
                                   .arg(advice.muzzlePeak)
                                   .arg(advice.impactPeak));
+        // Good volumes may come with advice (a report that clips): said
+        // after them, in red, and whole in the tooltip.
+        if (!advice.warning.empty()) lblSuggestion.setText(lblSuggestion.text() + "  — " + QString::fromStdString(advice.warning));
     } else {
         lblSuggestion.setText(QString::fromStdString("No volumes to suggest: " + advice.problem));
     }
+    lblSuggestion.setStyleSheet(advice.Good() && !advice.warning.empty() ? "color: #a51d2d" : "");
     text_ = lblSuggestion.text();
     lblSuggestion.setToolTip(text_);
     cmdApplySuggestion.setEnabled(advice.Good());

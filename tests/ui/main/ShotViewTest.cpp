@@ -41,6 +41,15 @@ TEST(ShotView, A4800SampleShotAt96kHzIs200MetresPerSecond)
     EXPECT_EQ(v.labels.shotNumber.View(), "1");
     EXPECT_EQ(v.pending, PendingAction::None);
 
+    // Timed between samples: the samples to two places, the accuracy as one SD of the velocity.
+    Detection between = ShotAt(1000.25, 4800.5);
+    between.sigma = 2.4;
+    const MeasuredShot onset = MeasureDetection(between, DetectionMethod::Onset, s, kT96, 46000.5);
+    const ShotView o = ViewOf(between, &onset, Switches{}, s, kT96, " m/s ");
+    EXPECT_EQ(o.labels.elapsedSamples.View(), "4800.50  = 50.0052 ms");
+    EXPECT_EQ(o.labels.accuracy.View(), "± 0.10 m/s ");
+    EXPECT_NEAR(onset.VelocitySigma(), 199.98 * 2.4 / 4800.5, 0.01);
+
     s.RetainedVelocity = 100;
     s.offset = 2.5;
     EXPECT_EQ(MeasureShot(4800, s, kT96).MuzzleVelocity, 202.5);
