@@ -16,11 +16,25 @@ std::string CsvField(const std::string& text)
     return quoted + "\"";
 }
 
+namespace {
+
+// One standard deviation of the shot's muzzle velocity from its timing's,
+// where the method gave one; empty where it did not.
+std::string VelocitySdText(const StoredShot& shot, const ShownUnits& units)
+{
+    if (!shot.timingSd || !shot.muzzleOnset || !shot.impactOnset || !shot.muzzleVelocity) return {};
+    const double samples = *shot.impactOnset - *shot.muzzleOnset;
+    if (samples <= 0) return {};
+    return GeneralNumber(units.Speed(*shot.muzzleVelocity) * *shot.timingSd / samples);
+}
+
+}  // namespace
+
 std::string StringsCsv(const std::vector<StoredString>& strings, const ShownUnits& units)
 {
     std::string out =
         "string,gun,pellet,shot,local_time,muzzle_velocity,average_velocity,velocity_unit,energy,energy_unit,excluded,"
-        "exclude_reason\r\n";
+        "exclude_reason,method,velocity_sd\r\n";
     const std::string speed = units.SpeedUnit();
     const std::string energy = units.EnergyUnit();
     for (const StoredString& s : strings) {
@@ -31,7 +45,8 @@ std::string StringsCsv(const std::vector<StoredString>& strings, const ShownUnit
                    "," + GeneralNumber(units.Speed(*shot.muzzleVelocity)) + "," +
                    GeneralNumber(units.Speed(shot.averageVelocity.value_or(0))) + "," + speed + "," +
                    GeneralNumber(units.Energy(*shot.muzzleVelocity, shot.pelletMass)) + "," + energy + "," +
-                   (shot.excluded ? "yes" : "no") + "," + CsvField(shot.excludeReason) + "\r\n";
+                   (shot.excluded ? "yes" : "no") + "," + CsvField(shot.excludeReason) + "," +
+                   CsvField(shot.method.value_or("")) + "," + VelocitySdText(shot, units) + "\r\n";
         }
     }
     return out;

@@ -216,9 +216,7 @@ sql::Result<std::vector<StoredShot>> ShotLibrary::Shots(std::int64_t stringId)
 {
     sql::Result<std::vector<StoredShot>> result;
     if (!db_.IsOpen()) return {{}, sql::Error{SQLITE_MISUSE, "the shot library is not open"}};
-    sql::Statement& s = Prepared("SELECT string_id, number, time_utc, kind, muzzle_velocity, average_velocity, energy, "
-                                 "samples, sample_rate, distance, pellet_mass, muzzle_volume, impact_volume, excluded, "
-                                 "exclude_reason, waveform FROM shots WHERE string_id = ? ORDER BY id");
+    sql::Statement& s = Prepared(kShotsOfString);
     s.Bind(1, stringId);
     while (s.Step(&result.error)) result.value.push_back(ReadShot(s));
     s.Reset();

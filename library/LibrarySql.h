@@ -48,10 +48,11 @@ ALTER TABLE shots ADD COLUMN timing_sd REAL;
 // An import asks for each shot whether it is there already, by its time.
 inline constexpr const char* kTimeIndex = "CREATE INDEX IF NOT EXISTS shots_by_time ON shots(time_utc)";
 
-inline constexpr const char* kShotColumns =
-    "string_id, number, time_utc, kind, muzzle_velocity, average_velocity, energy, samples, sample_rate, "
+// A string's shots in the column order ReadShot reads.
+inline constexpr const char* kShotsOfString =
+    "SELECT string_id, number, time_utc, kind, muzzle_velocity, average_velocity, energy, samples, sample_rate, "
     "distance, pellet_mass, muzzle_volume, impact_volume, excluded, exclude_reason, waveform, method, muzzle_onset, "
-    "impact_onset, timing_sd";
+    "impact_onset, timing_sd FROM shots WHERE string_id = ? ORDER BY id";
 inline constexpr const char* kStringColumns = "id, name, gun, pellet, notes, started_utc";
 
 inline constexpr const char* kInsertString =

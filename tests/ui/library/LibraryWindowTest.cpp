@@ -48,6 +48,10 @@ struct Rig {
             s.timeUtc = started;
             s.muzzleVelocity = s.averageVelocity = v;
             s.pelletMass = 0.547;
+            s.method = "onset";  // timed to 2 samples in 4000
+            s.muzzleOnset = 1000;
+            s.impactOnset = 5000;
+            s.timingSd = 2;
             library.AddShot(info, s);
         }
     }
@@ -154,9 +158,9 @@ private slots:
         rig.Click("cmdCsv");
         const std::string csv = Slurp(rig.File("a.csv"));
         QVERIFY(csv.starts_with("string,gun,pellet,shot,local_time,muzzle_velocity,average_velocity,velocity_unit,"
-                                "energy,energy_unit,excluded,exclude_reason\r\n"));
+                                "energy,energy_unit,excluded,exclude_reason,method,velocity_sd\r\n"));
         QVERIFY2(csv.find("JSB 8.44,HW100,,8,2026-12-01T") != std::string::npos && csv.find(",262,262,m/s,") != std::string::npos &&
-                     csv.find(",yes,flyer\r\n") != std::string::npos,
+                     csv.find(",yes,flyer,onset,0.131\r\n") != std::string::npos,
                  csv.c_str());
         rig.fileDialogs.answer = rig.File("r.pdf");
         rig.Click("cmdReport");
