@@ -37,9 +37,12 @@ struct Count final : MeasureListener {
     int events = 0;
 };
 
+// Argument 0: the threshold method; 1: the onset method.
 void BM_MeasureRecording(benchmark::State& state)
 {
     LoadedSettings loaded;
+    loaded.record.method = state.range(0) == 0 ? DetectionMethod::Threshold : DetectionMethod::Onset;
+    state.SetLabel(std::string(MethodName(loaded.record.method)));
     loaded.record.distance = 10;
     loaded.record.MuzzleVolume = 60;
     loaded.record.ImpactVolume = 30;
@@ -59,7 +62,7 @@ void BM_MeasureRecording(benchmark::State& state)
     }
     state.counters["x_real_time"] = benchmark::Counter(kSeconds, benchmark::Counter::kIsIterationInvariantRate);
 }
-BENCHMARK(BM_MeasureRecording)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MeasureRecording)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_ReadRecordingOnly(benchmark::State& state)
 {

@@ -50,16 +50,37 @@ double MillisecondsSinceProcessStart()
     return (uptime - StatField(22) / Ticks()) * 1000;
 }
 
-double Share(double seconds, const std::function<void()>& during)
+// Times any of the process's threads was woken, summed over its threads.
+double Wakeups()
+{
+    double total = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream in(task.path() / "status");
+        std::string line;
+        while (std::getline(in, line)) {
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) total += std::stod(line.substr(24));
+        }
+    }
+    return total;
+}
+
+struct Load {
+    double share = 0;      // % of one core
+    double wakeups = 0;    // per second
+};
+
+Load Share(double seconds, const std::function<void()>& during)
 {
     const double cpu0 = CpuSeconds();
+    const double woken0 = Wakeups();
     QElapsedTimer wall;
     wall.start();
     during();
     QEventLoop loop;
     QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
     loop.exec();
-    return (CpuSeconds() - cpu0) / (static_cast<double>(wall.elapsed()) / 1000) * 100;
+    const double elapsed = static_cast<double>(wall.elapsed()) / 1000;
+    return {(CpuSeconds() - cpu0) / elapsed * 100, (Wakeups() - woken0) / elapsed};
 }
 
 }  // namespace
@@ -95,15 +116,29 @@ int main(int argc, char** argv)
     window.findChild<QComboBox*>("cmbFreq")->setEditText("96000");
     window.cmdSettings_Click();  // the scope only sweeps with the panel open
 
-    const double idle = Share(seconds, [] {});
-    const double recording = Share(seconds, [&] { window.StartButton_Click(); });
+    const Load idle = Share(seconds, [] {});
+    const Load recording = Share(seconds, [&] { window.StartButton_Click(); });
     const int blocks = window.Recording().Session().Engine().LastHandedBlock();
     window.StartButton_Click();
+    // The same with the onset method chosen in the panel, then without the scope.
+    auto* method = window.findChild<QComboBox*>("cmbMethod");
+    method->setCurrentIndex(1);
+    emit method->activated(1);
+    const Load onset = Share(seconds, [&] { window.StartButton_Click(); });
+    window.StartButton_Click();
+    window.cmdSettings_Click();
+    const Load hidden = Share(seconds, [&] { window.StartButton_Click(); });
+    window.StartButton_Click();
     std::printf("start-up to window shown: %.0f ms\n", startup);
-    std::printf("CPU, window idle:        %.2f %% of one core over %.0f s\n", idle, seconds);
-    std::printf("CPU, recording + scope:  %.2f %% of one core over %.0f s (last block %d, %zu messages)\n", recording,
-                seconds, blocks, dialogs.shown.size());
-    std::printf("recording costs:         %.2f %% of one core above idle\n", recording - idle);
+    std::printf("CPU, window idle:        %.2f %% of one core over %.0f s, %.0f wake-ups/s\n", idle.share, seconds,
+                idle.wakeups);
+    std::printf("CPU, recording + scope:  %.2f %% of one core over %.0f s, %.0f wake-ups/s (last block %d, %zu messages)\n",
+                recording.share, seconds, recording.wakeups, blocks, dialogs.shown.size());
+    std::printf("recording costs:         %.2f %% of one core above idle (threshold method)\n", recording.share - idle.share);
+    std::printf("                         %.2f %% of one core above idle (onset method), %.0f wake-ups/s\n",
+                onset.share - idle.share, onset.wakeups);
+    std::printf("                         %.2f %% of one core above idle (onset method, scope hidden), %.0f wake-ups/s\n",
+                hidden.share - idle.share, hidden.wakeups);
     for (const auto& m : dialogs.shown) std::printf("message: %s\n", MessageLine(m.title, m.text).c_str());
     std::filesystem::remove_all(dir);
     window.DoEnd();
