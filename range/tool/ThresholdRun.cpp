@@ -26,6 +26,7 @@ Measurements MeasureWithThreshold(std::span<const std::uint8_t> samples, int rat
                                   int impactVolume)
 {
     LoadedSettings loaded = LoadSettingsFrom(IniDocument(kShippedSettings));
+    loaded.record.method = DetectionMethod::Threshold;  // the shipped settings choose onset
     loaded.record.distance = distance;
     loaded.panel.txtInfo[PanelField::Distance] = std::to_string(distance);
     loaded.record.MuzzleVolume = static_cast<std::int16_t>(muzzleVolume);
