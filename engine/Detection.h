@@ -67,6 +67,9 @@ public:
     // The calibration shot's recording, heard before the string: a method
     // that learns (the shooter's report, the room's echoes) learns it here.
     virtual void Rehearse(std::span<const std::uint8_t> /*recording*/) {}
+    // The calibration shot is being recorded live: nothing else is shooting,
+    // and a method that learns learns from it as it is measured.
+    virtual void Calibrating(bool /*on*/) {}
     // What the method has learnt meanwhile, as text for the settings.
     virtual std::string Learnt() const { return {}; }
 };

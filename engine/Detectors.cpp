@@ -31,12 +31,20 @@ public:
     void Configure(const DetectionSetup& setup) override
     {
         OnsetSetup s = OnsetSetupOf(setup);
+        const OnsetSetup& now = detector_.Setup();
+        // Volumes are set as the shooter drags a level or applies a
+        // suggestion: the echoes and flight times heard so far stay.
+        if (s.sampleRate == now.sampleRate && s.windowStart == now.windowStart && s.windowEnd == now.windowEnd) {
+            detector_.SetVolumes(s.muzzleVolume, s.impactVolume);
+            return;
+        }
         if (s.report.Empty()) s.report = detector_.Learnt();
         detector_ = OnsetDetector(s);
     }
     // What was learnt of the report and the room stays for the next recording.
     void Restart() override { detector_.Restart(); }
     void Rehearse(std::span<const std::uint8_t> recording) override { detector_.Rehearse(recording); }
+    void Calibrating(bool on) override { detector_.SetRehearsing(on); }
     void Scan(std::span<const std::uint8_t> samples, DetectionSink& sink) override
     {
         sink_ = &sink;

@@ -71,6 +71,17 @@ public:
     // window that is no echo, since nothing else is shooting.
     void Rehearse(std::span<const std::uint8_t> calibration);
     const ReportSignature& Learnt() const { return learnt_; }
+    const OnsetSetup& Setup() const { return setup_; }
+    // The calibration shot is coming: nothing else is shooting, so the
+    // impact is the strongest rise in the window that is no echo (as in
+    // Rehearse), and what is heard is learnt.
+    void SetRehearsing(bool on) { rehearsing_ = on; }
+    // New volumes, nothing else: what was heard and learnt stays.
+    void SetVolumes(int muzzle, int impact)
+    {
+        setup_.muzzleVolume = muzzle;
+        setup_.impactVolume = impact;
+    }
 
 private:
     enum class Phase { Idle, MuzzleCheck, Armed, ImpactCheck };

@@ -15,79 +15,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "support/MainRig.h"
+#include "support/LiveSound.h"
 
 using namespace quorvel;
 using namespace quorvel::test_support;
 
 namespace {
-
-// Streams 16-bit samples into a FIFO microphone at the pace of real time:
-// silence until Shoot(), then the shot, then silence again.
-class PacedWriter {
-public:
-    PacedWriter(const std::string& fifo, int rate, std::vector<std::int16_t> shot)
-        : rate_(rate), shot_(std::move(shot)), thread_([this, fifo] { Run(fifo); })
-    {
-    }
-    ~PacedWriter()
-    {
-        stop_ = true;
-        thread_.join();
-    }
-    void Shoot() { shoot_ = true; }
-    bool Opened() const { return opened_; }
-
-private:
-    void Run(const std::string& fifo)
-    {
-        const int fd = ::open(fifo.c_str(), O_WRONLY);
-        opened_ = fd >= 0;
-        if (fd < 0) return;
-        // A server that stops reading an idle microphone (PipeWire does) must
-        // not hold the writer: a full pipe drops the chunk.
-        ::fcntl(fd, F_SETFL, O_NONBLOCK);
-        const int chunk = rate_ / 100;  // 10 ms
-        std::vector<std::int16_t> buffer(static_cast<std::size_t>(chunk));
-        std::size_t played = 0;
-        auto next = std::chrono::steady_clock::now();
-        while (!stop_) {
-            for (std::int16_t& s : buffer) {
-                s = (shoot_ && played < shot_.size()) ? shot_[played++] : 0;
-            }
-            // A microphone taken away mid-test leaves no reader: stop writing.
-            if (::write(fd, buffer.data(), buffer.size() * sizeof(std::int16_t)) < 0 && errno != EAGAIN) break;
-            next += std::chrono::milliseconds(10);
-            std::this_thread::sleep_until(next);
-        }
-        ::close(fd);
-    }
-
-    int rate_;
-    std::vector<std::int16_t> shot_;
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> shoot_{false};
-    std::atomic<bool> opened_{false};
-    std::thread thread_;
-};
-
-struct LiveRig : RealServices, Rig {
-    LiveRig() : Rig(kSettings, {}, {}, this) {}
-    // Chooses the device whose name contains `part`, at `rate`.
-    bool Choose(const QString& part, int rate)
-    {
-        auto* devices = Find<QComboBox>("DevicesBox");
-        for (int i = 0; i < devices->count(); ++i) {
-            if (!devices->itemText(i).contains(part)) continue;
-            devices->setCurrentIndex(i);
-            Find<QComboBox>("cmbFreq")->setEditText(QString::number(rate));
-            return window->Settings().Record().frequency == rate;
-        }
-        return false;
-    }
-};
-
-std::string Runtime() { return qEnvironmentVariable("QUORVEL_PULSE").toStdString(); }
 
 // A FIFO microphone of the server, plugged in for one test.
 struct PluggedMicrophone {

@@ -32,7 +32,14 @@ void MeasuringSession::Configure(DetectionMethod method, const DetectionSetup& s
         detector_->Configure(setup);
     } else {
         detector_ = MakeDetector(method, clock_, setup);
+        detector_->Calibrating(calibrating_);
     }
+}
+
+void MeasuringSession::SetCalibrating(bool on)
+{
+    calibrating_ = on;
+    detector_->Calibrating(on);
 }
 
 int MeasuringSession::Start(int deviceNum, int frequency, double sampleTimeMs)
@@ -85,8 +92,14 @@ bool MeasuringSession::OnBlock(const SampleArray& ring, int block)
 {
     lastBlockMs_ = clock_.NowMs();
     listener_.BlockHanded(block);
-    // A block arriving while an action waits is that action's, not scanned.
-    if (pending_ != PendingAction::None) return FinishPending();
+    // A block arriving while an action waits is that action's: the
+    // threshold method does not scan it, as it never did. A method that
+    // follows the sound through hears it all the same: a gap would be a
+    // splice in the sound, and a shot fired in it would be lost.
+    if (pending_ != PendingAction::None) {
+        if (FinishPending()) return true;
+        if (detector_->Method() == DetectionMethod::Threshold) return false;
+    }
     // The volumes are read as each block is scanned, as they always were: a
     // volume changed in the analysis window counts from the next block.
     const Settings& s = listener_.Context().settings;

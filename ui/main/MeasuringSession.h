@@ -67,6 +67,8 @@ public:
     void End();
     // The method and its parameters (a rate, a setting or the method changed).
     void Configure(DetectionMethod method, const DetectionSetup& setup);
+    // The calibration shot is being recorded (see Detector::Calibrating).
+    void SetCalibrating(bool on);
 
     CaptureEngine& Engine() { return engine_; }
     const CaptureEngine& Engine() const { return engine_; }
@@ -99,6 +101,7 @@ private:
     int frequency_ = 0;
     PendingAction pending_ = PendingAction::None;
     bool pendingFollowsShot_ = false;
+    bool calibrating_ = false;
     bool autosaveFailed_ = false;  // the message is shown once, until a save works again
 };
 

@@ -101,6 +101,19 @@ void RecordingController::Calibrate()
 {
     Stop();
     Apply(RecordingEvent::Calibrate);
+    session_.SetCalibrating(true);
+}
+
+void RecordingController::Calibrated()
+{
+    session_.SetCalibrating(false);
+    Apply(RecordingEvent::Calibrated);
+}
+
+void RecordingController::AnalysisOpened()
+{
+    session_.SetCalibrating(false);
+    Apply(RecordingEvent::Freeze);
 }
 
 void RecordingController::MeasureFile()

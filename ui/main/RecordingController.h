@@ -50,9 +50,9 @@ public:
     void Freeze();
     void Thaw() { Apply(RecordingEvent::Thaw); }
     // The calibration's shot went to the analysis window by itself.
-    void AnalysisOpened() { Apply(RecordingEvent::Freeze); }
+    void AnalysisOpened();
     void Calibrate();
-    void Calibrated() { Apply(RecordingEvent::Calibrated); }
+    void Calibrated();
     // A recording file is measured meanwhile: the live recording stops.
     void MeasureFile();
     void FileMeasured() { Apply(RecordingEvent::FileMeasured); }

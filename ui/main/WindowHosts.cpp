@@ -131,12 +131,11 @@ void WindowHosts::UnloadAnalysis()
 
 void WindowHosts::AnalyseRecording()
 {
-    // The calibration shot teaches the method the shooter's report and the room.
-    CaptureEngine& engine = parts_.recording.Session().Engine();
-    engine.UnrollRing();
-    Detector& method = parts_.recording.Session().Method();
-    method.Rehearse(std::span<const std::uint8_t>(engine.Waveform().data(), kRingSamples));
-    if (std::string learnt = method.Learnt(); !learnt.empty()) parts_.settings.SetLearnt(std::move(learnt));
+    // The method heard the calibration shot as it learns: what it learnt of
+    // the shooter's report is kept in the settings.
+    if (std::string learnt = parts_.recording.Session().Method().Learnt(); !learnt.empty()) {
+        parts_.settings.SetLearnt(std::move(learnt));
+    }
     parts_.recording.AnalysisOpened();
     OpenAnalysisOnRecording("Analyze");
 }
