@@ -18,7 +18,7 @@ using namespace quorvel;
 
 namespace {
 
-struct BenchWindow {
+struct BenchWindow : FakeServices {
     BenchWindow()
     {
         dir = test_support::FolderFor("bench-window");
@@ -39,14 +39,6 @@ struct BenchWindow {
         sound = synth::SynthesizeEightBit(r);
     }
     std::filesystem::path dir;
-    FakeLiveDevice device;
-    FakeAudioInputs inputs;
-    ManualClock clock;
-    FakeDialogs dialogs;
-    FakeShell shell;
-    FakeFileDialogs fileDialogs;
-    FakeMixer mixer;
-    FakeSoundOutput output;
     std::unique_ptr<MainWindow> window;
     std::vector<std::uint8_t> sound;
 };

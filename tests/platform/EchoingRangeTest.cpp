@@ -106,10 +106,15 @@ private slots:
         std::vector<range::ShotTruth> truth = session.calibration.shots;
         truth.insert(truth.end(), session.string.shots.begin(), session.string.shots.end());
         QString truths;
-        for (const range::ShotTruth& t : truth) truths += QString(" %1 m/s (%2 dB)").arg(t.velocity).arg(t.snrDb);
+        // The onsets show whether the sound server let through what was
+        // played: the true spacing of the reports against the stored one.
+        for (const range::ShotTruth& t : truth) {
+            truths += QString(" %1 m/s (%2 dB) at %3+%4;").arg(t.velocity).arg(t.snrDb).arg(t.muzzle, 0, 'f', 1).arg(t.impact - t.muzzle, 0, 'f', 1);
+        }
         const std::string all = SqliteQuery(rig.dir / "library.sqlite", "SELECT kind, average_velocity, method FROM shots ORDER BY id");
+        const std::string onsets = SqliteQuery(rig.dir / "library.sqlite", "SELECT muzzle_onset, impact_onset - muzzle_onset FROM shots ORDER BY id");
         const QString table = QString("volumes %1/%2, %3 routed, stored:\n").arg(muzzleVolume).arg(impactVolume).arg(routed) +
-                              QString::fromStdString(all) + "true:" + truths;
+                              QString::fromStdString(all) + "onsets:\n" + QString::fromStdString(onsets) + "true:" + truths;
         std::istringstream lines(all);
         std::vector<double> velocities;
         for (std::string line; std::getline(lines, line);) {

@@ -53,31 +53,43 @@ private:
         ::fcntl(fd, F_SETFL, O_NONBLOCK);
         const int chunk = rate_ / 100;  // 10 ms
         std::vector<std::int16_t> buffer(static_cast<std::size_t>(chunk));
-        auto next = std::chrono::steady_clock::now();
-        while (!stop_) {
-            bool sounding = false;
-            {
-                const std::lock_guard lock(mutex_);
-                sounding = playing_ && at_ < sound_.size();
-                for (std::int16_t& s : buffer) s = (playing_ && at_ < sound_.size()) ? sound_[at_++] : 0;
-            }
-            // Silence may be dropped when the pipe is full; sound never is:
-            // a gap in it would be a different recording.
-            ssize_t written = ::write(fd, buffer.data(), buffer.size() * sizeof(std::int16_t));
-            for (int wait = 0; sounding && written < 0 && errno == EAGAIN && wait < 500 && !stop_; ++wait) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-                written = ::write(fd, buffer.data(), buffer.size() * sizeof(std::int16_t));
-            }
-            // A microphone taken away mid-test leaves no reader: stop writing.
-            if (written < 0 && errno != EAGAIN) break;
-            {
-                const std::lock_guard lock(mutex_);
-                played_ = playing_ && at_ == sound_.size();
-            }
-            next = std::max(next + std::chrono::milliseconds(10), std::chrono::steady_clock::now() - std::chrono::milliseconds(50));
-            std::this_thread::sleep_until(next);
+        // A server that has drained the pipe fills what it does not find
+        // there with silence (a gap in the middle of a shot) when this thread
+        // wakes late on a busy machine: the writer keeps 200 ms ahead of
+        // real time, never more, as a server that takes whatever comes
+        // (PulseAudio) would otherwise be fed faster than real time.
+        const auto start = std::chrono::steady_clock::now();
+        std::int64_t sent = 0;  // chunks
+        while (!stop_ && !failed_) {
+            const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+            const std::int64_t due = elapsed / 10 + kLeadChunks;
+            // After a stall of seconds the lost time is not made up at once.
+            sent = std::max(sent, due - 4 * kLeadChunks);
+            for (; sent < due && !stop_ && !failed_; ++sent) WriteChunk(fd, buffer);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         ::close(fd);
+    }
+
+    void WriteChunk(int fd, std::vector<std::int16_t>& buffer)
+    {
+        bool sounding = false;
+        {
+            const std::lock_guard lock(mutex_);
+            sounding = playing_ && at_ < sound_.size();
+            for (std::int16_t& s : buffer) s = (playing_ && at_ < sound_.size()) ? sound_[at_++] : 0;
+        }
+        // Silence may be dropped when the pipe is full; sound never is:
+        // a gap in it would be a different recording.
+        ssize_t written = ::write(fd, buffer.data(), buffer.size() * sizeof(std::int16_t));
+        for (int wait = 0; sounding && written < 0 && errno == EAGAIN && wait < 500 && !stop_; ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            written = ::write(fd, buffer.data(), buffer.size() * sizeof(std::int16_t));
+        }
+        // A microphone taken away mid-test leaves no reader: stop writing.
+        if (written < 0 && errno != EAGAIN) failed_ = true;
+        const std::lock_guard lock(mutex_);
+        played_ = playing_ && at_ == sound_.size();
     }
 
     int rate_;
@@ -88,6 +100,8 @@ private:
     std::atomic<bool> playing_{false};
     std::atomic<bool> opened_{false};
     std::atomic<bool> played_{false};
+    bool failed_ = false;  // the writer thread's own
+    static constexpr int kLeadChunks = 20;  // 200 ms
     std::thread thread_;
 };
 

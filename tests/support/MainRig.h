@@ -40,7 +40,7 @@ struct RealServices {
 
 // A main window with fakes for everything it talks to (or the real services),
 // loaded as the program starts it; `beforeLoad` prepares the fakes first.
-struct Rig {
+struct Rig : FakeServices {
     explicit Rig(const std::string& settings = kSettings, std::vector<InputDevice> devices = DefaultDevices(),
                  const std::function<void(Rig&)>& beforeLoad = {}, RealServices* real = nullptr)
     {
@@ -121,14 +121,6 @@ struct Rig {
 
     TempFolder folder{"main"};
     const fs::path& dir = folder.Path();
-    FakeLiveDevice device;
-    FakeAudioInputs inputs;
-    ManualClock clock;
-    FakeDialogs dialogs;
-    FakeShell shell;
-    FakeFileDialogs fileDialogs;
-    FakeMixer mixer;
-    FakeSoundOutput output;
     std::function<void()> onYield;
     std::unique_ptr<MainWindow> window;
     bool loaded = false;
