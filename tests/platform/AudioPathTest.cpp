@@ -182,11 +182,14 @@ private slots:
         QCOMPARE(analysis.Model().Found().samples, static_cast<std::int32_t>(delay));
 
         recorder.window->StartButton_Click();
+        // On a busy machine the recording and the playback each take their
+        // time to start: the shot must not be played before one listens.
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.window->Recording().Session().Recording(), 10000);
         QTest::qWait(600);
         analysis.PlayRange(30000, 60000);
         QVERIFY(analysis.Playing());
-        QTRY_VERIFY_WITH_TIMEOUT(!analysis.Playing(), 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(recorder.Text("lblVel(5)"), QString("1"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!analysis.Playing(), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.Text("lblVel(5)"), QString("1"), 15000);
         const std::int32_t samples = recorder.window->Router().Last().result.Samples;
         QVERIFY2(std::abs(samples - delay) <= 2, qPrintable(QString("%1 samples for a delay of %2").arg(samples).arg(delay)));
         recorder.window->StartButton_Click();
