@@ -43,6 +43,7 @@ OnsetDetector::OnsetDetector(const OnsetSetup& setup)
     len_.longWin = Ms(4, rate);
     ring_.assign(RingSize(rate, setup_.windowEnd), 128);
     cumulative_.assign(ring_.size(), 0);
+    loudness_.assign(ring_.size(), 0);
     mask_ = ring_.size() - 1;
     scratch_.assign(static_cast<std::size_t>(Ms(30, rate)), 0.0F);
     report_.assign(static_cast<std::size_t>(Ms(6, rate)), 0.0F);
@@ -65,6 +66,7 @@ void OnsetDetector::Restart()
 {
     std::fill(ring_.begin(), ring_.end(), std::uint8_t{128});
     std::fill(cumulative_.begin(), cumulative_.end(), 0);
+    std::fill(loudness_.begin(), loudness_.end(), 0);
     end_ = scan_ = idleFrom_ = 0;
     previous_ = 128;
     phase_ = Phase::Idle;
@@ -93,7 +95,8 @@ void OnsetDetector::Feed(std::span<const std::uint8_t> samples, OnsetSink& sink)
     for (std::size_t done = 0; done < samples.size(); done += chunk) {
         const std::size_t count = std::min(chunk, samples.size() - done);
         std::int64_t total = cumulative_[static_cast<std::size_t>(end_ - 1) & mask_];
-        if (end_ == 0) total = 0;
+        std::int64_t loud = loudness_[static_cast<std::size_t>(end_ - 1) & mask_];
+        if (end_ == 0) total = loud = 0;
         for (std::size_t k = 0; k < count; ++k) {
             const std::uint8_t s = samples[done + k];
             const std::size_t slot = static_cast<std::size_t>(end_) & mask_;
@@ -102,6 +105,8 @@ void OnsetDetector::Feed(std::span<const std::uint8_t> samples, OnsetSink& sink)
             previous_ = s;
             total += d * d;
             cumulative_[slot] = total;
+            loud += (2 * s - 255) * (2 * s - 255);
+            loudness_[slot] = loud;
             ++end_;
         }
         Advance(sink);
@@ -117,6 +122,15 @@ void OnsetDetector::Finish(OnsetSink& sink)
     }();
     const std::int64_t limit = end_ + setup_.windowEnd + len_.reportLook + len_.impactLook + 2;
     while (phase_ != Phase::Idle && end_ < limit) Feed(silence, sink);
+}
+
+double OnsetDetector::Loudness(std::int64_t from, std::int64_t to) const
+{
+    from = std::max<std::int64_t>(from, 0);
+    if (to <= from) return 0;
+    const std::int64_t upper = loudness_[static_cast<std::size_t>(to - 1) & mask_];
+    const std::int64_t lower = from == 0 ? 0 : loudness_[static_cast<std::size_t>(from - 1) & mask_];
+    return static_cast<double>(upper - lower) / 4 / static_cast<double>(to - from);
 }
 
 double OnsetDetector::Energy(std::int64_t from, std::int64_t to) const

@@ -94,6 +94,7 @@ private:
     bool StepMuzzle(OnsetSink& sink);
     bool StepArmed(OnsetSink& sink);
     bool StepImpact();
+    bool LoudRise(std::int64_t at) const;
     void OtherGun(double onset, double peak, OnsetSink& sink);
     void CountRival(const ReportSignature& heard, std::int64_t at);
     void Arm(std::span<const float> x, std::int64_t from, double at, double onset, const ReportSignature& heard, OnsetSink& sink);
@@ -114,11 +115,14 @@ private:
     std::span<const float> Take(std::int64_t from, std::int64_t count);
     std::uint8_t Sample(std::int64_t pos) const { return ring_[static_cast<std::size_t>(pos) & mask_]; }
     double Energy(std::int64_t from, std::int64_t to) const;
+    // Mean square of the samples over [from, to), about the card's centre.
+    double Loudness(std::int64_t from, std::int64_t to) const;
 
     OnsetSetup setup_;
     Lengths len_{};
     std::vector<std::uint8_t> ring_;
     std::vector<std::int64_t> cumulative_;  // running sum of squared sample-to-sample differences, per ring slot
+    std::vector<std::int64_t> loudness_;    // running sum of squared samples, twice their distance from the centre
     std::vector<float> scratch_;
     std::vector<float> report_;             // the muzzle report being followed, centred
     std::size_t reportLength_ = 0;          // how much of report_ it fills

@@ -18,6 +18,10 @@ namespace {
 // the millisecond after.
 constexpr double kCandidateRise = 3.0;
 constexpr double kConfirmedRise = 2.0;
+// Or the 0.5 ms this many times louder than the 4 ms before (mean squares
+// of the samples), and at least this loud.
+constexpr double kLoudRise = 6.0;
+constexpr double kLeastLoudness = 4.0;
 // Where no earlier shot shows what the room returns, a rise this like the
 // report over its first two milliseconds is taken for an echo.
 constexpr double kEchoLikeness = 0.75;
@@ -96,7 +100,7 @@ bool OnsetDetector::StepMuzzle(OnsetSink& sink)
     const std::span<const float> x = Take(from, before + len_.reportLook);
     const double at = LoudestOnset(x, before, before + Ms(10, rate), rate);
     const ReportSignature heard = SignatureAt(x, at, rate);
-    const double onset = static_cast<double>(from) + RiseOnset(x, at, rate);
+    const double onset = static_cast<double>(from) + ShockOnset(x, at, rate).value_or(RiseOnset(x, at, rate, CrackTiming::Fit));
     phase_ = Phase::Idle;
     // Whatever follows, the muzzle scan never comes back to this sample.
     idleFrom_ = gate_ + 1;
@@ -189,6 +193,14 @@ void OnsetDetector::Arm(std::span<const float> x, std::int64_t from, double at, 
     phase_ = Phase::Armed;
 }
 
+bool OnsetDetector::LoudRise(std::int64_t at) const
+{
+    // A plate's low ring starts with one jump and few highs: what gives it
+    // away is its loudness against the quiet before it.
+    const std::int64_t shortWin = len_.shortWin;
+    return Loudness(at, at + shortWin) > kLoudRise * Loudness(at - len_.longWin, at) + kLeastLoudness;
+}
+
 bool OnsetDetector::StepArmed(OnsetSink& sink)
 {
     const auto base = static_cast<std::int64_t>(std::floor(muzzle_));
@@ -198,7 +210,7 @@ bool OnsetDetector::StepArmed(OnsetSink& sink)
     for (; scan_ <= last && scan_ < end_ && !(pendingStrength_ > 0 && scan_ > pendingUntil_); ++scan_) {
         const double now = Energy(scan_ - shortWin + 1, scan_ + 1) / static_cast<double>(shortWin);
         const double past = Energy(scan_ - shortWin - longWin + 1, scan_ - shortWin + 1) / static_cast<double>(longWin);
-        if (now > kCandidateRise * past + 0.5 && now > 2 * background_ + 0.5) {
+        if ((now > kCandidateRise * past + 0.5 && now > 2 * background_ + 0.5) || LoudRise(scan_ - shortWin + 1)) {
             gate_ = scan_;
             phase_ = Phase::ImpactCheck;
             return true;
@@ -233,7 +245,7 @@ bool OnsetDetector::StepImpact()
     // The split inside the 0.5 ms that set the candidate off, with 2 ms of
     // what came before.
     const std::int64_t begin = before - len_.shortWin - Ms(2, rate);
-    const std::int64_t span = len_.shortWin + Ms(2, rate) + Ms(0.25, rate);
+    const std::int64_t span = len_.shortWin + Ms(2, rate) + Ms(0.75, rate);
     const double at = static_cast<double>(begin) + AicOnset(x.subspan(static_cast<std::size_t>(begin), static_cast<std::size_t>(span)));
     const auto o = static_cast<std::int64_t>(std::floor(at));
     const std::int64_t onsetPos = from + o;
@@ -241,7 +253,7 @@ bool OnsetDetector::StepImpact()
     const double prior = Energy(onsetPos - Ms(3, rate), onsetPos - Ms(0.2, rate)) / static_cast<double>(Ms(2.8, rate));
     phase_ = Phase::Armed;
     scan_ = gate_ + Ms(0.1, rate);
-    if (after < kConfirmedRise * prior + 0.25) return true;
+    if (after < kConfirmedRise * prior + 0.25 && !LoudRise(onsetPos + 1)) return true;
     double rise = 1, peak = 0;
     if (IsEcho(x, from, at)) {
         scan_ = std::max(scan_, onsetPos + len_.shortWin + len_.ms);
@@ -249,7 +261,7 @@ bool OnsetDetector::StepImpact()
     }
     RiseOf(x, o, len_.halfMs, rise, peak);
     Rise candidate;
-    candidate.impact = static_cast<double>(from) + RiseOnset(x, at, rate);
+    candidate.impact = static_cast<double>(from) + ShockOnset(x, at, rate).value_or(RiseOnset(x, at, rate, CrackTiming::Split));
     candidate.sigma = std::hypot(muzzleSigma_, OnsetSigma(rise, std::sqrt(MeanSquare(x, o - Ms(3, rate), o - Ms(0.2, rate))), peak));
     candidate.strength = after / (prior + 0.25);
     RiseOf(x, o, len_.ms, rise, candidate.peak);
@@ -305,6 +317,9 @@ void OnsetDetector::Accept(double impact, double sigma, OnsetSink& sink)
         // Taken in doubt: its impact decides whose report it was.
         if (!NearUsualFlight(impact - muzzle_)) {
             OtherGun(muzzle_, candidate_.peak, sink);
+            // Shots of one gun kept in doubt, none at the usual time: the
+            // usual time or the report learnt may be the wrong ones.
+            CountRival(candidate_, static_cast<std::int64_t>(muzzle_));
             return;
         }
         sink.Onset({OnsetEventKind::Muzzle, muzzle_, 0, 0, OnsetMiss::None});

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace quorvel {
 
@@ -109,7 +110,7 @@ double LastRise(std::span<const float> x, std::int64_t before, std::int64_t earl
 
 }  // namespace
 
-double RiseOnset(std::span<const float> x, double coarse, int rate)
+double RiseOnset(std::span<const float> x, double coarse, int rate, CrackTiming crack)
 {
     const auto k = static_cast<std::int64_t>(std::floor(coarse));
     const std::int64_t half = std::max<std::int64_t>(1, Count(0.05, rate));
@@ -127,11 +128,44 @@ double RiseOnset(std::span<const float> x, double coarse, int rate)
     if (upper <= lower) return coarse;
     const double slope = (high - low) / (upper - lower);
     const double onset = lower - (low - background) / slope;
-    // Only a crack (up within two envelope windows) may move later than
-    // the split, and only a little; a swell only earlier.
-    const bool crack = upper - lower <= static_cast<double>(2 * (2 * half + 1));
-    const double latest = crack ? static_cast<double>(Count(kLatestMs, rate)) : 0.0;
-    return std::clamp(onset, coarse - static_cast<double>(Count(1, rate)), coarse + latest);
+    // A crack is up within two envelope windows. A swell's fit only ever
+    // moves the onset earlier.
+    const double earliest = coarse - static_cast<double>(Count(1, rate));
+    if (upper - lower > static_cast<double>(2 * (2 * half + 1))) return std::clamp(onset, earliest, coarse);
+    if (crack == CrackTiming::Split) return coarse;
+    return std::clamp(onset, earliest, coarse + static_cast<double>(Count(kLatestMs, rate)));
+}
+
+std::optional<double> ShockOnset(std::span<const float> x, double coarse, int rate)
+{
+    const auto n = static_cast<std::int64_t>(x.size());
+    const auto k = static_cast<std::int64_t>(std::floor(coarse));
+    const std::int64_t from = std::max<std::int64_t>(1, k - Count(0.25, rate));
+    const std::int64_t to = std::min(n, k + Count(0.4, rate));
+    const std::int64_t quietFrom = std::max<std::int64_t>(0, k - Count(1.5, rate)), quietTo = std::max<std::int64_t>(0, k - Count(0.3, rate));
+    if (to - from < 3 || quietTo - quietFrom < 4) return std::nullopt;
+    double level = 0;
+    for (std::int64_t i = quietFrom; i < quietTo; ++i) level += x[static_cast<std::size_t>(i)];
+    level /= static_cast<double>(quietTo - quietFrom);
+    auto at = [&](std::int64_t i) { return double{x[static_cast<std::size_t>(i)]} - level; };
+    double most = 0;
+    for (std::int64_t i = from; i < to; ++i) most = std::max(most, std::abs(at(i)));
+    // The first swing that counts, followed to its peak.
+    std::int64_t p = from;
+    while (p < to && std::abs(at(p)) < 0.3 * most) ++p;
+    if (p >= to) return std::nullopt;
+    const double sign = at(p) > 0 ? 1.0 : -1.0;
+    while (p + 1 < to && sign * at(p + 1) > sign * at(p)) ++p;
+    const double half = sign * at(p) / 2;
+    std::int64_t c = p;
+    while (c > from && sign * at(c - 1) >= half) --c;
+    // A jump out of quiet: before it, nothing near its height (a swelling
+    // thud's earlier wiggles are), and up from half its height at once.
+    double before = std::sqrt(MeanSquare(x, quietFrom, quietTo));
+    for (std::int64_t i = std::max<std::int64_t>(0, c - Count(0.6, rate)); i < c - 1; ++i) before = std::max(before, std::abs(at(i)));
+    if (before > 0.2 * sign * at(p) || p - c > Count(0.04, rate)) return std::nullopt;
+    const double now = sign * at(c), previous = sign * at(c - 1);
+    return static_cast<double>(c - 1) + (now > previous ? std::clamp((half - previous) / (now - previous), 0.0, 1.0) : 1.0);
 }
 
 double MeanSquare(std::span<const float> x, std::int64_t begin, std::int64_t end)

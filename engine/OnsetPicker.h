@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace quorvel {
@@ -29,7 +30,20 @@ double AicOnset(std::span<const float> x);
 // swells over a millisecond is timed where it starts, not where it becomes
 // loud; a crack, within a few hundredths of a millisecond of the split.
 // `coarse` (an index in x) is returned when the sound is too faint to fit.
-double RiseOnset(std::span<const float> x, double coarse, int rate);
+// A crack whose envelope is as steep as the envelope's own window is timed
+// by the split (an impact: the split lands on the plate's first swing) or
+// by the fit, at most 0.15 ms after the split (a report: the converter's
+// ringing before it pulls the split early).
+enum class CrackTiming { Split, Fit };
+double RiseOnset(std::span<const float> x, double coarse, int rate, CrackTiming crack);
+
+// A shock's onset: a muzzle report rises at once, and whatever the
+// converter's filter does to a jump is symmetric about it, so the jump's
+// middle (half the height of its first swing, between samples) is where it
+// arrived. The envelope fit above draws a jump back by the width of its own
+// window instead. Nothing when the sound near `coarse` (an index in x) is
+// no jump out of quiet: a swell, or a jump the background drowns.
+std::optional<double> ShockOnset(std::span<const float> x, double coarse, int rate);
 
 // Mean square of x[begin, end), clamped to the span; 0 for an empty stretch.
 double MeanSquare(std::span<const float> x, std::int64_t begin, std::int64_t end);

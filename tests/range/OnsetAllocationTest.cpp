@@ -39,7 +39,7 @@ struct Tally final : OnsetSink {
 
 TEST(OnsetDetector, AllocatesNothingWhileFed)
 {
-    Scene scene = Garage(96000, 31);
+    Scene scene = Garage(96000, 34);
     scene.neighboursPerMinute = 30;
     const Session session = MakeSession(scene, 5);
     OnsetDetector detector(SetupAfter(scene, session.calibration));
