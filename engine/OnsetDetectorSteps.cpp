@@ -100,7 +100,7 @@ bool OnsetDetector::StepMuzzle(OnsetSink& sink)
     const std::span<const float> x = Take(from, before + len_.reportLook);
     const double at = LoudestOnset(x, before, before + Ms(10, rate), rate);
     const ReportSignature heard = SignatureAt(x, at, rate);
-    const double onset = static_cast<double>(from) + ShockOnset(x, at, rate).value_or(RiseOnset(x, at, rate, CrackTiming::Fit));
+    const double onset = static_cast<double>(from) + ShockOnset(x, at, rate).value_or(RiseOnset(x, at, rate));
     phase_ = Phase::Idle;
     // Whatever follows, the muzzle scan never comes back to this sample.
     idleFrom_ = gate_ + 1;
@@ -261,7 +261,7 @@ bool OnsetDetector::StepImpact()
     }
     RiseOf(x, o, len_.halfMs, rise, peak);
     Rise candidate;
-    candidate.impact = static_cast<double>(from) + ShockOnset(x, at, rate).value_or(RiseOnset(x, at, rate, CrackTiming::Split));
+    candidate.impact = static_cast<double>(from) + ShockOnset(x, at, rate).value_or(RiseOnset(x, at, rate));
     candidate.sigma = std::hypot(muzzleSigma_, OnsetSigma(rise, std::sqrt(MeanSquare(x, o - Ms(3, rate), o - Ms(0.2, rate))), peak));
     candidate.strength = after / (prior + 0.25);
     RiseOf(x, o, len_.ms, rise, candidate.peak);

@@ -110,7 +110,7 @@ double LastRise(std::span<const float> x, std::int64_t before, std::int64_t earl
 
 }  // namespace
 
-double RiseOnset(std::span<const float> x, double coarse, int rate, CrackTiming crack)
+double RiseOnset(std::span<const float> x, double coarse, int rate)
 {
     const auto k = static_cast<std::int64_t>(std::floor(coarse));
     const std::int64_t half = std::max<std::int64_t>(1, Count(0.05, rate));
@@ -128,12 +128,11 @@ double RiseOnset(std::span<const float> x, double coarse, int rate, CrackTiming 
     if (upper <= lower) return coarse;
     const double slope = (high - low) / (upper - lower);
     const double onset = lower - (low - background) / slope;
-    // A crack is up within two envelope windows. A swell's fit only ever
-    // moves the onset earlier.
-    const double earliest = coarse - static_cast<double>(Count(1, rate));
-    if (upper - lower > static_cast<double>(2 * (2 * half + 1))) return std::clamp(onset, earliest, coarse);
-    if (crack == CrackTiming::Split) return coarse;
-    return std::clamp(onset, earliest, coarse + static_cast<double>(Count(kLatestMs, rate)));
+    // Only a crack (up within two envelope windows) may move later than
+    // the split, and only a little; a swell only earlier.
+    const bool crack = upper - lower <= static_cast<double>(2 * (2 * half + 1));
+    const double latest = crack ? static_cast<double>(Count(kLatestMs, rate)) : 0.0;
+    return std::clamp(onset, coarse - static_cast<double>(Count(1, rate)), coarse + latest);
 }
 
 std::optional<double> ShockOnset(std::span<const float> x, double coarse, int rate)

@@ -30,12 +30,9 @@ double AicOnset(std::span<const float> x);
 // swells over a millisecond is timed where it starts, not where it becomes
 // loud; a crack, within a few hundredths of a millisecond of the split.
 // `coarse` (an index in x) is returned when the sound is too faint to fit.
-// A crack whose envelope is as steep as the envelope's own window is timed
-// by the split (an impact: the split lands on the plate's first swing) or
-// by the fit, at most 0.15 ms after the split (a report: the converter's
-// ringing before it pulls the split early).
-enum class CrackTiming { Split, Fit };
-double RiseOnset(std::span<const float> x, double coarse, int rate, CrackTiming crack);
+// A crack is drawn back by about the envelope's own width: ShockOnset
+// times a clean one better.
+double RiseOnset(std::span<const float> x, double coarse, int rate);
 
 // A shock's onset: a muzzle report rises at once, and whatever the
 // converter's filter does to a jump is symmetric about it, so the jump's

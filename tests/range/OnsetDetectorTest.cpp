@@ -44,8 +44,8 @@ TEST(OnsetDetector, TimesBothSoundsAtTheirOnsets)
         {"hard backstop, echo before a quieter impact", With(Field(96000, 6), [](Scene& s) {
              s.size.x = s.gun.x + s.distance + 1, s.reflection[kBackstop] = 0.95, s.impactDb = -12; }), 30, 0},
         // A plate's low ring, far below the report, starts with one jump
-        // and few highs.
-        {"faint plate under a loud report, 48 kHz", With(Field(48000, 8), [](Scene& s) { s.impactDb = -16, s.noiseDbfs = -40; }), 30, 0},
+        // and few highs; one that is no clean jump is timed by its envelope.
+        {"faint plate under a loud report, 48 kHz", With(Field(48000, 8), [](Scene& s) { s.impactDb = -16, s.noiseDbfs = -40; }), 60, 0},
         {"neighbours into the window", With(Field(96000, 7), [](Scene& s) {
              s.neighboursInWindows = true, s.neighboursPerMinute = 20, s.neighbourLane = 1.5; }), 30, 1},
     };

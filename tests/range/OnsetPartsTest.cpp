@@ -111,7 +111,7 @@ TEST(OnsetPicker, TimesTwoSoundsAlike)
         {"swell over 40 samples", 60, 40, 1, 10},
         {"swell in noise", 60, 40, 4, 14},
     };
-    auto onsetOf = [](const std::vector<float>& x) { return RiseOnset(x, AicOnset(x), 96000, CrackTiming::Fit); };
+    auto onsetOf = [](const std::vector<float>& x) { return RiseOnset(x, AicOnset(x), 96000); };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         for (std::uint32_t seed = 1; seed <= 5; ++seed) {
