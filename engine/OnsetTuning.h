@@ -1,0 +1,81 @@
+// The onset detector's tuning, shared by its report and impact steps: how
+// sudden a rise must be, how like the report an echo is, how far a gun's
+// shots stray, with the simulator's sessions behind every number.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <span>
+
+namespace quorvel::onset {
+
+// A stretch of 0.5 ms at least this many times the mean square (of
+// sample-to-sample differences) of the 4 ms before it is a candidate; the
+// AIC split then has to show at least this rise from the 3 ms before to
+// the millisecond after.
+constexpr double kCandidateRise = 3.0;
+constexpr double kConfirmedRise = 2.0;
+// Or the 0.5 ms this many times louder than the 4 ms before (mean squares
+// of the samples), and at least this loud.
+constexpr double kLoudRise = 6.0;
+constexpr double kLeastLoudness = 4.0;
+// Where no earlier shot shows what the room returns, a rise this like the
+// report over its first two milliseconds is taken for an echo.
+constexpr double kEchoLikeness = 0.75;
+constexpr double kReportMs = 2;
+// A report's first half millisecond against the 4 ms before it.
+constexpr double kReportRise = 2.0;
+// A rise followed within this long by one this many times stronger gives way to it.
+constexpr double kHorizonMs = 20;
+constexpr double kOvershadow = 2.5;
+// A gun's shots fly within this share of each other's time (a muzzle
+// velocity spread of 1.5 % is two standard deviations inside it).
+constexpr double kUsualFlight = 0.04;
+// A report this unlike the learnt one is another gun's (see SameGunLimit).
+constexpr double kFirstSameGunLimit = 0.6;
+constexpr double kLeastSameGunLimit = 0.3;
+constexpr double kMostSameGunLimit = 1.0;
+// A report up to this many times the limit unlike the learnt one is taken
+// in doubt; beyond, it is another gun's at once.
+constexpr double kDoubt = 2.0;
+// Reports of one gun, none of them taken, that make the learnt report give way.
+constexpr int kRivalShots = 3;
+// How long another gun's echoes go on in a hall.
+constexpr double kOtherEchoMs = 80;
+// Other guns heard within this of each other are one gun and its echoes.
+constexpr double kOtherGunQuietMs = 50;
+
+inline std::int64_t Ms(double ms, int rate) { return std::max<std::int64_t>(1, std::llround(ms * rate / 1000)); }
+
+// Samples from the onset to the largest swing within `reach`, and that swing.
+inline void RiseOf(std::span<const float> x, std::int64_t onset, std::int64_t reach, double& rise, double& peak)
+{
+    peak = 0;
+    rise = 1;
+    const auto end = std::min<std::int64_t>(onset + reach, static_cast<std::int64_t>(x.size()));
+    for (std::int64_t i = std::max<std::int64_t>(onset, 0); i < end; ++i) {
+        const double v = std::abs(x[static_cast<std::size_t>(i)]);
+        if (v > peak) {
+            peak = v;
+            rise = static_cast<double>(i - onset) + 1;
+        }
+    }
+}
+
+// The median of the first `count` values (count > 0).
+template <std::size_t N>
+double Median(const std::array<double, N>& values, int count)
+{
+    std::array<double, N> sorted = values;
+    for (int i = 1; i < count; ++i) {
+        for (int j = i; j > 0 && sorted[static_cast<std::size_t>(j - 1)] > sorted[static_cast<std::size_t>(j)]; --j) {
+            std::swap(sorted[static_cast<std::size_t>(j - 1)], sorted[static_cast<std::size_t>(j)]);
+        }
+    }
+    return sorted[static_cast<std::size_t>(count / 2)];
+}
+
+
+}  // namespace quorvel::onset
