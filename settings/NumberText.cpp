@@ -142,28 +142,20 @@ std::int32_t FloorToInt32(double value)
     return RoundHalfEvenClamped<std::int32_t>(std::floor(value));
 }
 
-std::size_t FormatPatternTo(double value, std::string_view pattern, char* out, std::size_t capacity)
-{
-    Writer w(out, capacity);
-    if (!std::isfinite(value)) {
-        w.Put(std::isnan(value) ? "nan" : (value < 0 ? "-inf" : "inf"));
-        return w.Length();
-    }
-    int intPlaces = 0;
-    int fracPlaces = 0;
-    bool afterPoint = false;
-    for (char c : pattern) {
-        if (c == '.') {
-            afterPoint = true;
-        } else if (c == '0') {
-            (afterPoint ? fracPlaces : intPlaces) += 1;
-        }
-    }
+namespace {
 
-    // Digits of round(|value| x 10^fracPlaces), most significant first.
-    std::array<char, 400> scaled{};
+// The digits of round(|value| x 10^fracPlaces), most significant first.
+struct ScaledDigits {
+    std::array<char, 400> digits{};
     int count = 0;
-    const Decimal15 d = ToDecimal15(std::fabs(value));
+};
+
+ScaledDigits Scaled(double magnitude, int fracPlaces)
+{
+    ScaledDigits s;
+    auto& scaled = s.digits;
+    int& count = s.count;
+    const Decimal15 d = ToDecimal15(magnitude);
     const int top = d.exponent + fracPlaces;  // power of ten of d0 in the scaled value
     bool roundUp = false;
     if (top >= 14) {
@@ -191,6 +183,31 @@ std::size_t FormatPatternTo(double value, std::string_view pattern, char* out, s
             ++count;
         }
     }
+    return s;
+}
+
+}  // namespace
+
+std::size_t FormatPatternTo(double value, std::string_view pattern, char* out, std::size_t capacity)
+{
+    Writer w(out, capacity);
+    if (!std::isfinite(value)) {
+        w.Put(std::isnan(value) ? "nan" : (value < 0 ? "-inf" : "inf"));
+        return w.Length();
+    }
+    int intPlaces = 0;
+    int fracPlaces = 0;
+    bool afterPoint = false;
+    for (char c : pattern) {
+        if (c == '.') {
+            afterPoint = true;
+        } else if (c == '0') {
+            (afterPoint ? fracPlaces : intPlaces) += 1;
+        }
+    }
+    const ScaledDigits s = Scaled(std::fabs(value), fracPlaces);
+    const auto& scaled = s.digits;
+    const int count = s.count;
     int first = 0;  // skip leading zeros of the scaled integer
     while (first < count - 1 && scaled[static_cast<std::size_t>(first)] == '0') ++first;
     bool isZero = true;
