@@ -4,6 +4,37 @@ namespace quorvel {
 
 using Mode = AnalyzeMode;
 
+namespace {
+
+// An option that takes a value: a run that cannot go on says why.
+std::optional<int> TakeValue(const std::string& option, const std::string& value, Options& o, std::ostream& err)
+{
+    if (option == "--settings") {
+        o.settingsPath = value;
+    } else if (option == "--calibration") {
+        o.calibration = value;
+    } else if (option == "--library") {
+        o.library = value;
+    } else if (option == "--string") {
+        o.stringName = value;
+    } else if (option == "--method") {
+        o.method = MethodFromName(value);
+        if (!o.method) {
+            err << "quorvel-analyze: unknown method '" << value << "' (threshold or onset)\n";
+            return 2;
+        }
+    } else if (value == "live" || value == "analysis") {
+        o.mode = value == "live" ? Mode::Live : Mode::Analysis;
+        o.modeGiven = true;
+    } else {
+        err << "quorvel-analyze: unknown mode '" << value << "' (live or analysis)\n";
+        return 2;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<int> ReadOptions(const std::vector<std::string>& args, Options& o, std::ostream& out, std::ostream& err)
 {
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -14,28 +45,7 @@ std::optional<int> ReadOptions(const std::vector<std::string>& args, Options& o,
                 err << "quorvel-analyze: " << a << " needs a value\n" << kUsage << '\n';
                 return 2;
             }
-            const std::string& value = args[++i];
-            if (a == "--settings") {
-                o.settingsPath = value;
-            } else if (a == "--calibration") {
-                o.calibration = value;
-            } else if (a == "--method") {
-                o.method = MethodFromName(value);
-                if (!o.method) {
-                    err << "quorvel-analyze: unknown method '" << value << "' (threshold or onset)\n";
-                    return 2;
-                }
-            } else if (a == "--library") {
-                o.library = value;
-            } else if (a == "--string") {
-                o.stringName = value;
-            } else if (value == "live" || value == "analysis") {
-                o.mode = value == "live" ? Mode::Live : Mode::Analysis;
-                o.modeGiven = true;
-            } else {
-                err << "quorvel-analyze: unknown mode '" << value << "' (live or analysis)\n";
-                return 2;
-            }
+            if (const std::optional<int> stop = TakeValue(a, args[++i], o, err)) return stop;
         } else if (a == "--dump-settings") {
             o.dump = true;
         } else if (a == "--suggest-levels") {
