@@ -124,23 +124,19 @@ void OnsetDetector::Finish(OnsetSink& sink)
     while (phase_ != Phase::Idle && end_ < limit) Feed(silence, sink);
 }
 
+double OnsetDetector::Between(const std::vector<std::int64_t>& running, std::int64_t from, std::int64_t to) const
+{
+    from = std::max<std::int64_t>(from, 0);
+    if (to <= from) return 0;
+    const std::int64_t upper = running[static_cast<std::size_t>(to - 1) & mask_];
+    const std::int64_t lower = from == 0 ? 0 : running[static_cast<std::size_t>(from - 1) & mask_];
+    return static_cast<double>(upper - lower);
+}
+
 double OnsetDetector::Loudness(std::int64_t from, std::int64_t to) const
 {
     from = std::max<std::int64_t>(from, 0);
-    if (to <= from) return 0;
-    const std::int64_t upper = loudness_[static_cast<std::size_t>(to - 1) & mask_];
-    const std::int64_t lower = from == 0 ? 0 : loudness_[static_cast<std::size_t>(from - 1) & mask_];
-    return static_cast<double>(upper - lower) / 4 / static_cast<double>(to - from);
-}
-
-double OnsetDetector::Energy(std::int64_t from, std::int64_t to) const
-{
-    // Sum of squared sample-to-sample differences over [from, to).
-    from = std::max<std::int64_t>(from, 0);
-    if (to <= from) return 0;
-    const std::int64_t upper = cumulative_[static_cast<std::size_t>(to - 1) & mask_];
-    const std::int64_t lower = from == 0 ? 0 : cumulative_[static_cast<std::size_t>(from - 1) & mask_];
-    return static_cast<double>(upper - lower);
+    return to > from ? Between(loudness_, from, to) / 4 / static_cast<double>(to - from) : 0.0;
 }
 
 std::span<const float> OnsetDetector::Take(std::int64_t from, std::int64_t count)

@@ -114,7 +114,10 @@ private:
     // Copies stream samples [from, from + count) from the ring, centred, into scratch_.
     std::span<const float> Take(std::int64_t from, std::int64_t count);
     std::uint8_t Sample(std::int64_t pos) const { return ring_[static_cast<std::size_t>(pos) & mask_]; }
-    double Energy(std::int64_t from, std::int64_t to) const;
+    // Sum of squared sample-to-sample differences over [from, to).
+    double Energy(std::int64_t from, std::int64_t to) const { return Between(cumulative_, from, to); }
+    // What a running sum gathered over [from, to).
+    double Between(const std::vector<std::int64_t>& running, std::int64_t from, std::int64_t to) const;
     // Mean square of the samples over [from, to), about the card's centre.
     double Loudness(std::int64_t from, std::int64_t to) const;
 
