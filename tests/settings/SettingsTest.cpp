@@ -136,6 +136,31 @@ TEST(SaveSettings, AFileMadeFromNothingHasTheDocumentedLayoutAndReadsBack)
     EXPECT_TRUE(fs::is_directory(folder / "inside"));
 }
 
+// A key where it is not read is named at start, once, with where it
+// belongs; a comment, a line with no value and the key at home say nothing.
+TEST(LoadSettings, NamesAKeyWhereItIsNotRead)
+{
+    const std::string base = "[speed]\ndistance=10\n";
+    struct Row {
+        std::string file;
+        std::string message;
+    };
+    const Row rows[] = {
+        {base + "datafilename=shots.txt\n", "datafilename in [speed] is not read: it belongs in [hardware]."},
+        {"datafilename=shots.txt\n" + base, "datafilename in no section is not read: it belongs in [hardware]."},
+        {"[hardware]\ndatafilename=shots.txt\n" + base, ""},
+        {base + "; datafilename=shots.txt\n", ""},
+        {base + "datafilename\n", ""},
+    };
+    const fs::path p = test_support::FolderFor("settings") / "misplaced.ini";
+    for (const Row& r : rows) {
+        std::ofstream(p, std::ios::binary | std::ios::trunc) << r.file;
+        const SettingsLoadResult result = LoadSettings(p.string());
+        ASSERT_TRUE(result.ok) << r.file;
+        EXPECT_EQ(result.message, r.message) << r.file;
+    }
+}
+
 // How shots are timed: threshold where the file does not say, the shipped
 // file's onset, and the key written only where it was named or chosen, so a
 // file that never named a method keeps its bytes.
