@@ -80,7 +80,8 @@ bool OnsetDetector::StepImpact()
     }
     RiseOf(x, o, len_.halfMs, rise, peak);
     Rise candidate;
-    candidate.impact = static_cast<double>(from) + ShockOnset(x, at, rate).value_or(std::min(at, RiseOnset(x, at, rate)));
+    const std::optional<double> jump = ShockOnset(x, at, rate);
+    candidate.impact = static_cast<double>(from) + (jump ? *jump : std::min(at, RiseOnset(x, at, rate)));
     candidate.sigma = std::hypot(muzzleSigma_, OnsetSigma(rise, std::sqrt(MeanSquare(x, o - Ms(3, rate), o - Ms(0.2, rate))), peak));
     candidate.strength = after / (prior + 0.25);
     RiseOf(x, o, len_.ms, rise, candidate.peak);

@@ -32,7 +32,9 @@ bool OnsetDetector::StepMuzzle(OnsetSink& sink)
     const std::span<const float> x = Take(from, before + len_.reportLook);
     const double at = LoudestOnset(x, before, before + Ms(10, rate), rate);
     const ReportSignature heard = SignatureAt(x, at, rate);
-    const double onset = static_cast<double>(from) + ShockOnset(x, at, rate).value_or(RiseOnset(x, at, rate));
+    // The envelope fit only when the report is no clean jump.
+    const std::optional<double> jump = ShockOnset(x, at, rate);
+    const double onset = static_cast<double>(from) + (jump ? *jump : RiseOnset(x, at, rate));
     phase_ = Phase::Idle;
     // Whatever follows, the muzzle scan never comes back to this sample.
     idleFrom_ = gate_ + 1;
