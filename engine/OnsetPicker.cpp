@@ -135,6 +135,41 @@ double RiseOnset(std::span<const float> x, double coarse, int rate)
     return std::clamp(onset, coarse - static_cast<double>(Count(1, rate)), coarse + latest);
 }
 
+namespace {
+
+// A jump riding on a slow swell (a room's low rumble, the report's muffled
+// reflection): measured from the straight line the swell drew just before
+// it, it is a jump out of quiet all the same.
+std::optional<double> JumpOnSwell(std::span<const float> x, std::int64_t c, std::int64_t p, double sign, double swell, int rate)
+{
+    const std::int64_t to = c - std::max<std::int64_t>(1, Count(0.02, rate)), from = to - Count(0.3, rate);
+    if (from < 0 || to - from < 4) return std::nullopt;
+    double s0 = 0, s1 = 0, s2 = 0, sx = 0, sxi = 0;
+    for (std::int64_t i = from; i < to; ++i) {
+        const double u = static_cast<double>(i - c), v = x[static_cast<std::size_t>(i)];
+        s0 += 1, s1 += u, s2 += u * u, sx += v, sxi += v * u;
+    }
+    const double slope = (s0 * sxi - s1 * sx) / (s0 * s2 - s1 * s1);
+    const double level = (sx - slope * s1) / s0;
+    auto at = [&](std::int64_t i) { return sign * (double{x[static_cast<std::size_t>(i)]} - level - slope * static_cast<double>(i - c)); };
+    const double height = at(p);
+    double before = 0;
+    for (std::int64_t i = from; i < to; ++i) before = std::max(before, std::abs(at(i)));
+    if (height <= 0 || before > 0.2 * height || swell > 0.6 * height) return std::nullopt;
+    std::int64_t k = p;
+    while (k > from && at(k - 1) >= height / 2) --k;
+    if (p - k > Count(0.04, rate) || k < c - 1) return std::nullopt;
+    // Sudden against the swell: its steepest step dwarfs the swell's.
+    double steepest = 0, swellStep = 0;
+    for (std::int64_t i = k; i <= p; ++i) steepest = std::max(steepest, at(i) - at(i - 1));
+    for (std::int64_t i = from + 1; i < to; ++i) swellStep = std::max(swellStep, std::abs(at(i) - at(i - 1)));
+    if (steepest < 4 * swellStep) return std::nullopt;
+    const double now = at(k), previous = at(k - 1);
+    return static_cast<double>(k - 1) + (now > previous ? std::clamp((height / 2 - previous) / (now - previous), 0.0, 1.0) : 1.0);
+}
+
+}  // namespace
+
 std::optional<double> ShockOnset(std::span<const float> x, double coarse, int rate)
 {
     const auto n = static_cast<std::int64_t>(x.size());
@@ -162,9 +197,12 @@ std::optional<double> ShockOnset(std::span<const float> x, double coarse, int ra
     // thud's earlier wiggles are), and up from half its height at once.
     double before = std::sqrt(MeanSquare(x, quietFrom, quietTo));
     for (std::int64_t i = std::max<std::int64_t>(0, c - Count(0.6, rate)); i < c - 1; ++i) before = std::max(before, std::abs(at(i)));
-    if (before > 0.2 * sign * at(p) || p - c > Count(0.04, rate)) return std::nullopt;
-    const double now = sign * at(c), previous = sign * at(c - 1);
-    return static_cast<double>(c - 1) + (now > previous ? std::clamp((half - previous) / (now - previous), 0.0, 1.0) : 1.0);
+    if (p - c > Count(0.04, rate)) return std::nullopt;
+    if (before <= 0.2 * sign * at(p)) {
+        const double now = sign * at(c), previous = sign * at(c - 1);
+        return static_cast<double>(c - 1) + (now > previous ? std::clamp((half - previous) / (now - previous), 0.0, 1.0) : 1.0);
+    }
+    return JumpOnSwell(x, c, p, sign, before, rate);
 }
 
 double MeanSquare(std::span<const float> x, std::int64_t begin, std::int64_t end)

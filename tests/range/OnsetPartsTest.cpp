@@ -40,14 +40,16 @@ std::vector<float> Sound(std::size_t n, double onset, double peak, double riseSa
 // A report's jump at `onset` (fractional), decaying, as the card's
 // anti-alias filter delivers it (its ringing before the jump included),
 // after `wiggle` (a sound half a millisecond earlier, of that share of the
-// jump) and in noise; 8-bit rounding.
-std::vector<float> Jump(double onset, double height, double wiggle, double noise, std::uint32_t seed)
+// jump), on `swell` (a slow rise to that share of the jump, from a quarter
+// millisecond before it) and in noise; 8-bit rounding.
+std::vector<float> Jump(double onset, double height, double wiggle, double swell, double noise, std::uint32_t seed)
 {
     const AntiAlias filter(4);
     auto pressure = [&](std::int64_t fine) {
         const double t = static_cast<double>(fine) / 4 - onset;
         const double w = t + 48;
-        return (t >= 0 ? height * std::exp(-t / 30) : 0.0) + (w >= 0 && w < 8 ? wiggle * height * std::sin(w * 0.8) : 0.0);
+        return (t >= 0 ? height * std::exp(-t / 30) : 0.0) + (w >= 0 && w < 8 ? wiggle * height * std::sin(w * 0.8) : 0.0) +
+               swell * height * std::clamp((t + 24) / 48, 0.0, 1.0);
     };
     std::mt19937 rng(seed);
     std::normal_distribution<double> white(0, noise);
@@ -59,29 +61,32 @@ std::vector<float> Jump(double onset, double height, double wiggle, double noise
 }  // namespace
 
 // A report rises at once: the middle of its jump is where it arrived,
-// to a fraction of a sample, although the converter rings before it. A
-// sound that swells, or a jump that is no jump out of quiet, is left to
-// the rise fit.
+// to a fraction of a sample, although the converter rings before it, and
+// although a slow swell (a room's rumble) carries it. A sound that swells,
+// or a jump that is no jump out of quiet, is left to the rise fit.
 TEST(OnsetPicker, TimesAJumpAtItsMiddle)
 {
     struct Row {
         const char* name;
-        double height, wiggle, noise;
+        double height, wiggle, swell, noise;
         bool jump;
         double toleranceSamples;
     };
     const Row rows[] = {
-        {"report in quiet", 60, 0, 0.3, true, 0.15},
-        {"report in noise", 60, 0, 3, true, 0.5},
+        {"report in quiet", 60, 0, 0, 0.3, true, 0.15},
+        {"report in noise", 60, 0, 0, 3, true, 0.5},
+        {"report on a swell a quarter its height", 60, 0, 0.25, 0.3, true, 0.3},
         // Left to the rise fit: a noise peak could pass for half its height.
-        {"report barely above the noise", 12, 0, 2, false, 0},
-        {"jump right after a sound half its height", 60, 0.5, 0.3, false, 0},
+        {"report barely above the noise", 12, 0, 0, 2, false, 0},
+        {"jump half a millisecond after a sound half its height", 60, 0.5, 0, 0.3, true, 0.3},
+        {"jump right after a sound as high as itself", 60, 1, 0, 0.3, false, 0},
+        {"jump on a swell as high as itself", 60, 0, 1, 0.3, false, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         for (std::uint32_t seed = 1; seed <= 5; ++seed) {
             const double onset = 200 + 0.19 * seed;
-            const std::vector<float> x = Jump(onset, row.height, row.wiggle, row.noise, seed);
+            const std::vector<float> x = Jump(onset, row.height, row.wiggle, row.swell, row.noise, seed);
             // A split a little late, as noise leaves it.
             const std::optional<double> at = ShockOnset(x, onset + 10, 96000);
             ASSERT_EQ(at.has_value(), row.jump) << "seed " << seed;
