@@ -12,6 +12,18 @@ namespace quorvel {
 
 using namespace onset;
 
+namespace {
+
+// An impact that is no clean jump: a clear swell at its foot, anything else
+// where its envelope's rise is drawn back to, never after the split.
+double SwellOrRise(std::span<const float> x, double at, int rate)
+{
+    const std::optional<double> swell = SwellOnset(x, at, rate);
+    return swell ? *swell : std::min(at, RiseOnset(x, at, rate));
+}
+
+}  // namespace
+
 bool OnsetDetector::LoudRise(std::int64_t at) const
 {
     // A plate's low ring starts with one jump and few highs: what gives it
@@ -81,7 +93,7 @@ bool OnsetDetector::StepImpact()
     RiseOf(x, o, len_.halfMs, rise, peak);
     Rise candidate;
     const std::optional<double> jump = ShockOnset(x, at, rate);
-    candidate.impact = static_cast<double>(from) + (jump ? *jump : std::min(at, RiseOnset(x, at, rate)));
+    candidate.impact = static_cast<double>(from) + (jump ? *jump : SwellOrRise(x, at, rate));
     candidate.sigma = std::hypot(muzzleSigma_, OnsetSigma(rise, std::sqrt(MeanSquare(x, o - Ms(3, rate), o - Ms(0.2, rate))), peak));
     candidate.strength = after / (prior + 0.25);
     RiseOf(x, o, len_.ms, rise, candidate.peak);

@@ -34,6 +34,15 @@ double AicOnset(std::span<const float> x);
 // times a clean one better.
 double RiseOnset(std::span<const float> x, double coarse, int rate);
 
+// A swell's foot: the start that best explains the samples around `coarse`
+// (an index in x) as background, then a sound whose variance grows steadily
+// (a pellet trap's thud: band-limited noise swelling over a fraction of a
+// millisecond), searched up to 1 ms before `coarse`. Nothing when the sound
+// is no swell (one sudden sound explains it as well), or stands less than
+// 18 dB above what went before, where the room's own wandering would pass
+// for a foot.
+std::optional<double> SwellOnset(std::span<const float> x, double coarse, int rate);
+
 // A shock's onset: a muzzle report rises at once, and whatever the
 // converter's filter does to a jump is symmetric about it, so the jump's
 // middle (half the height of its first swing, between samples) is where it

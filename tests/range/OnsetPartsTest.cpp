@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <numbers>
 #include <random>
 
@@ -127,6 +128,57 @@ TEST(OnsetPicker, TimesTwoSoundsAlike)
         }
     }
     EXPECT_EQ(AicOnset(std::vector<float>(5, 1.0F)), 2.5);
+}
+
+// A pellet trap's thud swells out of the background as band-limited noise:
+// its foot is found where its variance starts to grow, close enough for a
+// quarter-percent flight time, where the envelope's line lands a third of
+// the rise late; a sound loud at once, at its start. A thud too faint to
+// show its foot is left alone.
+TEST(OnsetPicker, FindsASwellsFoot)
+{
+    struct Row {
+        const char* name;
+        double riseMs, peak, noise;
+        bool swell;
+        double toleranceSamples;
+    };
+    const Row rows[] = {
+        {"thud over 0.6 ms in quiet", 0.6, 60, 0.7, true, 4},
+        {"thud over 1 ms in noise", 1.0, 60, 2, true, 12},
+        {"thud 12 dB above the noise", 0.6, 12, 3, false, 0},
+        {"ring loud at once", 0, 60, 0.7, true, 2.5},
+    };
+    const int rate = 48000;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        double late = 0;
+        for (std::uint32_t seed = 1; seed <= 6; ++seed) {
+            std::mt19937 rng(seed);
+            const double onset = 240 + 0.3 * seed;
+            std::vector<float> x;
+            if (row.riseMs > 0) {
+                const Wave thud = TrapImpact(row.peak, row.riseMs, rate, rng);
+                std::normal_distribution<double> white(0, row.noise);
+                x.resize(480);
+                for (std::size_t i = 0; i < x.size(); ++i) {
+                    const double t = static_cast<double>(i) - onset;
+                    const auto k = static_cast<std::size_t>(std::max(0.0, std::floor(t)));
+                    x[i] = static_cast<float>(std::round(white(rng) + (t >= 0 && k < thud.samples.size() ? thud.samples[k] : 0.0)));
+                }
+            } else {
+                x = Sound(480, onset, row.peak, 0, row.noise, seed);
+            }
+            // The split lands part way up the rise.
+            const double coarse = onset + row.riseMs * rate / 1000 / 3;
+            const std::optional<double> foot = SwellOnset(x, coarse, rate);
+            ASSERT_EQ(foot.has_value(), row.swell) << "seed " << seed;
+            if (!row.swell) continue;
+            EXPECT_NEAR(*foot, onset, row.toleranceSamples) << "seed " << seed;
+            late = std::max(late, std::abs(*foot - onset));
+        }
+        if (row.swell) std::printf("  %s: the worst foot %.1f samples from the truth\n", row.name, late);
+    }
 }
 
 // The same gun within a dB of level is the same report; a gun whose pulse
