@@ -110,6 +110,7 @@ private:
     double SameGunLimit() const;
     double UsualFlight() const;
     bool NearUsualFlight(double flight) const;
+    bool InUsualBand(std::int64_t pos) const;
     void RememberFlight(double impact);
     // Copies stream samples [from, from + count) from the ring, centred, into scratch_.
     std::span<const float> Take(std::int64_t from, std::int64_t count);

@@ -29,7 +29,9 @@ bool OnsetDetector::LoudRise(std::int64_t at) const
     // A plate's low ring starts with one jump and few highs: what gives it
     // away is its loudness against the quiet before it.
     const std::int64_t shortWin = len_.shortWin;
-    return Loudness(at, at + shortWin) > kLoudRise * Loudness(at - len_.longWin, at) + kLeastLoudness;
+    double before = Loudness(at - len_.longWin, at);
+    if (InUsualBand(at)) before = std::min(before, Loudness(at - len_.ms, at));
+    return Loudness(at, at + shortWin) > kLoudRise * before + kLeastLoudness;
 }
 
 bool OnsetDetector::StepArmed(OnsetSink& sink)
@@ -40,7 +42,8 @@ bool OnsetDetector::StepArmed(OnsetSink& sink)
     // A sample is looked at once the 0.5 ms ending on it has arrived.
     for (; scan_ <= last && scan_ < end_ && !(pendingStrength_ > 0 && scan_ > pendingUntil_); ++scan_) {
         const double now = Energy(scan_ - shortWin + 1, scan_ + 1) / static_cast<double>(shortWin);
-        const double past = Energy(scan_ - shortWin - longWin + 1, scan_ - shortWin + 1) / static_cast<double>(longWin);
+        double past = Energy(scan_ - shortWin - longWin + 1, scan_ - shortWin + 1) / static_cast<double>(longWin);
+        if (InUsualBand(scan_ - shortWin)) past = std::min(past, Energy(scan_ - shortWin - len_.ms + 1, scan_ - shortWin + 1) / static_cast<double>(len_.ms));
         if ((now > kCandidateRise * past + 0.5 && now > 2 * background_ + 0.5) || LoudRise(scan_ - shortWin + 1)) {
             gate_ = scan_;
             phase_ = Phase::ImpactCheck;
@@ -81,7 +84,8 @@ bool OnsetDetector::StepImpact()
     const auto o = static_cast<std::int64_t>(std::floor(at));
     const std::int64_t onsetPos = from + o;
     const double after = Energy(onsetPos + 1, onsetPos + 1 + len_.ms) / static_cast<double>(len_.ms);
-    const double prior = Energy(onsetPos - Ms(3, rate), onsetPos - Ms(0.2, rate)) / static_cast<double>(Ms(2.8, rate));
+    double prior = Energy(onsetPos - Ms(3, rate), onsetPos - Ms(0.2, rate)) / static_cast<double>(Ms(2.8, rate));
+    if (InUsualBand(onsetPos)) prior = std::min(prior, Energy(onsetPos - Ms(1.2, rate), onsetPos - Ms(0.2, rate)) / static_cast<double>(len_.ms));
     phase_ = Phase::Armed;
     scan_ = gate_ + Ms(0.1, rate);
     if (after < kConfirmedRise * prior + 0.25 && !LoudRise(onsetPos + 1)) return true;
@@ -141,6 +145,16 @@ void OnsetDetector::Accept(double impact, double sigma, OnsetSink& sink)
     phase_ = Phase::Idle;
     pendingStrength_ = 0;
     scan_ = std::max(scan_, static_cast<std::int64_t>(impact) + 1);
+    if (!rehearsing_ && !doubtful_ && flightsHeard_ >= kSettledFlights && !NearUsualFlight(impact - muzzle_)) {
+        // Once the string has shown its flight time, nothing was heard near
+        // it: what was heard instead is far likelier another gun, an echo or
+        // the room than a pellet 4 % off its string, so this is a miss, not
+        // a guess. Its flight is remembered all the same, so that a string
+        // that really changed (another pellet) is followed after a few shots.
+        RememberFlight(impact);
+        sink.Onset({OnsetEventKind::Miss, muzzle_, 0, 0, OnsetMiss::NoImpact});
+        return;
+    }
     if (impact - muzzle_ < 2) {
         sink.Onset({OnsetEventKind::Miss, muzzle_, impact, sigma, OnsetMiss::TooClose});
         return;
@@ -183,11 +197,22 @@ double OnsetDetector::UsualFlight() const
     return Median(flights_, std::min<int>(flightsHeard_, static_cast<int>(flights_.size())));
 }
 
+bool OnsetDetector::InUsualBand(std::int64_t pos) const
+{
+    // Where the impact is expected, a decaying sound (another gun's ring,
+    // the report's tail) must not hide it: a rise there is measured against
+    // the last millisecond when that was quieter than the usual look back.
+    return flightsHeard_ > 0 && NearUsualFlight(static_cast<double>(pos) - muzzle_);
+}
+
 bool OnsetDetector::NearUsualFlight(double flight) const
 {
     if (flightsHeard_ == 0) return true;
-    const double usual = UsualFlight();
-    return std::abs(flight - usual) <= std::max(kUsualFlight * usual, 3.0);
+    auto near = [&](double usual) { return std::abs(flight - usual) <= std::max(kUsualFlight * usual, 3.0); };
+    if (flightsHeard_ >= kSettledFlights) return near(UsualFlight());
+    // One or two flights show no usual time yet (either may be wrong, the
+    // calibration's above all): near any of them is usual.
+    return std::any_of(flights_.begin(), flights_.begin() + flightsHeard_, near);
 }
 
 void OnsetDetector::RememberFlight(double impact)
