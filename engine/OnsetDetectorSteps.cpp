@@ -110,11 +110,13 @@ void OnsetDetector::Weigh(const Rise& rise, std::int64_t onsetPos)
     const int rate = setup_.sampleRate;
     scan_ = std::max(scan_, onsetPos + len_.shortWin + len_.ms);
     if (rehearsing_) {
-        // Nothing else is shooting: the impact is the sharpest and loudest
-        // rise that is no echo (echoes are weaker copies; later sounds ride
-        // on the impact's own ringing and rise less).
-        if (rise.strength * rise.peak > bestRise_) {
-            bestRise_ = rise.strength * rise.peak;
+        // Nothing else is shooting: the impact is the sharpest rise that is
+        // no echo (later sounds ride on the impact's own ringing and rise
+        // less). Not the loudest: at the microphone a far wall's return of
+        // the report can outshout the impact, though it rises out of a
+        // louder room.
+        if (rise.strength > bestRise_) {
+            bestRise_ = rise.strength;
             bestImpact_ = rise.impact;
             bestSigma_ = rise.sigma;
         }
