@@ -25,15 +25,29 @@ std::size_t RingSize(int rate, std::int64_t windowEnd)
     return size;
 }
 
+// The highest rate and the longest impact window the detector holds: a
+// sound card's highest rate, and ten seconds at 96 kHz. A damaged file's
+// header can claim far more; such a setup measures nothing rather than
+// allocate without end.
+constexpr int kHighestRate = 768000;
+constexpr std::int64_t kLongestWindow = std::int64_t{1} << 20;
+
+OnsetSetup Held(OnsetSetup s)
+{
+    s.sampleRate = std::clamp(s.sampleRate, 1, kHighestRate);
+    s.windowEnd = std::clamp<std::int64_t>(s.windowEnd, 0, kLongestWindow);
+    s.windowStart = std::min(s.windowStart, s.windowEnd);
+    return s;
+}
+
 }  // namespace
 
 OnsetDetector::OnsetDetector(const OnsetSetup& setup)
-    : setup_(setup),
-      echoes_(static_cast<std::size_t>(std::clamp<std::int64_t>(setup.windowEnd, 0, 10 * std::max(setup.sampleRate, 1)) +
-                                       Ms(2, std::max(setup.sampleRate, 1))))
+    : setup_(Held(setup)),
+      echoes_(static_cast<std::size_t>(std::clamp<std::int64_t>(setup_.windowEnd, 0, 10 * setup_.sampleRate) + Ms(2, setup_.sampleRate)))
 {
-    const int rate = std::max(setup_.sampleRate, 1);
-    setup_.sampleRate = rate;
+    const int rate = setup_.sampleRate;
+    unheld_ = setup.sampleRate > kHighestRate || setup.windowEnd > kLongestWindow;
     len_.ms = Ms(1, rate);
     len_.halfMs = Ms(0.5, rate);
     len_.reportLook = Ms(18, rate);

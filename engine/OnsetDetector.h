@@ -147,6 +147,7 @@ private:
     ReportSignature learnt_;
     ReportSignature candidate_;             // the first shot's report, while learning
     bool rateTooLow_ = false;
+    bool unheld_ = false;                   // a rate or window beyond what is held: every window a miss
     bool doubtful_ = false;                 // the muzzle being followed is a little unlike the learnt report
     double mismatch_ = 0;                   // how unlike
     EchoMap echoes_;

@@ -117,8 +117,8 @@ void OnsetDetector::Arm(std::span<const float> x, std::int64_t from, double at, 
     holdOffUntil_ = base + len_.holdOff;
     bestRise_ = 0;
     pendingStrength_ = 0;
-    if (rateTooLow_) {
-        sink.Onset({OnsetEventKind::Miss, onset, 0, 0, OnsetMiss::RateTooLow});
+    if (rateTooLow_ || unheld_) {
+        sink.Onset({OnsetEventKind::Miss, onset, 0, 0, rateTooLow_ ? OnsetMiss::RateTooLow : OnsetMiss::NoImpact});
         scan_ = base + 1;
         return;
     }

@@ -172,6 +172,8 @@ TEST(OnsetDetector, BadInputGivesNoShot)
         {"all clipped high", 48000, 1200, 9600, std::vector<std::uint8_t>(200000, 255)},
         {"all clipped, alternating", 22050, 551, 4410, alternating},
         {"an empty window", 22050, 4410, 551, alternating},
+        // A damaged header's rate: no window that long is held, nothing is measured.
+        {"a rate of 570 MHz", 570447394, 5704474, 114089479, MakeSession(Field(48000, 3), 2).string.samples},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
