@@ -214,7 +214,7 @@ bool OnsetDetector::NearUsualFlight(double flight) const
     if (flightsHeard_ >= kSettledFlights) return near(UsualFlight());
     // One or two flights show no usual time yet (either may be wrong, the
     // calibration's above all): near any of them is usual.
-    return std::any_of(flights_.begin(), flights_.begin() + flightsHeard_, near);
+    return std::any_of(flights_.begin(), flights_.begin() + std::min<int>(flightsHeard_, static_cast<int>(flights_.size())), near);
 }
 
 void OnsetDetector::RememberFlight(double impact)
