@@ -84,8 +84,7 @@ bool OnsetDetector::StepImpact()
     const auto o = static_cast<std::int64_t>(std::floor(at));
     const std::int64_t onsetPos = from + o;
     const double after = Energy(onsetPos + 1, onsetPos + 1 + len_.ms) / static_cast<double>(len_.ms);
-    double prior = Energy(onsetPos - Ms(3, rate), onsetPos - Ms(0.2, rate)) / static_cast<double>(Ms(2.8, rate));
-    if (InUsualBand(onsetPos)) prior = std::min(prior, Energy(onsetPos - Ms(1.2, rate), onsetPos - Ms(0.2, rate)) / static_cast<double>(len_.ms));
+    const double prior = Energy(onsetPos - Ms(3, rate), onsetPos - Ms(0.2, rate)) / static_cast<double>(Ms(2.8, rate));
     phase_ = Phase::Armed;
     scan_ = gate_ + Ms(0.1, rate);
     if (after < kConfirmedRise * prior + 0.25 && !LoudRise(onsetPos + 1)) return true;

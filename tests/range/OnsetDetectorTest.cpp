@@ -154,23 +154,35 @@ TEST(OnsetDetector, KeepsToTheStringsFlightTime)
     }
 }
 
-// A garage where the report's tail is still loud at the impact: where the
-// impact is expected, a rise is measured against the last millisecond,
-// which the tail has left quieter than the four before. Without that, this
-// string loses impacts to later sounds.
-TEST(OnsetDetector, HearsTheImpactWhereTheTailIsDying)
+// Whole catalogue strings where one rule decides the string. Where the
+// impact is expected, a rise is measured against the last millisecond when
+// a dying tail has left it quieter than the four before: in the garage the
+// report's tail is still loud at the impact, and without that look the
+// string loses impacts to later sounds. In the hall a far wall's return of
+// the report outshouts the impact: the calibration must take the sharpest
+// rise, not the loudest, or the whole string follows the echo.
+TEST(OnsetDetector, StringsWhereOneRuleDecides)
 {
-    Scene scene;
-    for (const Scene& s : Catalogue()) {
-        if (s.name == "garage, plate") scene = s;
+    struct Row {
+        const char* scene;
+        std::uint32_t seed;  // added to the catalogue's
+        int within;          // of 25 shots, within 1 %
+    };
+    const Row rows[] = {{"garage, plate", 0, 21}, {"garage, plate", 200, 21}, {"hall, plate, 22 kHz", 100, 18}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.scene) + " seed +" + std::to_string(row.seed));
+        Scene scene;
+        for (const Scene& s : Catalogue()) {
+            if (s.name == row.scene) scene = s;
+        }
+        ASSERT_EQ(scene.name, row.scene);
+        scene.seed += row.seed;
+        const Session session = MakeSession(scene);
+        const std::vector<double> errors = ErrorsUs(session.string, Measure(SetupAfter(scene, session.calibration), session));
+        int within = 0;
+        for (std::size_t k = 0; k < errors.size(); ++k) within += std::abs(errors[k]) <= 1e4 * session.string.shots[k].flight;
+        EXPECT_GE(within, row.within) << ::testing::PrintToString(errors);
     }
-    ASSERT_EQ(scene.name, "garage, plate");
-    scene.seed += 200;
-    const Session session = MakeSession(scene);
-    const std::vector<double> errors = ErrorsUs(session.string, Measure(SetupAfter(scene, session.calibration), session));
-    int within = 0;
-    for (std::size_t k = 0; k < errors.size(); ++k) within += std::abs(errors[k]) <= 1e4 * session.string.shots[k].flight;
-    EXPECT_GE(within, 21) << ::testing::PrintToString(errors);
 }
 
 // Hostile input: nothing crashes, nothing is invented.
