@@ -176,8 +176,8 @@ void OnsetDetector::Accept(double impact, double sigma, OnsetSink& sink)
         ++muzzlesHeard_;
     }
     if (learnt_.Empty()) learnt_ = candidate_;
-    // A calibration's impact teaches the echoes before it, not the string's
-    // flight time or loudness: it may have been taken wrongly.
+    // The calibration's flight starts the string's too: where it was taken
+    // wrongly, the median of the next shots soon outvotes it.
     RememberFlight(impact);
     // What the room returned before this impact, for the next shots: never
     // past the earliest usual flight time, so that an impact taken too late
@@ -209,11 +209,8 @@ bool OnsetDetector::InUsualBand(std::int64_t pos) const
 bool OnsetDetector::NearUsualFlight(double flight) const
 {
     if (flightsHeard_ == 0) return true;
-    auto near = [&](double usual) { return std::abs(flight - usual) <= std::max(kUsualFlight * usual, 3.0); };
-    if (flightsHeard_ >= kSettledFlights) return near(UsualFlight());
-    // One or two flights show no usual time yet (either may be wrong, the
-    // calibration's above all): near any of them is usual.
-    return std::any_of(flights_.begin(), flights_.begin() + std::min<int>(flightsHeard_, static_cast<int>(flights_.size())), near);
+    const double usual = UsualFlight();
+    return std::abs(flight - usual) <= std::max(kUsualFlight * usual, 3.0);
 }
 
 void OnsetDetector::RememberFlight(double impact)

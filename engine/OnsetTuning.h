@@ -33,8 +33,7 @@ constexpr double kOvershadow = 2.5;
 // A gun's shots fly within this share of each other's time (a muzzle
 // velocity spread of 1.5 % is two standard deviations inside it).
 constexpr double kUsualFlight = 0.04;
-// Flights heard before their median is the string's usual flight time, and
-// an impact far from it is refused.
+// Flights heard before an impact far from their median is refused.
 constexpr int kSettledFlights = 3;
 // A report this unlike the learnt one is another gun's (see SameGunLimit).
 constexpr double kFirstSameGunLimit = 0.6;
