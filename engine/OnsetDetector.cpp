@@ -5,16 +5,18 @@
 #include <cmath>
 
 #include "OnsetPicker.h"
+#include "OnsetTuning.h"
 #include "ThresholdDetector.h"
 
 namespace quorvel {
+
+using onset::Ms;
 
 namespace {
 
 // Windows shorter than this cannot give a velocity worth showing.
 constexpr std::int64_t kFewestWindowSamples = 16;
 
-std::int64_t Ms(double ms, int rate) { return std::max<std::int64_t>(1, std::llround(ms * rate / 1000)); }
 
 std::size_t RingSize(int rate, std::int64_t windowEnd)
 {

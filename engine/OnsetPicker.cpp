@@ -4,17 +4,19 @@
 #include <cmath>
 #include <optional>
 
+#include "LineFit.h"
+#include "OnsetTuning.h"
+
 namespace quorvel {
 
-namespace {
+using onset::Ms;
 
-// The variance below which nothing can be told apart: an 8-bit step's rounding.
-constexpr double kFloorVariance = 1.0 / 12;
+namespace {
 
 double Variance(double sum, double squares, double n)
 {
     const double mean = sum / n;
-    return std::max(squares / n - mean * mean, 0.0) + kFloorVariance;
+    return std::max(squares / n - mean * mean, 0.0) + onset::kRoundingVariance;
 }
 
 }  // namespace
@@ -67,7 +69,6 @@ namespace {
 // while anything more is the fit following a wavering envelope.
 constexpr double kLatestMs = 0.15;
 
-std::int64_t Count(double ms, int rate) { return std::max<std::int64_t>(1, std::llround(ms * rate / 1000)); }
 
 // RMS of x over the window of `half` samples either side of i.
 double Envelope(std::span<const float> x, std::int64_t i, std::int64_t half)
@@ -113,26 +114,26 @@ double LastRise(std::span<const float> x, std::int64_t before, std::int64_t earl
 double RiseOnset(std::span<const float> x, double coarse, int rate)
 {
     const auto k = static_cast<std::int64_t>(std::floor(coarse));
-    const std::int64_t half = std::max<std::int64_t>(1, Count(0.05, rate));
-    const double background = std::sqrt(MeanSquare(x, k - Count(3, rate), k - Count(0.3, rate)));
+    const std::int64_t half = std::max<std::int64_t>(1, Ms(0.05, rate));
+    const double background = std::sqrt(MeanSquare(x, k - Ms(3, rate), k - Ms(0.3, rate)));
     double peak = 0;
-    for (std::int64_t i = k; i < k + Count(1.5, rate); ++i) peak = std::max(peak, Envelope(x, i, half));
+    for (std::int64_t i = k; i < k + Ms(1.5, rate); ++i) peak = std::max(peak, Envelope(x, i, half));
     // The straight part of the rise: from well above the background to
     // three fifths of the peak.
     const double low = std::max(0.2 * peak, 1.5 * background);
     const double high = 0.6 * peak;
     if (peak <= 0 || low >= 0.45 * peak) return coarse;
-    const double upper = Reach(x, k - Count(0.25, rate), k + Count(1.5, rate), half, high);
+    const double upper = Reach(x, k - Ms(0.25, rate), k + Ms(1.5, rate), half, high);
     if (upper < 0) return coarse;
-    const double lower = LastRise(x, static_cast<std::int64_t>(std::floor(upper)), k - Count(1, rate), half, low);
+    const double lower = LastRise(x, static_cast<std::int64_t>(std::floor(upper)), k - Ms(1, rate), half, low);
     if (upper <= lower) return coarse;
     const double slope = (high - low) / (upper - lower);
     const double onset = lower - (low - background) / slope;
     // Only a crack (up within two envelope windows) may move later than
     // the split, and only a little; a swell only earlier.
     const bool crack = upper - lower <= static_cast<double>(2 * (2 * half + 1));
-    const double latest = crack ? static_cast<double>(Count(kLatestMs, rate)) : 0.0;
-    return std::clamp(onset, coarse - static_cast<double>(Count(1, rate)), coarse + latest);
+    const double latest = crack ? static_cast<double>(Ms(kLatestMs, rate)) : 0.0;
+    return std::clamp(onset, coarse - static_cast<double>(Ms(1, rate)), coarse + latest);
 }
 
 namespace {
@@ -142,15 +143,11 @@ namespace {
 // it, it is a jump out of quiet all the same.
 std::optional<double> JumpOnSwell(std::span<const float> x, std::int64_t c, std::int64_t p, double sign, double swell, int rate)
 {
-    const std::int64_t to = c - std::max<std::int64_t>(1, Count(0.02, rate)), from = to - Count(0.3, rate);
+    const std::int64_t to = c - std::max<std::int64_t>(1, Ms(0.02, rate)), from = to - Ms(0.3, rate);
     if (from < 0 || to - from < 4) return std::nullopt;
-    double s0 = 0, s1 = 0, s2 = 0, sx = 0, sxi = 0;
-    for (std::int64_t i = from; i < to; ++i) {
-        const double u = static_cast<double>(i - c), v = x[static_cast<std::size_t>(i)];
-        s0 += 1, s1 += u, s2 += u * u, sx += v, sxi += v * u;
-    }
-    const double slope = (s0 * sxi - s1 * sx) / (s0 * s2 - s1 * s1);
-    const double level = (sx - slope * s1) / s0;
+    LineFit line;
+    for (std::int64_t i = from; i < to; ++i) line.Add(static_cast<double>(i - c), x[static_cast<std::size_t>(i)]);
+    const double slope = line.Slope(), level = line.Level();
     auto at = [&](std::int64_t i) { return sign * (double{x[static_cast<std::size_t>(i)]} - level - slope * static_cast<double>(i - c)); };
     const double height = at(p);
     double before = 0;
@@ -158,7 +155,7 @@ std::optional<double> JumpOnSwell(std::span<const float> x, std::int64_t c, std:
     if (height <= 0 || before > 0.2 * height || swell > 0.6 * height) return std::nullopt;
     std::int64_t k = p;
     while (k > from && at(k - 1) >= height / 2) --k;
-    if (p - k > Count(0.04, rate) || k < c - 1) return std::nullopt;
+    if (p - k > Ms(0.04, rate) || k < c - 1) return std::nullopt;
     // Sudden against the swell: its steepest step dwarfs the swell's.
     double steepest = 0, swellStep = 0;
     for (std::int64_t i = k; i <= p; ++i) steepest = std::max(steepest, at(i) - at(i - 1));
@@ -174,9 +171,9 @@ std::optional<double> ShockOnset(std::span<const float> x, double coarse, int ra
 {
     const auto n = static_cast<std::int64_t>(x.size());
     const auto k = static_cast<std::int64_t>(std::floor(coarse));
-    const std::int64_t from = std::max<std::int64_t>(1, k - Count(0.25, rate));
-    const std::int64_t to = std::min(n, k + Count(0.4, rate));
-    const std::int64_t quietFrom = std::max<std::int64_t>(0, k - Count(1.5, rate)), quietTo = std::max<std::int64_t>(0, k - Count(0.3, rate));
+    const std::int64_t from = std::max<std::int64_t>(1, k - Ms(0.25, rate));
+    const std::int64_t to = std::min(n, k + Ms(0.4, rate));
+    const std::int64_t quietFrom = std::max<std::int64_t>(0, k - Ms(1.5, rate)), quietTo = std::max<std::int64_t>(0, k - Ms(0.3, rate));
     if (to - from < 3 || quietTo - quietFrom < 4) return std::nullopt;
     double level = 0;
     for (std::int64_t i = quietFrom; i < quietTo; ++i) level += x[static_cast<std::size_t>(i)];
@@ -196,8 +193,8 @@ std::optional<double> ShockOnset(std::span<const float> x, double coarse, int ra
     // A jump out of quiet: before it, nothing near its height (a swelling
     // thud's earlier wiggles are), and up from half its height at once.
     double before = std::sqrt(MeanSquare(x, quietFrom, quietTo));
-    for (std::int64_t i = std::max<std::int64_t>(0, c - Count(0.6, rate)); i < c - 1; ++i) before = std::max(before, std::abs(at(i)));
-    if (p - c > Count(0.04, rate)) return std::nullopt;
+    for (std::int64_t i = std::max<std::int64_t>(0, c - Ms(0.6, rate)); i < c - 1; ++i) before = std::max(before, std::abs(at(i)));
+    if (p - c > Ms(0.04, rate)) return std::nullopt;
     if (before <= 0.2 * sign * at(p)) {
         const double now = sign * at(c), previous = sign * at(c - 1);
         return static_cast<double>(c - 1) + (now > previous ? std::clamp((half - previous) / (now - previous), 0.0, 1.0) : 1.0);
@@ -237,7 +234,7 @@ double Likeness(std::span<const float> report, std::span<const float> other, int
 double OnsetSigma(double riseSamples, double backgroundRms, double peak)
 {
     const double blur = peak > 0 ? std::max(riseSamples, 1.0) * backgroundRms / peak : riseSamples;
-    return std::sqrt(blur * blur + 1.0 / 12);
+    return std::sqrt(blur * blur + onset::kRoundingVariance);
 }
 
 }  // namespace quorvel

@@ -49,6 +49,9 @@ constexpr double kOtherEchoMs = 80;
 // Other guns heard within this of each other are one gun and its echoes.
 constexpr double kOtherGunQuietMs = 50;
 
+// The variance below which nothing can be told apart: an 8-bit step's rounding.
+constexpr double kRoundingVariance = 1.0 / 12;
+
 inline std::int64_t Ms(double ms, int rate) { return std::max<std::int64_t>(1, std::llround(ms * rate / 1000)); }
 
 // Samples from the onset to the largest swing within `reach`, and that swing.

@@ -8,8 +8,11 @@
 #include <vector>
 
 #include "OnsetPicker.h"
+#include "OnsetTuning.h"
 
 namespace quorvel {
+
+using onset::Ms;
 
 namespace {
 
@@ -17,8 +20,6 @@ namespace {
 // may differ by this much (root mean square) between shots of one gun.
 constexpr double kBandRangeDb = 15;
 constexpr double kBandToleranceDb = 6;
-
-std::int64_t Samples(double ms, int rate) { return std::max<std::int64_t>(1, std::llround(ms * rate / 1000)); }
 
 float At(std::span<const float> x, std::int64_t i)
 {
@@ -32,12 +33,12 @@ double Crossing(std::span<const float> x, std::int64_t i, double level, double s
     return b != a ? static_cast<double>(i - 1) + std::clamp((level - a) / (b - a), 0.0, 1.0) : static_cast<double>(i);
 }
 
-double PulseSamples(std::span<const float> x, std::int64_t o, int rate, double& peak)
+double PulseMs(std::span<const float> x, std::int64_t o, int rate, double& peak)
 {
     // The first lobe's width at half its peak: steep on both sides, so it
     // does not hang on where a ringing tail happens to touch zero.
     std::int64_t kp = o;
-    for (std::int64_t i = o; i <= o + Samples(0.5, rate); ++i) {
+    for (std::int64_t i = o; i <= o + Ms(0.5, rate); ++i) {
         if (std::abs(At(x, i)) > std::abs(At(x, kp))) kp = i;
     }
     const double sign = At(x, kp) < 0 ? -1 : 1;
@@ -45,16 +46,16 @@ double PulseSamples(std::span<const float> x, std::int64_t o, int rate, double& 
     std::int64_t rise = kp;
     while (rise > o - 2 && sign * At(x, rise - 1) >= peak / 2) --rise;
     std::int64_t fall = kp;
-    while (fall < kp + Samples(3, rate) && sign * At(x, fall) >= peak / 2) ++fall;
+    while (fall < kp + Ms(3, rate) && sign * At(x, fall) >= peak / 2) ++fall;
     return Crossing(x, fall, peak / 2, sign) - Crossing(x, rise, peak / 2, sign);
 }
 
 double LengthMs(std::span<const float> x, std::int64_t o, int rate)
 {
-    const std::int64_t block = Samples(0.25, rate);
+    const std::int64_t block = Ms(0.25, rate);
     double loudest = 0;
-    std::int64_t length = Samples(6, rate);
-    for (std::int64_t b = o; b < o + Samples(8, rate); b += block) {
+    std::int64_t length = Ms(6, rate);
+    for (std::int64_t b = o; b < o + Ms(8, rate); b += block) {
         const double e = MeanSquare(x, b, b + block);
         if (e > loudest) loudest = e;
         else if (e < loudest / 100) {
@@ -70,9 +71,9 @@ void Bands(std::span<const float> x, std::int64_t o, int rate, ReportSignature& 
     // A window flat over the onset and the 3 ms after it, tapered over
     // 0.3 ms at each end, so that a sample's shift in the onset changes
     // nothing.
-    const std::int64_t taper = Samples(0.3, rate);
-    const std::int64_t begin = o - taper - Samples(0.1, rate);
-    const std::int64_t n = Samples(3.1, rate) + 2 * taper;
+    const std::int64_t taper = Ms(0.3, rate);
+    const std::int64_t begin = o - taper - Ms(0.1, rate);
+    const std::int64_t n = Ms(3.1, rate) + 2 * taper;
     double mean = 0;
     int valid = 0;
     for (std::size_t b = 0; b < kSignatureBandsHz.size(); ++b) {
@@ -108,7 +109,7 @@ ReportSignature SignatureAt(std::span<const float> x, double onset, int rate)
     if (rate <= 0 || !std::isfinite(onset)) return s;
     const auto o = static_cast<std::int64_t>(std::floor(onset));
     s.rate = rate;
-    s.pulseMs = PulseSamples(x, o, rate, s.peak) * 1000 / rate;
+    s.pulseMs = PulseMs(x, o, rate, s.peak) * 1000 / rate;
     s.lengthMs = LengthMs(x, o, rate);
     Bands(x, o, rate, s);
     return s;
@@ -157,8 +158,8 @@ double LoudestOnset(std::span<const float> x, std::int64_t from, std::int64_t to
     for (std::int64_t i = from; i < to; ++i) loudest = std::max(loudest, std::abs(x[static_cast<std::size_t>(i)]));
     std::int64_t half = from;
     while (half < to && std::abs(x[static_cast<std::size_t>(half)]) < loudest / 2) ++half;
-    const std::int64_t begin = std::max<std::int64_t>(0, half - Samples(2, rate));
-    const std::int64_t end = std::min<std::int64_t>(static_cast<std::int64_t>(x.size()), half + Samples(0.25, rate) + 1);
+    const std::int64_t begin = std::max<std::int64_t>(0, half - Ms(2, rate));
+    const std::int64_t end = std::min<std::int64_t>(static_cast<std::int64_t>(x.size()), half + Ms(0.25, rate) + 1);
     if (end <= begin) return static_cast<double>(half);
     return static_cast<double>(begin) + AicOnset(x.subspan(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin)));
 }
@@ -167,12 +168,12 @@ ReportSignature LearnReport(std::span<const std::uint8_t> samples, int rate, std
 {
     const auto n = static_cast<std::int64_t>(samples.size());
     if (rate <= 0 || muzzleOnset < 0 || muzzleOnset >= n) return {};
-    const std::int64_t begin = std::max<std::int64_t>(0, muzzleOnset - Samples(4, rate));
-    const std::int64_t end = std::min(n, muzzleOnset + Samples(12, rate));
+    const std::int64_t begin = std::max<std::int64_t>(0, muzzleOnset - Ms(4, rate));
+    const std::int64_t end = std::min(n, muzzleOnset + Ms(12, rate));
     std::vector<float> x(static_cast<std::size_t>(end - begin));
     for (std::int64_t i = begin; i < end; ++i) x[static_cast<std::size_t>(i - begin)] = Centred(samples[static_cast<std::size_t>(i)]);
     const std::int64_t at = muzzleOnset - begin;
-    const double onset = LoudestOnset(x, at - Samples(1, rate), at + Samples(2, rate), rate);
+    const double onset = LoudestOnset(x, at - Ms(1, rate), at + Ms(2, rate), rate);
     const ReportSignature s = SignatureAt(x, onset, rate);
     return s.peak >= 2 ? s : ReportSignature{};
 }

@@ -6,35 +6,22 @@
 #include <algorithm>
 #include <cmath>
 
+#include "LineFit.h"
 #include "OnsetPicker.h"
+#include "OnsetTuning.h"
 
 namespace quorvel {
 
+using onset::Ms;
+
 namespace {
 
-constexpr double kFloorVariance = 1.0 / 12;
 // Only a swell this far above what went before (peak against RMS) shows
 // its foot; below, the room's own wandering passes for one.
 constexpr double kClearSwellDb = 18;
 // How far before the split a foot is searched for, and believed.
 constexpr double kSearchMs = 1.0;
 constexpr double kFarthestFootMs = 0.5;
-
-std::int64_t Count(double ms, int rate) { return std::max<std::int64_t>(1, std::llround(ms * rate / 1000)); }
-
-// The background before a trial onset: a straight line (a slow wander of the
-// level is no part of the sound) and the spread about it, from running sums.
-struct Line {
-    double s0 = 0, s1 = 0, s2 = 0, sx = 0, sxi = 0, sxx = 0;
-    void Add(double u, double v) { s0 += 1, s1 += u, s2 += u * u, sx += v, sxi += v * u, sxx += v * v; }
-    double Slope() const
-    {
-        const double det = s0 * s2 - s1 * s1;
-        return det > 0 ? (s0 * sxi - s1 * sx) / det : 0.0;
-    }
-    double Level() const { return (sx - Slope() * s1) / s0; }
-    double Variance() const { return std::max((sxx - Level() * sx - Slope() * sxi) / s0, 0.0) + kFloorVariance; }
-};
 
 // Everything the likelihood of one trial needs.
 struct Trial {
@@ -77,43 +64,45 @@ struct Trial {
     }
 };
 
+// A trial foot at t0, the background being the line fitted before it.
+Trial TrialAfter(std::span<const float> x, const LineFit& background, std::int64_t origin, std::int64_t t0, std::int64_t to)
+{
+    const double variance = background.Residual() + onset::kRoundingVariance;
+    return {x, origin, t0, to, background.Level(), background.Slope(), variance, -background.s0 * (std::log(variance) + 1)};
+}
+
 }  // namespace
 
 std::optional<double> SwellOnset(std::span<const float> x, double coarse, int rate)
 {
     const auto n = static_cast<std::int64_t>(x.size());
     const auto k = static_cast<std::int64_t>(std::floor(coarse));
-    const std::int64_t backgroundFrom = k - Count(2.5, rate);
-    const std::int64_t earliest = k - Count(kSearchMs, rate), to = std::min(n, k + Count(0.25, rate));
+    const std::int64_t backgroundFrom = k - Ms(2.5, rate);
+    const std::int64_t earliest = k - Ms(kSearchMs, rate), to = std::min(n, k + Ms(0.25, rate));
     if (backgroundFrom < 0 || to - earliest < 8) return std::nullopt;
-    Line line;
+    LineFit line;
     for (std::int64_t i = backgroundFrom; i < earliest; ++i) line.Add(static_cast<double>(i - k), x[static_cast<std::size_t>(i)]);
-    double spread = 0, peak = 0;
-    const double mean = line.sx / line.s0;
-    for (std::int64_t i = backgroundFrom; i < earliest; ++i) spread += (x[static_cast<std::size_t>(i)] - mean) * (x[static_cast<std::size_t>(i)] - mean);
-    for (std::int64_t i = k; i < std::min(n, k + Count(1, rate)); ++i) peak = std::max(peak, std::abs(x[static_cast<std::size_t>(i)] - mean));
+    double peak = 0;
+    for (std::int64_t i = k; i < std::min(n, k + Ms(1, rate)); ++i) peak = std::max(peak, std::abs(x[static_cast<std::size_t>(i)] - line.Mean()));
     // The 0.3 keeps a background of a step or two of rounding from passing for silence.
-    const double rms = std::sqrt(spread / line.s0) + 0.3;
+    const double rms = std::sqrt(line.Spread()) + 0.3;
     if (20 * std::log10(std::max(peak, 1e-9) / rms) < kClearSwellDb) return std::nullopt;
     // Whole samples first, then quarters around the best.
     const std::int64_t stride = std::max<std::int64_t>(1, rate / 48000);
     double best = -1e300, bestT = coarse;
     std::int64_t bestT0 = k;
     for (std::int64_t t0 = earliest; t0 <= k; ++t0) {
-        Trial trial{x, k, t0, to, line.Level(), line.Slope(), line.Variance(), 0};
-        trial.backgroundLl = -line.s0 * (std::log(trial.background) + 1);
         if ((t0 - earliest) % stride == 0) {
-            const double ll = trial.BestRamp(static_cast<double>(t0));
+            const double ll = TrialAfter(x, line, k, t0, to).BestRamp(static_cast<double>(t0));
             if (ll > best) best = ll, bestT = static_cast<double>(t0), bestT0 = t0;
         }
         line.Add(static_cast<double>(t0 - k), x[static_cast<std::size_t>(t0)]);
     }
     // Around the best whole sample, with the background as it stood there.
-    Line around;
+    LineFit around;
     for (std::int64_t i = backgroundFrom; i < bestT0 - stride; ++i) around.Add(static_cast<double>(i - k), x[static_cast<std::size_t>(i)]);
     for (std::int64_t t0 = std::max(earliest, bestT0 - stride); t0 <= std::min(k, bestT0 + stride); ++t0) {
-        Trial trial{x, k, t0, to, around.Level(), around.Slope(), around.Variance(), 0};
-        trial.backgroundLl = -around.s0 * (std::log(trial.background) + 1);
+        const Trial trial = TrialAfter(x, around, k, t0, to);
         for (const double quarter : {0.0, 0.25, 0.5, 0.75}) {
             const double ll = trial.BestRamp(static_cast<double>(t0) + quarter);
             if (ll > best) best = ll, bestT = static_cast<double>(t0) + quarter;
@@ -122,7 +111,7 @@ std::optional<double> SwellOnset(std::span<const float> x, double coarse, int ra
     }
     // A foot pushed to the far half of the search is the fit following the
     // background's own wandering (a tail, a rumble), not a swell.
-    if (bestT < static_cast<double>(k - Count(kFarthestFootMs, rate))) return std::nullopt;
+    if (bestT < static_cast<double>(k - Ms(kFarthestFootMs, rate))) return std::nullopt;
     return bestT;
 }
 
