@@ -110,6 +110,7 @@ private:
     double SameGunLimit() const;
     double UsualFlight() const;
     bool NearUsualFlight(double flight) const;
+    bool CloseToUsualFlight(double flight) const;  // only once the string has settled
     bool InUsualBand(std::int64_t pos) const;
     void RememberFlight(double impact);
     // Copies stream samples [from, from + count) from the ring, centred, into scratch_.
@@ -154,7 +155,7 @@ private:
     bool rehearsing_ = false;
     double bestRise_ = 0;                   // while rehearsing: the strongest rise so far
     double bestImpact_ = 0, bestSigma_ = 0;
-    double pendingImpact_ = 0, pendingSigma_ = 0, pendingStrength_ = 0;  // the rise taken so far
+    double pendingImpact_ = 0, pendingSigma_ = 0, pendingStrength_ = 0, pendingPeak_ = 0;  // the rise taken so far
     std::int64_t pendingUntil_ = 0;          // unless a much stronger one comes before this
     std::array<double, 5> flights_{};       // the last shots' muzzle-to-impact samples
     int flightsHeard_ = 0;

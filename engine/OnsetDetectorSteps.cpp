@@ -124,13 +124,20 @@ void OnsetDetector::Weigh(const Rise& rise, std::int64_t onsetPos)
     // The first rise is the impact unless a much stronger one follows
     // soon (a wisp of the room's tail or a faint echo before a clear
     // impact), or unless it comes far from the flight times of the string so
-    // far and a later one does not (another gun's report in the window).
+    // far and a later one does not (another gun's report in the window), or
+    // unless it was another gun's report early inside that band: a sound no
+    // quieter than the rise that follows it close to the string's flight
+    // time. A plate's reflection or a thud's growth is no quieter than the
+    // impact that set it off, so an impact early in the band keeps its place.
     const bool usual = NearUsualFlight(rise.impact - muzzle_);
     const bool pendingUsual = pendingStrength_ > 0 && NearUsualFlight(pendingImpact_ - muzzle_);
-    if (pendingStrength_ <= 0 || (!pendingUsual && (usual || rise.strength >= kOvershadow * pendingStrength_))) {
+    const bool close = CloseToUsualFlight(rise.impact - muzzle_);
+    const bool outshouted = pendingUsual && close && !CloseToUsualFlight(pendingImpact_ - muzzle_) && pendingPeak_ >= rise.peak;
+    if (pendingStrength_ <= 0 || outshouted || (!pendingUsual && (usual || rise.strength >= kOvershadow * pendingStrength_))) {
         pendingStrength_ = rise.strength;
         pendingImpact_ = rise.impact;
         pendingSigma_ = rise.sigma;
+        pendingPeak_ = rise.peak;
         pendingUntil_ = onsetPos + Ms(kHorizonMs, rate);
         // An unusually early rise waits for the usual flight time to pass.
         if (!usual && flightsHeard_ > 0) {
@@ -138,7 +145,12 @@ void OnsetDetector::Weigh(const Rise& rise, std::int64_t onsetPos)
             pendingUntil_ = std::max(pendingUntil_, static_cast<std::int64_t>(std::floor(muzzle_) + longest) + len_.ms);
         }
     }
-    scan_ = std::max(scan_, onsetPos + len_.shortWin + Ms(2, rate));
+    // A rise inside the band but off its time may be another gun's with the impact
+    // close behind it: look again soon rather than skip its ringing. Not
+    // outside the band, where the room's sounds would be scanned again for
+    // nothing and a few more of them taken.
+    const bool offTime = usual && flightsHeard_ >= kSettledFlights && !close;
+    if (!offTime) scan_ = std::max(scan_, onsetPos + len_.shortWin + Ms(2, rate));
 }
 
 void OnsetDetector::Accept(double impact, double sigma, OnsetSink& sink)
@@ -211,6 +223,13 @@ bool OnsetDetector::NearUsualFlight(double flight) const
     if (flightsHeard_ == 0) return true;
     const double usual = UsualFlight();
     return std::abs(flight - usual) <= std::max(kUsualFlight * usual, 3.0);
+}
+
+bool OnsetDetector::CloseToUsualFlight(double flight) const
+{
+    if (flightsHeard_ < kSettledFlights) return false;
+    const double usual = UsualFlight();
+    return std::abs(flight - usual) <= std::max(kCloseFlight * usual, 2.0);
 }
 
 void OnsetDetector::RememberFlight(double impact)

@@ -35,6 +35,8 @@ constexpr double kOvershadow = 2.5;
 constexpr double kUsualFlight = 0.04;
 // Flights heard before an impact far from their median is refused.
 constexpr int kSettledFlights = 3;
+// Within this share of a settled string's flight time a rise is close to it.
+constexpr double kCloseFlight = 0.015;
 // A report this unlike the learnt one is another gun's (see SameGunLimit).
 constexpr double kFirstSameGunLimit = 0.6;
 constexpr double kLeastSameGunLimit = 0.3;

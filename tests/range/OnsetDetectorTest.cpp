@@ -160,15 +160,26 @@ TEST(OnsetDetector, KeepsToTheStringsFlightTime)
 // report's tail is still loud at the impact, and without that look the
 // string loses impacts to later sounds. In the hall a far wall's return of
 // the report outshouts the impact: the calibration must take the sharpest
-// rise, not the loudest, or the whole string follows the echo.
+// rise, not the loudest, or the whole string follows the echo. On the busy
+// line a neighbour's report falls 2.5 % before an impact: only a sharper,
+// no quieter sound early in the band gives way to a rise close to the
+// string's time, and only if the scan looks again soon after it; a garage
+// at 22 kHz, whose plate's reflection follows it closely, and a trap whose
+// thud grows louder after its first rise must keep their first rise.
 TEST(OnsetDetector, StringsWhereOneRuleDecides)
 {
     struct Row {
         const char* scene;
         std::uint32_t seed;  // added to the catalogue's
         int within;          // of 25 shots, within 1 %
+        double worst = 100;  // % of the flight time, of the shots measured
     };
-    const Row rows[] = {{"garage, plate", 0, 21}, {"garage, plate", 200, 21}, {"hall, plate, 22 kHz", 100, 18}};
+    const Row rows[] = {{"garage, plate", 0, 21},
+                        {"garage, plate", 200, 21},
+                        {"hall, plate, 22 kHz", 100, 18},
+                        {"neighbours, plate, busy line", 0, 22, 2},
+                        {"garage, plate, 22 kHz", 0, 6},
+                        {"outdoor, trap, wooden backstop", 200, 25}};
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.scene) + " seed +" + std::to_string(row.seed));
         Scene scene;
@@ -180,7 +191,13 @@ TEST(OnsetDetector, StringsWhereOneRuleDecides)
         const Session session = MakeSession(scene);
         const std::vector<double> errors = ErrorsUs(session.string, Measure(SetupAfter(scene, session.calibration), session));
         int within = 0;
-        for (std::size_t k = 0; k < errors.size(); ++k) within += std::abs(errors[k]) <= 1e4 * session.string.shots[k].flight;
+        for (std::size_t k = 0; k < errors.size(); ++k) {
+            const double share = std::abs(errors[k]) / (1e4 * session.string.shots[k].flight);
+            within += share <= 1;
+            if (std::isfinite(share)) {
+                EXPECT_LE(share, row.worst) << "shot " << k;
+            }
+        }
         EXPECT_GE(within, row.within) << ::testing::PrintToString(errors);
     }
 }
