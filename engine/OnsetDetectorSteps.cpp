@@ -132,7 +132,8 @@ void OnsetDetector::Weigh(const Rise& rise, std::int64_t onsetPos)
     const bool usual = NearUsualFlight(rise.impact - muzzle_);
     const bool pendingUsual = pendingStrength_ > 0 && NearUsualFlight(pendingImpact_ - muzzle_);
     const bool close = CloseToUsualFlight(rise.impact - muzzle_);
-    const bool outshouted = pendingUsual && close && !CloseToUsualFlight(pendingImpact_ - muzzle_) && pendingPeak_ >= rise.peak;
+    const bool outshouted = pendingUsual && close && !CloseToUsualFlight(pendingImpact_ - muzzle_) && pendingPeak_ >= rise.peak &&
+                            rise.impact > pendingImpact_ + static_cast<double>(len_.shortWin);
     if (pendingStrength_ <= 0 || outshouted || (!pendingUsual && (usual || rise.strength >= kOvershadow * pendingStrength_))) {
         pendingStrength_ = rise.strength;
         pendingImpact_ = rise.impact;

@@ -165,7 +165,8 @@ TEST(OnsetDetector, KeepsToTheStringsFlightTime)
 // no quieter sound early in the band gives way to a rise close to the
 // string's time, and only if the scan looks again soon after it; a garage
 // at 22 kHz, whose plate's reflection follows it closely, and a trap whose
-// thud grows louder after its first rise must keep their first rise.
+// thud grows louder after its first rise must keep their first rise, and
+// the hall's plates must not give way to their own rise measured again.
 TEST(OnsetDetector, StringsWhereOneRuleDecides)
 {
     struct Row {
@@ -177,6 +178,7 @@ TEST(OnsetDetector, StringsWhereOneRuleDecides)
     const Row rows[] = {{"garage, plate", 0, 21},
                         {"garage, plate", 200, 21},
                         {"hall, plate, 22 kHz", 100, 18},
+                        {"hall, plate, 22 kHz", 0, 22},
                         {"neighbours, plate, busy line", 0, 22, 2},
                         {"garage, plate, 22 kHz", 0, 6},
                         {"outdoor, trap, wooden backstop", 200, 25}};
