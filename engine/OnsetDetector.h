@@ -157,6 +157,7 @@ private:
     double bestImpact_ = 0, bestSigma_ = 0;
     double pendingImpact_ = 0, pendingSigma_ = 0, pendingStrength_ = 0, pendingPeak_ = 0;  // the rise taken so far
     std::int64_t pendingUntil_ = 0;          // unless a much stronger one comes before this
+    std::int64_t lastWeighed_ = -(std::int64_t{1} << 40);  // where the last rise weighed started
     std::array<double, 5> flights_{};       // the last shots' muzzle-to-impact samples
     int flightsHeard_ = 0;
     std::array<double, 8> mismatches_{};    // how unlike the learnt report the last muzzles were

@@ -83,6 +83,13 @@ bool OnsetDetector::StepImpact()
     const double at = static_cast<double>(begin) + AicOnset(x.subspan(static_cast<std::size_t>(begin), static_cast<std::size_t>(span)));
     const auto o = static_cast<std::int64_t>(std::floor(at));
     const std::int64_t onsetPos = from + o;
+    if (onsetPos <= lastWeighed_ + len_.shortWin) {
+        // The rise weighed last, found again from a later start: once is
+        // enough, and timing it again would cost a swell fit each time.
+        phase_ = Phase::Armed;
+        scan_ = std::max(gate_ + Ms(0.1, rate), onsetPos + len_.shortWin + len_.ms);
+        return true;
+    }
     const double after = Energy(onsetPos + 1, onsetPos + 1 + len_.ms) / static_cast<double>(len_.ms);
     const double prior = Energy(onsetPos - Ms(3, rate), onsetPos - Ms(0.2, rate)) / static_cast<double>(Ms(2.8, rate));
     phase_ = Phase::Armed;
@@ -108,6 +115,7 @@ void OnsetDetector::Weigh(const Rise& rise, std::int64_t onsetPos)
 {
     const int rate = setup_.sampleRate;
     scan_ = std::max(scan_, onsetPos + len_.shortWin + len_.ms);
+    lastWeighed_ = onsetPos;
     if (rehearsing_) {
         // Nothing else is shooting: the impact is the sharpest rise that is
         // no echo (later sounds ride on the impact's own ringing and rise
