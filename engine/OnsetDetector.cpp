@@ -88,7 +88,6 @@ void OnsetDetector::Restart()
     phase_ = Phase::Idle;
     holdOffUntil_ = 0;
     lastOtherGun_ = -1;
-    lastWeighed_ = -(std::int64_t{1} << 40);
     bestRise_ = 0;
     pendingStrength_ = 0;
 }

@@ -105,6 +105,9 @@ private:
         double strength = 0;  // the millisecond after against the three before
         double peak = 0;
     };
+    // Where the rise that set the candidate off starts, in x (which begins
+    // at `from`, `before` samples ahead of the gate).
+    double Split(std::span<const float> x, std::int64_t from, std::int64_t before) const;
     void Weigh(const Rise& rise, std::int64_t onsetPos);
     void Accept(double impact, double sigma, OnsetSink& sink);
     double SameGunLimit() const;
@@ -157,7 +160,6 @@ private:
     double bestImpact_ = 0, bestSigma_ = 0;
     double pendingImpact_ = 0, pendingSigma_ = 0, pendingStrength_ = 0, pendingPeak_ = 0;  // the rise taken so far
     std::int64_t pendingUntil_ = 0;          // unless a much stronger one comes before this
-    std::int64_t lastWeighed_ = -(std::int64_t{1} << 40);  // where the last rise weighed started
     std::array<double, 5> flights_{};       // the last shots' muzzle-to-impact samples
     int flightsHeard_ = 0;
     std::array<double, 8> mismatches_{};    // how unlike the learnt report the last muzzles were

@@ -69,6 +69,24 @@ bool OnsetDetector::StepArmed(OnsetSink& sink)
     return true;
 }
 
+double OnsetDetector::Split(std::span<const float> x, std::int64_t from, std::int64_t before) const
+{
+    // The split inside the 0.5 ms that set the candidate off, with 2 ms of
+    // what came before; only 1 ms when the rise came close to a settled
+    // string's flight time and the longer look split off a faint sound well
+    // before it (a wisp of the room's tail, a neighbour's dying ring) instead.
+    const int rate = setup_.sampleRate;
+    const std::int64_t end = before + Ms(0.75, rate);
+    std::int64_t begin = before - len_.shortWin - Ms(2, rate);
+    double at = static_cast<double>(begin) + AicOnset(x.subspan(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin)));
+    const double rise = static_cast<double>(gate_ - len_.shortWin) - muzzle_;
+    if (CloseToUsualFlight(rise) && !CloseToUsualFlight(static_cast<double>(from) + at - muzzle_)) {
+        begin = before - len_.shortWin - Ms(1, rate);
+        at = static_cast<double>(begin) + AicOnset(x.subspan(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin)));
+    }
+    return at;
+}
+
 bool OnsetDetector::StepImpact()
 {
     if (end_ < gate_ + len_.impactLook) return false;
@@ -76,20 +94,9 @@ bool OnsetDetector::StepImpact()
     const std::int64_t before = Ms(6, rate);
     const std::int64_t from = gate_ - before;
     const std::span<const float> x = Take(from, before + len_.impactLook);
-    // The split inside the 0.5 ms that set the candidate off, with 2 ms of
-    // what came before.
-    const std::int64_t begin = before - len_.shortWin - Ms(2, rate);
-    const std::int64_t span = len_.shortWin + Ms(2, rate) + Ms(0.75, rate);
-    const double at = static_cast<double>(begin) + AicOnset(x.subspan(static_cast<std::size_t>(begin), static_cast<std::size_t>(span)));
+    const double at = Split(x, from, before);
     const auto o = static_cast<std::int64_t>(std::floor(at));
     const std::int64_t onsetPos = from + o;
-    if (onsetPos <= lastWeighed_ + len_.shortWin) {
-        // The rise weighed last, found again from a later start: once is
-        // enough, and timing it again would cost a swell fit each time.
-        phase_ = Phase::Armed;
-        scan_ = std::max(gate_ + Ms(0.1, rate), onsetPos + len_.shortWin + len_.ms);
-        return true;
-    }
     const double after = Energy(onsetPos + 1, onsetPos + 1 + len_.ms) / static_cast<double>(len_.ms);
     const double prior = Energy(onsetPos - Ms(3, rate), onsetPos - Ms(0.2, rate)) / static_cast<double>(Ms(2.8, rate));
     phase_ = Phase::Armed;
@@ -115,7 +122,6 @@ void OnsetDetector::Weigh(const Rise& rise, std::int64_t onsetPos)
 {
     const int rate = setup_.sampleRate;
     scan_ = std::max(scan_, onsetPos + len_.shortWin + len_.ms);
-    lastWeighed_ = onsetPos;
     if (rehearsing_) {
         // Nothing else is shooting: the impact is the sharpest rise that is
         // no echo (later sounds ride on the impact's own ringing and rise
@@ -140,8 +146,7 @@ void OnsetDetector::Weigh(const Rise& rise, std::int64_t onsetPos)
     const bool usual = NearUsualFlight(rise.impact - muzzle_);
     const bool pendingUsual = pendingStrength_ > 0 && NearUsualFlight(pendingImpact_ - muzzle_);
     const bool close = CloseToUsualFlight(rise.impact - muzzle_);
-    const bool outshouted = pendingUsual && close && !CloseToUsualFlight(pendingImpact_ - muzzle_) && pendingPeak_ >= rise.peak &&
-                            rise.impact > pendingImpact_ + static_cast<double>(len_.shortWin);
+    const bool outshouted = pendingUsual && close && !CloseToUsualFlight(pendingImpact_ - muzzle_) && pendingPeak_ >= rise.peak;
     if (pendingStrength_ <= 0 || outshouted || (!pendingUsual && (usual || rise.strength >= kOvershadow * pendingStrength_))) {
         pendingStrength_ = rise.strength;
         pendingImpact_ = rise.impact;
@@ -154,12 +159,7 @@ void OnsetDetector::Weigh(const Rise& rise, std::int64_t onsetPos)
             pendingUntil_ = std::max(pendingUntil_, static_cast<std::int64_t>(std::floor(muzzle_) + longest) + len_.ms);
         }
     }
-    // A rise inside the band but off its time may be another gun's with the impact
-    // close behind it: look again soon rather than skip its ringing. Not
-    // outside the band, where the room's sounds would be scanned again for
-    // nothing and a few more of them taken.
-    const bool offTime = usual && flightsHeard_ >= kSettledFlights && !close;
-    if (!offTime) scan_ = std::max(scan_, onsetPos + len_.shortWin + Ms(2, rate));
+    scan_ = std::max(scan_, onsetPos + len_.shortWin + Ms(2, rate));
 }
 
 void OnsetDetector::Accept(double impact, double sigma, OnsetSink& sink)
