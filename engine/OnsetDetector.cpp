@@ -17,7 +17,6 @@ namespace {
 // Windows shorter than this cannot give a velocity worth showing.
 constexpr std::int64_t kFewestWindowSamples = 16;
 
-
 std::size_t RingSize(int rate, std::int64_t windowEnd)
 {
     // Whole impact windows, for the echo map, and the looks around a rise.

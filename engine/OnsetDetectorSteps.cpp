@@ -77,14 +77,14 @@ double OnsetDetector::Split(std::span<const float> x, std::int64_t from, std::in
     // before it (a wisp of the room's tail, a neighbour's dying ring) instead.
     const int rate = setup_.sampleRate;
     const std::int64_t end = before + Ms(0.75, rate);
-    std::int64_t begin = before - len_.shortWin - Ms(2, rate);
-    double at = static_cast<double>(begin) + AicOnset(x.subspan(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin)));
+    const auto splitAfter = [&](double ms) {
+        const std::int64_t begin = before - len_.shortWin - Ms(ms, rate);
+        return static_cast<double>(begin) + AicOnset(x.subspan(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin)));
+    };
+    const double at = splitAfter(2);
     const double rise = static_cast<double>(gate_ - len_.shortWin) - muzzle_;
-    if (CloseToUsualFlight(rise) && !CloseToUsualFlight(static_cast<double>(from) + at - muzzle_)) {
-        begin = before - len_.shortWin - Ms(1, rate);
-        at = static_cast<double>(begin) + AicOnset(x.subspan(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin)));
-    }
-    return at;
+    const bool strayed = CloseToUsualFlight(rise) && !CloseToUsualFlight(static_cast<double>(from) + at - muzzle_);
+    return strayed ? splitAfter(1) : at;
 }
 
 bool OnsetDetector::StepImpact()

@@ -69,7 +69,6 @@ namespace {
 // while anything more is the fit following a wavering envelope.
 constexpr double kLatestMs = 0.15;
 
-
 // RMS of x over the window of `half` samples either side of i.
 double Envelope(std::span<const float> x, std::int64_t i, std::int64_t half)
 {
@@ -114,7 +113,7 @@ double LastRise(std::span<const float> x, std::int64_t before, std::int64_t earl
 double RiseOnset(std::span<const float> x, double coarse, int rate)
 {
     const auto k = static_cast<std::int64_t>(std::floor(coarse));
-    const std::int64_t half = std::max<std::int64_t>(1, Ms(0.05, rate));
+    const std::int64_t half = Ms(0.05, rate);
     const double background = std::sqrt(MeanSquare(x, k - Ms(3, rate), k - Ms(0.3, rate)));
     double peak = 0;
     for (std::int64_t i = k; i < k + Ms(1.5, rate); ++i) peak = std::max(peak, Envelope(x, i, half));
@@ -143,7 +142,7 @@ namespace {
 // it, it is a jump out of quiet all the same.
 std::optional<double> JumpOnSwell(std::span<const float> x, std::int64_t c, std::int64_t p, double sign, double swell, int rate)
 {
-    const std::int64_t to = c - std::max<std::int64_t>(1, Ms(0.02, rate)), from = to - Ms(0.3, rate);
+    const std::int64_t to = c - Ms(0.02, rate), from = to - Ms(0.3, rate);
     if (from < 0 || to - from < 4) return std::nullopt;
     LineFit line;
     for (std::int64_t i = from; i < to; ++i) line.Add(static_cast<double>(i - c), x[static_cast<std::size_t>(i)]);

@@ -84,5 +84,4 @@ double Median(const std::array<double, N>& values, int count)
     return sorted[static_cast<std::size_t>(count / 2)];
 }
 
-
 }  // namespace quorvel::onset
