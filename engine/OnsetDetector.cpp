@@ -45,7 +45,8 @@ OnsetSetup Held(OnsetSetup s)
 
 OnsetDetector::OnsetDetector(const OnsetSetup& setup)
     : setup_(Held(setup)),
-      echoes_(static_cast<std::size_t>(std::clamp<std::int64_t>(setup_.windowEnd, 0, 10 * setup_.sampleRate) + Ms(2, setup_.sampleRate)))
+      echoes_(static_cast<std::size_t>(std::clamp<std::int64_t>(setup_.windowEnd, 0, 10 * setup_.sampleRate) + Ms(2, setup_.sampleRate))),
+      signature_(setup_.sampleRate)
 {
     const int rate = setup_.sampleRate;
     unheld_ = setup.sampleRate > kHighestRate || setup.windowEnd > kLongestWindow;
@@ -62,6 +63,7 @@ OnsetDetector::OnsetDetector(const OnsetSetup& setup)
     mask_ = ring_.size() - 1;
     scratch_.assign(static_cast<std::size_t>(Ms(30, rate)), 0.0F);
     report_.assign(static_cast<std::size_t>(Ms(6, rate)), 0.0F);
+    band_.assign(static_cast<std::size_t>(std::ceil(2 * onset::kUsualFlight * static_cast<double>(setup_.windowEnd))) + 16 + 3 * static_cast<std::size_t>(signature_.Length()), 0.0F);
     rateTooLow_ = setup_.windowEnd < kFewestWindowSamples || setup_.windowEnd <= setup_.windowStart;
     Reset();
 }
@@ -72,6 +74,7 @@ void OnsetDetector::Reset()
     learnt_ = setup_.report;
     candidate_ = {};
     echoes_.Clear();
+    signature_.Clear();
     flightsHeard_ = 0;
     muzzlesHeard_ = 0;
     rivals_ = {};
@@ -89,6 +92,7 @@ void OnsetDetector::Restart()
     lastOtherGun_ = -1;
     bestRise_ = 0;
     pendingStrength_ = 0;
+    toLearn_ = -1;
 }
 
 void OnsetDetector::Rehearse(std::span<const std::uint8_t> calibration)
@@ -135,7 +139,7 @@ void OnsetDetector::Finish(OnsetSink& sink)
         s.fill(128);
         return s;
     }();
-    const std::int64_t limit = end_ + setup_.windowEnd + len_.reportLook + len_.impactLook + 2;
+    const std::int64_t limit = end_ + setup_.windowEnd + len_.reportLook + len_.impactLook + 2 * signature_.Length() + 2;
     while (phase_ != Phase::Idle && end_ < limit) Feed(silence, sink);
 }
 
@@ -154,19 +158,20 @@ double OnsetDetector::Loudness(std::int64_t from, std::int64_t to) const
     return to > from ? Between(loudness_, from, to) / 4 / static_cast<double>(to - from) : 0.0;
 }
 
-std::span<const float> OnsetDetector::Take(std::int64_t from, std::int64_t count)
+std::span<const float> OnsetDetector::Copy(std::int64_t from, std::int64_t count, std::vector<float>& into) const
 {
-    count = std::min<std::int64_t>(count, static_cast<std::int64_t>(scratch_.size()));
+    count = std::min<std::int64_t>(count, static_cast<std::int64_t>(into.size()));
     const std::int64_t oldest = end_ - static_cast<std::int64_t>(ring_.size());
     for (std::int64_t k = 0; k < count; ++k) {
         const std::int64_t p = from + k;
-        scratch_[static_cast<std::size_t>(k)] = p >= 0 && p >= oldest && p < end_ ? Centred(Sample(p)) : 0.0F;
+        into[static_cast<std::size_t>(k)] = p >= 0 && p >= oldest && p < end_ ? Centred(Sample(p)) : 0.0F;
     }
-    return std::span<const float>(scratch_.data(), static_cast<std::size_t>(count));
+    return std::span<const float>(into.data(), static_cast<std::size_t>(count));
 }
 
 void OnsetDetector::Advance(OnsetSink& sink)
 {
+    LearnSignature();
     for (bool more = true; more;) {
         switch (phase_) {
         case Phase::Idle: more = StepIdle(); break;

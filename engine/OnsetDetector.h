@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "EchoMap.h"
+#include "ImpactSignature.h"
 #include "ReportSignature.h"
 
 namespace quorvel {
@@ -110,6 +111,14 @@ private:
     double Split(std::span<const float> x, std::int64_t from, std::int64_t before) const;
     void Weigh(const Rise& rise, std::int64_t onsetPos);
     void Accept(double impact, double sigma, OnsetSink& sink);
+    // The window is over: the rise taken, the impact's signature found near
+    // the usual flight time, or a miss. False while the signature still
+    // waits for the end of the band to arrive.
+    bool Conclude(OnsetSink& sink);
+    // The impact's signature in the band around the usual flight time, when it is there.
+    std::optional<double> Matched(double& sigma);
+    // Learns the impact waiting to be learnt once its signature has arrived.
+    void LearnSignature();
     double SameGunLimit() const;
     double UsualFlight() const;
     bool NearUsualFlight(double flight) const;
@@ -117,7 +126,8 @@ private:
     bool InUsualBand(std::int64_t pos) const;
     void RememberFlight(double impact);
     // Copies stream samples [from, from + count) from the ring, centred, into scratch_.
-    std::span<const float> Take(std::int64_t from, std::int64_t count);
+    std::span<const float> Take(std::int64_t from, std::int64_t count) { return Copy(from, count, scratch_); }
+    std::span<const float> Copy(std::int64_t from, std::int64_t count, std::vector<float>& into) const;
     std::uint8_t Sample(std::int64_t pos) const { return ring_[static_cast<std::size_t>(pos) & mask_]; }
     // Sum of squared sample-to-sample differences over [from, to).
     double Energy(std::int64_t from, std::int64_t to) const { return Between(cumulative_, from, to); }
@@ -155,6 +165,9 @@ private:
     bool doubtful_ = false;                 // the muzzle being followed is a little unlike the learnt report
     double mismatch_ = 0;                   // how unlike
     EchoMap echoes_;
+    ImpactSignature signature_;
+    std::vector<float> band_;               // the band around the usual flight time, for the signature
+    double toLearn_ = -1, toLearnSigma_ = 0; // an impact whose signature is learnt once its end has arrived
     bool rehearsing_ = false;
     double bestRise_ = 0;                   // while rehearsing: the strongest rise so far
     double bestImpact_ = 0, bestSigma_ = 0;

@@ -50,11 +50,49 @@ bool OnsetDetector::StepArmed(OnsetSink& sink)
             return true;
         }
     }
-    if (pendingStrength_ > 0 && scan_ > pendingUntil_) {
-        Accept(pendingImpact_, pendingSigma_, sink);
-        return true;
-    }
+    if (pendingStrength_ > 0 && scan_ > pendingUntil_) return Conclude(sink);
     if (scan_ <= last) return false;
+    return Conclude(sink);
+}
+
+std::optional<double> OnsetDetector::Matched(double& sigma)
+{
+    // Searched a signature's length beyond the band on either side: a plate
+    // rings in few modes, so a stretch of the band that holds only the start
+    // or the end of an impact outside it can look like the whole. Only a
+    // best match inside the band is the impact.
+    const double usual = UsualFlight();
+    const std::int64_t length = signature_.Length();
+    const auto first = static_cast<std::int64_t>(std::floor(muzzle_ + usual * (1 - kUsualFlight)));
+    const auto last = static_cast<std::int64_t>(std::ceil(muzzle_ + usual * (1 + kUsualFlight)));
+    const auto m = signature_.Find(Copy(first - length, last - first + 3 * length, band_));
+    if (!m || m->likeness < kMatchLikeness) return std::nullopt;
+    const double impact = static_cast<double>(first - length) + m->onset;
+    if (impact < static_cast<double>(first) || impact > static_cast<double>(last)) return std::nullopt;
+    sigma = std::hypot(muzzleSigma_, m->sigma);
+    return impact;
+}
+
+bool OnsetDetector::Conclude(OnsetSink& sink)
+{
+    // A clear rise close to a settled string's flight time is the impact,
+    // and teaches the signature what this string's impacts sound like.
+    // Anything less (a faint rise further off, a rise from the room, no rise
+    // at all) gives way to the signature when it is found in the band.
+    const bool close = !rehearsing_ && pendingStrength_ > 0 && CloseToUsualFlight(pendingImpact_ - muzzle_);
+    if (close && pendingStrength_ >= kConfidentRise) {
+        toLearn_ = pendingImpact_;
+        toLearnSigma_ = std::sqrt(std::max(pendingSigma_ * pendingSigma_ - muzzleSigma_ * muzzleSigma_, 0.0));
+    } else if (!close && !rehearsing_ && signature_.Heard() > 0 && flightsHeard_ >= kSettledFlights) {
+        const double usual = UsualFlight();
+        const auto last = static_cast<std::int64_t>(std::ceil(muzzle_ + usual * (1 + kUsualFlight)));
+        if (end_ < last + 2 * signature_.Length()) return false;
+        double sigma = 0;
+        if (const std::optional<double> matched = Matched(sigma)) {
+            Accept(*matched, sigma, sink);
+            return true;
+        }
+    }
     if (pendingStrength_ > 0) {
         Accept(pendingImpact_, pendingSigma_, sink);
     } else if (rehearsing_ && bestRise_ > 0) {
@@ -212,6 +250,15 @@ void OnsetDetector::Accept(double impact, double sigma, OnsetSink& sink)
         echoes_.Add(static_cast<std::size_t>(k), Centred(Sample(base + k)));
     }
     sink.Onset({OnsetEventKind::Shot, muzzle_, impact, sigma, OnsetMiss::None});
+}
+
+void OnsetDetector::LearnSignature()
+{
+    if (toLearn_ < 0) return;
+    const auto from = static_cast<std::int64_t>(std::floor(toLearn_));
+    if (end_ < from + signature_.Length() + 1) return;
+    signature_.Learn(Copy(from, signature_.Length() + 1, band_), toLearn_ - static_cast<double>(from), toLearnSigma_);
+    toLearn_ = -1;
 }
 
 double OnsetDetector::UsualFlight() const

@@ -9,7 +9,9 @@
 #include <random>
 
 #include "EchoMap.h"
+#include "ImpactSignature.h"
 #include "OnsetPicker.h"
+#include "OnsetTuning.h"
 #include "RangeRig.h"
 #include "SoundCard.h"
 #include "Sounds.h"
@@ -222,6 +224,63 @@ TEST(EchoMap, KnowsTheRoomsEchoesFromEarlierShots)
     EXPECT_EQ(map.Repeats(echo, 250, 2), std::nullopt) << "no shot was heard past 300";
     map.Clear();
     EXPECT_EQ(map.Repeats(echo, 100, 2), std::nullopt);
+}
+
+// A plate rings in its own modes every shot, wherever the pellet lands:
+// learnt from two impacts, a third is found where it starts, to a fraction
+// of a sample, even below the noise; as well when it is loud, and more
+// surely. Another plate, or a trap's thud (noise, never the same twice), is
+// not taken for it.
+TEST(ImpactSignature, FindsThePlatesRingAndNothingElse)
+{
+    constexpr int rate = 48000;
+    std::mt19937 rng(5);
+    const Plate plate = MakePlate(7);
+    // `wave` from its onset on, placed at `at` (between samples) in a band
+    // of noise and scaled to `rms` over its first 20 ms.
+    auto heard = [&](const Wave& wave, double at, double rms, double noise) {
+        std::normal_distribution<double> white(0, noise);
+        const auto onset = static_cast<std::size_t>(wave.onset);
+        auto value = [&](double t) {
+            const auto k = static_cast<std::size_t>(std::floor(t));
+            const double f = t - std::floor(t);
+            return t < 0 || onset + k + 1 >= wave.samples.size() ? 0.0 : (1 - f) * wave.samples[onset + k] + f * wave.samples[onset + k + 1];
+        };
+        double e = 0;
+        for (int k = 0; k < 960; ++k) e += value(k) * value(k);
+        const double g = rms / std::sqrt(e / 960);
+        std::vector<float> x(2000);
+        for (std::size_t i = 0; i < x.size(); ++i) x[i] = static_cast<float>(std::round(white(rng) + g * value(static_cast<double>(i) - at)));
+        return x;
+    };
+    ImpactSignature signature(rate);
+    for (int shot = 0; shot < 2; ++shot) signature.Learn(heard(PlateImpact(plate, 1, rate, rng), 0.45, 20, 0.5), 0.45, 0.05);
+    ASSERT_EQ(signature.Heard(), 2);
+    struct Row {
+        const char* name;
+        Wave wave;
+        double rms, noise;
+        bool found;
+        double within;  // samples
+    } rows[] = {
+        {"the plate, below the noise", PlateImpact(plate, 1, rate, rng), 8, 12, true, 1},
+        {"the plate, loud", PlateImpact(plate, 1, rate, rng), 40, 1, true, 0.25},
+        {"another plate", PlateImpact(MakePlate(8), 1, rate, rng), 20, 1, false, 0},
+        {"a trap's thud", TrapImpact(1, 0.5, rate, rng), 20, 1, false, 0},
+    };
+    double loudSigma = 0, faintSigma = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto m = signature.Find(heard(row.wave, 611.4, row.rms, row.noise));
+        ASSERT_TRUE(m.has_value());
+        EXPECT_EQ(m->likeness >= onset::kMatchLikeness, row.found) << m->likeness;
+        if (!row.found) continue;
+        EXPECT_NEAR(m->onset, 611.4, row.within);
+        (row.rms > 20 ? loudSigma : faintSigma) = m->sigma;
+        EXPECT_LT(m->sigma, 1.0);
+    }
+    EXPECT_LT(loudSigma, faintSigma) << "a clearer match is surer";
+    EXPECT_FALSE(ImpactSignature(rate).Find(std::vector<float>(2000, 1.0F)).has_value()) << "nothing learnt";
 }
 
 // A calibration that learnt another gun's report (someone fired during it):
