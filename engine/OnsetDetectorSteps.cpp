@@ -77,13 +77,14 @@ bool OnsetDetector::Conclude(OnsetSink& sink)
 {
     // A clear rise close to a settled string's flight time is the impact,
     // and teaches the signature what this string's impacts sound like.
-    // Anything less (a faint rise further off, a rise from the room, no rise
-    // at all) gives way to the signature when it is found in the band.
-    const bool close = !rehearsing_ && pendingStrength_ > 0 && CloseToUsualFlight(pendingImpact_ - muzzle_);
-    if (close && pendingStrength_ >= kConfidentRise) {
+    // Anything less (a faint rise, even close to that time, where a wisp of
+    // the room's tail can come just before the impact; a rise further off;
+    // none at all) gives way to the signature when it is found in the band.
+    const bool sure = !rehearsing_ && pendingStrength_ >= kConfidentRise && CloseToUsualFlight(pendingImpact_ - muzzle_);
+    if (sure) {
         toLearn_ = pendingImpact_;
         toLearnSigma_ = std::sqrt(std::max(pendingSigma_ * pendingSigma_ - muzzleSigma_ * muzzleSigma_, 0.0));
-    } else if (!close && !rehearsing_ && signature_.Heard() > 0 && flightsHeard_ >= kSettledFlights) {
+    } else if (!rehearsing_ && signature_.Heard() > 0 && flightsHeard_ >= kSettledFlights) {
         const double usual = UsualFlight();
         const auto last = static_cast<std::int64_t>(std::ceil(muzzle_ + usual * (1 + kUsualFlight)));
         if (end_ < last + 2 * signature_.Length()) return false;

@@ -47,8 +47,10 @@ constexpr std::int64_t kLongestSignature = 1024;
 // and never the same twice, and a plate's reflections a cycle off; a plate
 // in an echoing hall matches at 0.6 to 0.8.
 constexpr double kMatchLikeness = 0.5;
-// A rise this sharp close to the usual flight time is surely the impact,
-// and is learnt into the signature.
+// A rise this sharp close to the usual flight time is surely the impact:
+// it is learnt into the signature and taken whatever the signature finds.
+// A fainter one gives way to the signature (6 and 8 measured alike, each a
+// shot better on some seeds and worse on others).
 constexpr double kConfidentRise = 4.0;
 // A report this unlike the learnt one is another gun's (see SameGunLimit).
 constexpr double kFirstSameGunLimit = 0.6;
