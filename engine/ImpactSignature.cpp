@@ -58,27 +58,16 @@ std::optional<ImpactSignature::Match> ImpactSignature::Find(std::span<const floa
         for (; k < n; ++k) dot += double{wave_[k]} * x[lag + k];
         return energy > 0 ? dot / std::sqrt(energy_ * energy) : 0.0;
     };
-    double best = -2, before = 0, after = 0, previous = 0;
-    std::size_t at = 0;
-    bool follow = false;
+    // The most alike is the lowest unlikeness.
+    onset::Lowest lowest;
     for (std::size_t lag = 0; lag < lags; ++lag) {
         if (lag > 0) heard += double{x[lag + n - 1]} * x[lag + n - 1] - double{x[lag - 1]} * x[lag - 1];
-        const double c = likeness(lag, std::max(heard, 0.0));
-        if (follow) after = c;
-        follow = false;
-        if (c > best) {
-            best = c;
-            at = lag;
-            before = previous;
-            follow = true;
-            after = c;
-        }
-        previous = c;
+        lowest.Add(static_cast<std::int64_t>(lag), -likeness(lag, std::max(heard, 0.0)));
     }
+    const auto at = static_cast<std::size_t>(lowest.at);
+    const double best = -lowest.value;
     // Between samples: the peak of the parabola through the best lag and its neighbours.
-    double shift = 0;
-    const double curve = before - 2 * best + after;
-    if (at > 0 && at + 1 < lags && curve < 0) shift = std::clamp(0.5 * (before - after) / curve, -0.5, 0.5);
+    const double shift = at > 0 && at + 1 < lags ? lowest.Shift() : 0.0;
     Match m;
     m.onset = static_cast<double>(at) + shift;
     m.likeness = best;

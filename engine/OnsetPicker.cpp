@@ -34,32 +34,20 @@ double AicOnset(std::span<const float> x)
     // AIC(k) = k ln var(x[0,k)) + (n-k-1) ln var(x[k,n)); the first `k`
     // samples are background, the rest the new sound.
     double sum = 0, squares = 0;
-    double best = 0, prev = 0, beforeBest = 0, afterBest = 0;
-    std::int64_t bestK = -1;
+    onset::Lowest lowest;
     for (std::int64_t k = 1; k < n - 1; ++k) {
         sum += high(k - 1);
         squares += high(k - 1) * high(k - 1);
         if (k < 2) continue;
         const auto kk = static_cast<double>(k);
         const auto rest = static_cast<double>(n - k);
-        const double aic = kk * std::log(Variance(sum, squares, kk)) +
-                           (rest - 1) * std::log(Variance(total - sum, totalSq - squares, rest));
-        if (bestK == k - 1) afterBest = aic;
-        if (bestK < 0 || aic < best) {
-            best = aic;
-            bestK = k;
-            beforeBest = prev;
-            afterBest = aic;
-        }
-        prev = aic;
+        lowest.Add(k, kk * std::log(Variance(sum, squares, kk)) + (rest - 1) * std::log(Variance(total - sum, totalSq - squares, rest)));
     }
     // Between samples: the vertex of the parabola through the minimum and
     // its neighbours, and the onset lies half a sample before the first
     // sample of the new sound.
-    double shift = 0;
-    const double curve = beforeBest - 2 * best + afterBest;
-    if (bestK > 2 && bestK < n - 2 && curve > 0) shift = std::clamp(0.5 * (beforeBest - afterBest) / curve, -0.5, 0.5);
-    return static_cast<double>(bestK) + shift - 0.5;
+    const double shift = lowest.at > 2 && lowest.at < n - 2 ? lowest.Shift() : 0.0;
+    return static_cast<double>(lowest.at) + shift - 0.5;
 }
 
 namespace {

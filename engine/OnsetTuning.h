@@ -86,6 +86,34 @@ inline void RiseOf(std::span<const float> x, std::int64_t onset, std::int64_t re
     }
 }
 
+// Follows values one step apart for the smallest, keeping the values on
+// either side of it, to place it between steps by the parabola through the
+// three.
+struct Lowest {
+    std::int64_t at = -1;
+    double value = 0;
+    void Add(std::int64_t step, double v)
+    {
+        if (at >= 0 && at == step - 1) after_ = v;
+        if (at < 0 || v < value) {
+            value = v;
+            at = step;
+            before_ = previous_;
+            after_ = v;
+        }
+        previous_ = v;
+    }
+    // The vertex's offset from `at`, within half a step; 0 where the three make no bowl.
+    double Shift() const
+    {
+        const double curve = before_ - 2 * value + after_;
+        return curve > 0 ? std::clamp(0.5 * (before_ - after_) / curve, -0.5, 0.5) : 0.0;
+    }
+
+private:
+    double before_ = 0, after_ = 0, previous_ = 0;
+};
+
 // The median of the first `count` values (count > 0).
 template <std::size_t N>
 double Median(const std::array<double, N>& values, int count)
