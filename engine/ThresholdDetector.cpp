@@ -33,17 +33,26 @@ std::size_t FindLoud(const std::uint8_t* samples, std::size_t begin, std::size_t
     return end;
 }
 
+// The muzzle report at stream position `at` opens the impact window.
+void ArmMuzzle(DetectionState& st, std::int64_t at, Clock& clock, ScanResult& result)
+{
+    st.MuzzlePos = at;
+    st.MuzzleArmed = true;
+    st.ImpactPos = 0;
+    st.SamplesSinceMuzzle = 0;
+    result.status = ScanStatus::MuzzleSeen;
+    st.LastMuzzleTime = RoundToInt32(clock.NowMs());
+}
+
 ScanResult BlockLookTriggers(DetectionState& st, std::span<const std::uint8_t> block, std::int64_t position,
                              std::int16_t muzzleVolume, std::int16_t impactVolume, Clock& clock)
 {
     ScanResult result;
     const std::uint8_t* samples = block.data();
-    const std::int64_t first = 0;
     const auto end = static_cast<std::int64_t>(block.size());  // one past the last sample
     const std::int64_t windowStart = st.WindowStart;
     const std::int64_t windowEnd = st.WindowEnd;
-
-    std::int64_t i = first;
+    std::int64_t i = 0;
     while (i < end) {
         if (!st.MuzzleArmed) {
             const auto loud = static_cast<std::int64_t>(
@@ -56,12 +65,7 @@ ScanResult BlockLookTriggers(DetectionState& st, std::span<const std::uint8_t> b
                 ++i;
                 continue;
             }
-            st.MuzzlePos = position + i;
-            st.MuzzleArmed = true;
-            st.ImpactPos = 0;
-            st.SamplesSinceMuzzle = 0;
-            result.status = ScanStatus::MuzzleSeen;
-            st.LastMuzzleTime = RoundToInt32(clock.NowMs());
+            ArmMuzzle(st, position + i, clock, result);
             // The same sample goes on to the impact test below.
         }
 

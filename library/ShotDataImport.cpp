@@ -70,6 +70,28 @@ bool ParseShotDate(const std::string& text, double* localDays)
     return false;
 }
 
+namespace {
+
+// A line's three or nine fields, in the settings' units; a three-field line
+// takes the rest of the shot from the settings.
+bool ReadFields(const std::vector<std::string>& f, const Settings& settings, double& localDays, int& number, double& average, StoredShot& shot)
+{
+    bool ok = (f.size() == 3 || f.size() == 9) && ParseShotDate(f[0], &localDays) && Whole(f[1], &number) &&
+              Number(f[2], &average) && average > 0;
+    shot.distance = settings.distance;
+    shot.pelletMass = settings.pelletmass;
+    shot.sampleRate = settings.frequency;
+    if (ok && f.size() == 9) {
+        int samples = 0;
+        ok = Number(f[3], &shot.distance) && Number(f[4], &shot.pelletMass) && Whole(f[5], &shot.muzzleVolume) &&
+             Whole(f[6], &shot.impactVolume) && Whole(f[7], &samples) && Whole(f[8], &shot.sampleRate);
+        shot.samples = samples;
+    }
+    return ok;
+}
+
+}  // namespace
+
 ImportedFile ReadShotDataFile(std::string_view text, const Settings& settings)
 {
     const UnitSystem units = settings.units;
@@ -88,18 +110,7 @@ ImportedFile ReadShotDataFile(std::string_view text, const Settings& settings)
         StoredShot shot;
         double average = 0;
         int number = 0;
-        bool ok = (f.size() == 3 || f.size() == 9) && ParseShotDate(f[0], &localDays) && Whole(f[1], &number) &&
-                  Number(f[2], &average) && average > 0;
-        shot.distance = settings.distance;
-        shot.pelletMass = settings.pelletmass;
-        shot.sampleRate = settings.frequency;
-        if (ok && f.size() == 9) {
-            int samples = 0;
-            ok = Number(f[3], &shot.distance) && Number(f[4], &shot.pelletMass) && Whole(f[5], &shot.muzzleVolume) &&
-                 Whole(f[6], &shot.impactVolume) && Whole(f[7], &samples) && Whole(f[8], &shot.sampleRate);
-            shot.samples = samples;
-        }
-        if (!ok) {
+        if (!ReadFields(f, settings, localDays, number, average, shot)) {
             file.unreadLines.push_back(lineNumber);
             continue;
         }

@@ -53,6 +53,29 @@ private:
     std::size_t length_ = 0;
 };
 
+// The exponent that starts at text[i] ('e' or 'd', as old files write it,
+// blanks allowed between its characters) as "e-12", or "" when there is
+// none or it has no digits.
+std::string ExponentAt(std::string_view text, std::size_t i)
+{
+    if (i >= text.size() || (text[i] != 'e' && text[i] != 'E' && text[i] != 'd' && text[i] != 'D')) return {};
+    std::size_t j = i + 1;
+    std::string exponent = "e";
+    while (j < text.size() && IsSkippedBlank(text[j])) ++j;
+    if (j < text.size() && (text[j] == '+' || text[j] == '-')) {
+        exponent.push_back(text[j]);
+        ++j;
+    }
+    bool expDigit = false;
+    for (;; ++j) {
+        while (j < text.size() && IsSkippedBlank(text[j])) ++j;
+        if (j >= text.size() || !IsDigit(text[j])) break;
+        exponent.push_back(text[j]);
+        expDigit = true;
+    }
+    return expDigit ? exponent : std::string{};
+}
+
 }  // namespace
 
 double ParseLeadingNumber(std::string_view text)
@@ -87,23 +110,7 @@ double ParseLeadingNumber(std::string_view text)
         }
     }
     if (!anyDigit) return 0.0;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E' || text[i] == 'd' || text[i] == 'D')) {
-        std::size_t j = i + 1;
-        std::string exponent = "e";
-        while (j < text.size() && IsSkippedBlank(text[j])) ++j;
-        if (j < text.size() && (text[j] == '+' || text[j] == '-')) {
-            exponent.push_back(text[j]);
-            ++j;
-        }
-        bool expDigit = false;
-        for (;; ++j) {
-            while (j < text.size() && IsSkippedBlank(text[j])) ++j;
-            if (j >= text.size() || !IsDigit(text[j])) break;
-            exponent.push_back(text[j]);
-            expDigit = true;
-        }
-        if (expDigit) clean += exponent;
-    }
+    clean += ExponentAt(text, i);
     double value = 0.0;
     const auto result = std::from_chars(clean.data(), clean.data() + clean.size(), value);
     if (result.ec == std::errc::result_out_of_range) {
