@@ -38,10 +38,12 @@ constexpr int kSettledFlights = 3;
 // Within this share of a settled string's flight time a rise is close to it.
 constexpr double kCloseFlight = 0.015;
 // How much of the impact its signature keeps, and at most how many samples
-// (a lag's work at 96 kHz). Over the simulator's sessions 10 ms and 30 ms
-// found fewer impacts at 3 to 10 dB than 20 ms did.
+// (a lag's work: 8 ms at 96 kHz). Over the simulator's sessions 10 ms and
+// 30 ms found fewer impacts at 3 to 10 dB than 20 ms did; at 96 kHz 8 ms
+// found as many as 20 ms and as 10.7 ms, at 0.8 and 0.4 times their worst
+// block, and 5.3 ms one fewer.
 constexpr double kSignatureMs = 20;
-constexpr std::int64_t kLongestSignature = 1024;
+constexpr std::int64_t kLongestSignature = 768;
 // A stretch of the band at least this like the signature is the impact.
 // Between 0.3 and 0.5 lie the best matches of a trap's thud, which is noise
 // and never the same twice, and a plate's reflections a cycle off; a plate
