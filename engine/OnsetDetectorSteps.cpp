@@ -60,11 +60,13 @@ std::optional<double> OnsetDetector::Matched(double& sigma)
     // Searched a signature's length beyond the band on either side: a plate
     // rings in few modes, so a stretch of the band that holds only the start
     // or the end of an impact outside it can look like the whole. Only a
-    // best match inside the band is the impact.
+    // best match inside the band, and inside the impact window, is the impact.
     const double usual = UsualFlight();
     const std::int64_t length = signature_.Length();
-    const auto first = static_cast<std::int64_t>(std::floor(muzzle_ + usual * (1 - kUsualFlight)));
-    const auto last = static_cast<std::int64_t>(std::ceil(muzzle_ + usual * (1 + kUsualFlight)));
+    const auto base = static_cast<std::int64_t>(std::floor(muzzle_));
+    const auto first = std::max(static_cast<std::int64_t>(std::floor(muzzle_ + usual * (1 - kUsualFlight))), base + setup_.windowStart);
+    const auto last = std::min(static_cast<std::int64_t>(std::ceil(muzzle_ + usual * (1 + kUsualFlight))), base + setup_.windowEnd);
+    if (last < first) return std::nullopt;
     const auto m = signature_.Find(Copy(first - length, last - first + 3 * length, band_));
     if (!m || m->likeness < kMatchLikeness) return std::nullopt;
     const double impact = static_cast<double>(first - length) + m->onset;
@@ -161,6 +163,9 @@ void OnsetDetector::Weigh(const Rise& rise, std::int64_t onsetPos)
 {
     const int rate = setup_.sampleRate;
     scan_ = std::max(scan_, onsetPos + len_.shortWin + len_.ms);
+    // A rise at the window's start whose onset lies before it is a pellet
+    // faster than the velocity limits allow: no impact of this window.
+    if (rise.impact - muzzle_ < static_cast<double>(setup_.windowStart)) return;
     if (rehearsing_) {
         // Nothing else is shooting: the impact is the sharpest rise that is
         // no echo (later sounds ride on the impact's own ringing and rise

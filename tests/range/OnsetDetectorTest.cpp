@@ -119,18 +119,26 @@ TEST(OnsetDetector, KeepsToTheStringsFlightTime)
         const char* name;
         Scene after;
         int shots, misses;  // of the 6 shots after the settled ones, at most/at least
+        double windowStart = 0, windowEnd = 0;  // times the settled flight time; 0: from the velocity limits
     };
     const Row rows[] = {
         {"neighbours into windows whose impact is silent", With(field, [](Scene& s) {
              s.impactDb = -300, s.neighboursInWindows = true, s.neighboursPerMinute = 30, s.neighbourLane = 1.5; }), 0, 4},
         {"a pellet 12 % slower", With(field, [](Scene& s) { s.velocity *= 0.88; }), 6, 0},
+        // Inside the usual band but slower, or faster, than the velocity limits allow.
+        {"a pellet 3 % slower, past the window", With(field, [](Scene& s) { s.velocity *= 0.97; }), 0, 4, 0, 1.015},
+        {"a pellet 3 % faster, before the window", With(field, [](Scene& s) { s.velocity *= 1.03; }), 0, 4, 0.985, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const Recording later = MakeRecording(row.after, 6, 20, 9);
         Session joined = settled;
         joined.string.samples.insert(joined.string.samples.end(), later.samples.begin(), later.samples.end());
-        const Heard heard = Measure(SetupAfter(field, settled.calibration), joined);
+        OnsetSetup setup = SetupAfter(field, settled.calibration);
+        const double flight = settled.string.shots[0].flight * field.rate;
+        if (row.windowStart > 0) setup.windowStart = std::llround(row.windowStart * flight);
+        if (row.windowEnd > 0) setup.windowEnd = std::llround(row.windowEnd * flight);
+        const Heard heard = Measure(setup, joined);
         const auto offset = static_cast<double>(settled.string.samples.size());
         std::vector<double> flights;
         int misses = 0;
