@@ -1,12 +1,13 @@
 // What the shooter's own impact sounds like at the microphone: the first
-// milliseconds after its onset, as the calibration shot (or the string's first
-// shot) gave them. A steel plate rings in the same modes every shot and the
-// room returns that ring at the same delays, so over its first 20 ms an impact
-// is one waveform, however much louder the report's tail is at its onset. A
-// rise detector has half a millisecond to see the impact; matching the whole
-// signature has forty times as much of it, and finds plates that do not rise
-// out of an echoing room at all. A trap's thud is noise and matches nothing,
-// so it is left to the rise. Owned by the onset detector; sized once.
+// milliseconds after its onset, averaged over the string's clear impacts. A
+// steel plate rings in the same modes every shot and the room returns that
+// ring at the same delays, so over its first 20 ms (at most 768 samples: 16 ms
+// at 48 kHz, 8 ms at 96 kHz) an impact is one waveform, however much louder
+// the report's tail is at its onset. A rise detector has half a millisecond
+// to see the impact; matching the signature has 16 to 40 times as much of
+// it, and finds plates that do not rise out of an echoing room at all. A
+// trap's thud is noise and matches nothing, so it is left to the rise. Owned
+// by the onset detector; sized once.
 #pragma once
 
 #include <cstdint>

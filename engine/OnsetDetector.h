@@ -117,6 +117,8 @@ private:
     bool Conclude(OnsetSink& sink);
     // The impact's signature in the band around the usual flight time, when it is there.
     std::optional<double> Matched(double& sigma);
+    // That band, inside the impact window, in stream positions.
+    void MatchBand(std::int64_t& first, std::int64_t& last) const;
     // Learns the impact waiting to be learnt once its signature has arrived.
     void LearnSignature();
     double SameGunLimit() const;

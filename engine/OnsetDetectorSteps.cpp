@@ -55,17 +55,23 @@ bool OnsetDetector::StepArmed(OnsetSink& sink)
     return Conclude(sink);
 }
 
+void OnsetDetector::MatchBand(std::int64_t& first, std::int64_t& last) const
+{
+    const double usual = UsualFlight();
+    const auto base = static_cast<std::int64_t>(std::floor(muzzle_));
+    first = std::max(static_cast<std::int64_t>(std::floor(muzzle_ + usual * (1 - kUsualFlight))), base + setup_.windowStart);
+    last = std::min(static_cast<std::int64_t>(std::ceil(muzzle_ + usual * (1 + kUsualFlight))), base + setup_.windowEnd);
+}
+
 std::optional<double> OnsetDetector::Matched(double& sigma)
 {
     // Searched a signature's length beyond the band on either side: a plate
     // rings in few modes, so a stretch of the band that holds only the start
     // or the end of an impact outside it can look like the whole. Only a
     // best match inside the band, and inside the impact window, is the impact.
-    const double usual = UsualFlight();
     const std::int64_t length = signature_.Length();
-    const auto base = static_cast<std::int64_t>(std::floor(muzzle_));
-    const auto first = std::max(static_cast<std::int64_t>(std::floor(muzzle_ + usual * (1 - kUsualFlight))), base + setup_.windowStart);
-    const auto last = std::min(static_cast<std::int64_t>(std::ceil(muzzle_ + usual * (1 + kUsualFlight))), base + setup_.windowEnd);
+    std::int64_t first = 0, last = 0;
+    MatchBand(first, last);
     if (last < first) return std::nullopt;
     const auto m = signature_.Find(Copy(first - length, last - first + 3 * length, band_));
     if (!m || m->likeness < kMatchLikeness) return std::nullopt;
@@ -87,8 +93,8 @@ bool OnsetDetector::Conclude(OnsetSink& sink)
         toLearn_ = pendingImpact_;
         toLearnSigma_ = std::sqrt(std::max(pendingSigma_ * pendingSigma_ - muzzleSigma_ * muzzleSigma_, 0.0));
     } else if (!rehearsing_ && signature_.Heard() > 0 && flightsHeard_ >= kSettledFlights) {
-        const double usual = UsualFlight();
-        const auto last = static_cast<std::int64_t>(std::ceil(muzzle_ + usual * (1 + kUsualFlight)));
+        std::int64_t first = 0, last = 0;
+        MatchBand(first, last);
         if (end_ < last + 2 * signature_.Length()) return false;
         double sigma = 0;
         if (const std::optional<double> matched = Matched(sigma)) {

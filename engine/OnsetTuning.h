@@ -45,9 +45,9 @@ constexpr double kCloseFlight = 0.015;
 constexpr double kSignatureMs = 20;
 constexpr std::int64_t kLongestSignature = 768;
 // A stretch of the band at least this like the signature is the impact.
-// Between 0.3 and 0.5 lie the best matches of a trap's thud, which is noise
-// and never the same twice, and a plate's reflections a cycle off; a plate
-// in an echoing hall matches at 0.6 to 0.8.
+// Below it lie the best matches of a trap's thud, which is noise and never
+// the same twice (0.2 to 0.45), and of a plate's ring a cycle off (0.3 to
+// 0.5); a plate in an echoing hall matches at 0.6 to 0.8.
 constexpr double kMatchLikeness = 0.5;
 // A rise this sharp close to the usual flight time is surely the impact:
 // it is learnt into the signature and taken whatever the signature finds.
