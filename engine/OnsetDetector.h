@@ -119,6 +119,8 @@ private:
     std::optional<double> Matched(double& sigma);
     // That band, inside the impact window, in stream positions.
     void MatchBand(std::int64_t& first, std::int64_t& last) const;
+    // The rise taken so far is a clear one before that band, and rings like the string's impacts.
+    bool ClearlyEarlier();
     // Learns the impact waiting to be learnt once its signature has arrived.
     void LearnSignature();
     double SameGunLimit() const;

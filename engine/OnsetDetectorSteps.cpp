@@ -81,6 +81,23 @@ std::optional<double> OnsetDetector::Matched(double& sigma)
     return impact;
 }
 
+bool OnsetDetector::ClearlyEarlier()
+{
+    // A clear rise before the band that rings like the string's impacts is
+    // a pellet faster than the string's (another pellet): it is refused, and
+    // counts towards the new pace, rather than the band searched, which
+    // would hold its ring, and a match cannot tell a ring's middle from its
+    // start once the impact is a signature's length before the band. A
+    // neighbour's report there rings otherwise, and the band is searched.
+    if (pendingStrength_ < kConfidentRise) return false;
+    std::int64_t first = 0, last = 0;
+    MatchBand(first, last);
+    if (pendingImpact_ >= static_cast<double>(first)) return false;
+    const std::int64_t reach = len_.halfMs;
+    const auto m = signature_.Find(Copy(static_cast<std::int64_t>(std::floor(pendingImpact_)) - reach, 2 * reach + signature_.Length(), band_));
+    return m && m->likeness >= kMatchLikeness;
+}
+
 bool OnsetDetector::Conclude(OnsetSink& sink)
 {
     // A clear rise close to a settled string's flight time is the impact,
@@ -92,7 +109,7 @@ bool OnsetDetector::Conclude(OnsetSink& sink)
     if (sure) {
         toLearn_ = pendingImpact_;
         toLearnSigma_ = std::sqrt(std::max(pendingSigma_ * pendingSigma_ - muzzleSigma_ * muzzleSigma_, 0.0));
-    } else if (!rehearsing_ && signature_.Heard() > 0 && flightsHeard_ >= kSettledFlights) {
+    } else if (!rehearsing_ && signature_.Heard() > 0 && flightsHeard_ >= kSettledFlights && !ClearlyEarlier()) {
         std::int64_t first = 0, last = 0;
         MatchBand(first, last);
         if (end_ < last + 2 * signature_.Length()) return false;

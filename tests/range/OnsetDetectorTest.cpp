@@ -114,12 +114,13 @@ TEST(OnsetDetector, SaysWhyInsteadOfGuessing)
 TEST(OnsetDetector, KeepsToTheStringsFlightTime)
 {
     const Scene field = Field(48000, 21);
-    const Session settled = MakeSession(field, 4);
+    const Scene far = With(field, [](Scene& s) { s.distance = 45; });
     struct Row {
         const char* name;
         Scene after;
         int shots, misses;  // of the 6 shots after the settled ones, at most/at least
         double windowStart = 0, windowEnd = 0;  // times the settled flight time; 0: from the velocity limits
+        const Scene* before = nullptr;         // the settled string's scene; the field's when none
     };
     const Row rows[] = {
         {"neighbours into windows whose impact is silent", With(field, [](Scene& s) {
@@ -128,13 +129,17 @@ TEST(OnsetDetector, KeepsToTheStringsFlightTime)
         // Inside the usual band but slower, or faster, than the velocity limits allow.
         {"a pellet 3 % slower, past the window", With(field, [](Scene& s) { s.velocity *= 0.97; }), 0, 4, 0, 1.015},
         {"a pellet 3 % faster, before the window", With(field, [](Scene& s) { s.velocity *= 1.03; }), 0, 4, 0.985, 0},
+        // Far enough that the faster impact's ring fills the old band.
+        {"a pellet 12 % faster at 45 m", With(far, [](Scene& s) { s.velocity *= 1.12; }), 6, 0, 0, 0, &far},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
+        const Scene& base = row.before ? *row.before : field;
+        const Session settled = MakeSession(base, 4);
         const Recording later = MakeRecording(row.after, 6, 20, 9);
         Session joined = settled;
         joined.string.samples.insert(joined.string.samples.end(), later.samples.begin(), later.samples.end());
-        OnsetSetup setup = SetupAfter(field, settled.calibration);
+        OnsetSetup setup = SetupAfter(base, settled.calibration);
         const double flight = settled.string.shots[0].flight * field.rate;
         if (row.windowStart > 0) setup.windowStart = std::llround(row.windowStart * flight);
         if (row.windowEnd > 0) setup.windowEnd = std::llround(row.windowEnd * flight);
