@@ -33,6 +33,8 @@ std::size_t FindLoud(const std::uint8_t* samples, std::size_t begin, std::size_t
     return end;
 }
 
+namespace {
+
 // The muzzle report at stream position `at` opens the impact window.
 void ArmMuzzle(DetectionState& st, std::int64_t at, Clock& clock, ScanResult& result)
 {
@@ -43,6 +45,8 @@ void ArmMuzzle(DetectionState& st, std::int64_t at, Clock& clock, ScanResult& re
     result.status = ScanStatus::MuzzleSeen;
     st.LastMuzzleTime = RoundToInt32(clock.NowMs());
 }
+
+}  // namespace
 
 ScanResult BlockLookTriggers(DetectionState& st, std::span<const std::uint8_t> block, std::int64_t position,
                              std::int16_t muzzleVolume, std::int16_t impactVolume, Clock& clock)
