@@ -115,12 +115,14 @@ private:
     // the usual flight time, or a miss. False while the signature still
     // waits for the end of the band to arrive.
     bool Conclude(OnsetSink& sink);
-    // The impact's signature in the band around the usual flight time, when it is there.
-    std::optional<double> Matched(double& sigma);
-    // That band, inside the impact window, in stream positions.
+    // The band around the usual flight time, inside the impact window, in
+    // stream positions.
     void MatchBand(std::int64_t& first, std::int64_t& last) const;
-    // The rise taken so far is a clear one before that band, and rings like the string's impacts.
-    bool ClearlyEarlier();
+    // The impact's signature in that band, when it is there.
+    std::optional<double> Matched(std::int64_t first, std::int64_t last, double& sigma);
+    // The rise taken so far is a clear one before the band starting at
+    // `first`, and rings like the string's impacts.
+    bool ClearlyEarlier(std::int64_t first);
     // Learns the impact waiting to be learnt once its signature has arrived.
     void LearnSignature();
     double SameGunLimit() const;

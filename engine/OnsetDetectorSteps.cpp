@@ -63,15 +63,13 @@ void OnsetDetector::MatchBand(std::int64_t& first, std::int64_t& last) const
     last = std::min(static_cast<std::int64_t>(std::ceil(muzzle_ + usual * (1 + kUsualFlight))), base + setup_.windowEnd);
 }
 
-std::optional<double> OnsetDetector::Matched(double& sigma)
+std::optional<double> OnsetDetector::Matched(std::int64_t first, std::int64_t last, double& sigma)
 {
     // Searched a signature's length beyond the band on either side: a plate
     // rings in few modes, so a stretch of the band that holds only the start
     // or the end of an impact outside it can look like the whole. Only a
     // best match inside the band, and inside the impact window, is the impact.
     const std::int64_t length = signature_.Length();
-    std::int64_t first = 0, last = 0;
-    MatchBand(first, last);
     if (last < first) return std::nullopt;
     const auto m = signature_.Find(Copy(first - length, last - first + 3 * length, band_));
     if (!m || m->likeness < kMatchLikeness) return std::nullopt;
@@ -81,7 +79,7 @@ std::optional<double> OnsetDetector::Matched(double& sigma)
     return impact;
 }
 
-bool OnsetDetector::ClearlyEarlier()
+bool OnsetDetector::ClearlyEarlier(std::int64_t first)
 {
     // A clear rise before the band that rings like the string's impacts is
     // a pellet faster than the string's (another pellet): it is refused, and
@@ -89,10 +87,7 @@ bool OnsetDetector::ClearlyEarlier()
     // would hold its ring, and a match cannot tell a ring's middle from its
     // start once the impact is a signature's length before the band. A
     // neighbour's report there rings otherwise, and the band is searched.
-    if (pendingStrength_ < kConfidentRise) return false;
-    std::int64_t first = 0, last = 0;
-    MatchBand(first, last);
-    if (pendingImpact_ >= static_cast<double>(first)) return false;
+    if (pendingStrength_ < kConfidentRise || pendingImpact_ >= static_cast<double>(first)) return false;
     const std::int64_t reach = len_.halfMs;
     const auto m = signature_.Find(Copy(static_cast<std::int64_t>(std::floor(pendingImpact_)) - reach, 2 * reach + signature_.Length(), band_));
     return m && m->likeness >= kMatchLikeness;
@@ -109,12 +104,13 @@ bool OnsetDetector::Conclude(OnsetSink& sink)
     if (sure) {
         toLearn_ = pendingImpact_;
         toLearnSigma_ = std::sqrt(std::max(pendingSigma_ * pendingSigma_ - muzzleSigma_ * muzzleSigma_, 0.0));
-    } else if (!rehearsing_ && signature_.Heard() > 0 && flightsHeard_ >= kSettledFlights && !ClearlyEarlier()) {
+    } else if (!rehearsing_ && signature_.Heard() > 0 && flightsHeard_ >= kSettledFlights) {
         std::int64_t first = 0, last = 0;
         MatchBand(first, last);
         if (end_ < last + 2 * signature_.Length()) return false;
         double sigma = 0;
-        if (const std::optional<double> matched = Matched(sigma)) {
+        const std::optional<double> matched = ClearlyEarlier(first) ? std::nullopt : Matched(first, last, sigma);
+        if (matched) {
             Accept(*matched, sigma, sink);
             return true;
         }
