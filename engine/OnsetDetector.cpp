@@ -88,7 +88,7 @@ void OnsetDetector::Restart()
     end_ = scan_ = idleFrom_ = 0;
     previous_ = 128;
     phase_ = Phase::Idle;
-    holdOffUntil_ = 0;
+    holdOffUntil_ = releasedUntil_ = 0;
     lastOtherGun_ = -1;
     bestRise_ = 0;
     pendingStrength_ = 0;

@@ -100,6 +100,8 @@ private:
     void CountRival(const ReportSignature& heard, std::int64_t at);
     void Arm(std::span<const float> x, std::int64_t from, double at, double onset, const ReportSignature& heard, OnsetSink& sink);
     bool IsEcho(std::span<const float> x, std::int64_t from, double onset) const;
+    // The window just ended without an impact of the shooter's.
+    void Release();
     // A rise in the impact window that passed every test.
     struct Rise {
         double impact = 0, sigma = 0;
@@ -161,6 +163,7 @@ private:
     double muzzleSigma_ = 0;
     double impactAt_ = 0;
     std::int64_t holdOffUntil_ = 0;
+    std::int64_t releasedUntil_ = 0;        // where a hold-off cut short by a window that ended in vain would have ended
     std::int64_t lastOtherGun_ = -1;
     double lastOtherGunPeak_ = 0;
     double background_ = 0;                 // mean squared difference before the muzzle
@@ -169,6 +172,7 @@ private:
     bool rateTooLow_ = false;
     bool unheld_ = false;                   // a rate or window beyond what is held: every window a miss
     bool doubtful_ = false;                 // the muzzle being followed is a little unlike the learnt report
+    bool hasty_ = false;                    // it came soon after a window that ended in vain
     double mismatch_ = 0;                   // how unlike
     EchoMap echoes_;
     ImpactSignature signature_;

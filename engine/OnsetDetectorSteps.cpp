@@ -100,6 +100,8 @@ bool OnsetDetector::Conclude(OnsetSink& sink)
     // Anything less (a faint rise, even close to that time, where a wisp of
     // the room's tail can come just before the impact; a rise further off;
     // none at all) gives way to the signature when it is found in the band.
+    // A muzzle heard soon after a window that ended in vain may be a
+    // neighbour's all the same: no rise far from the usual time is its impact.
     const bool sure = !rehearsing_ && pendingStrength_ >= kConfidentRise && CloseToUsualFlight(pendingImpact_ - muzzle_);
     if (sure) {
         toLearn_ = pendingImpact_;
@@ -115,6 +117,7 @@ bool OnsetDetector::Conclude(OnsetSink& sink)
             return true;
         }
     }
+    if (hasty_ && !CloseToUsualFlight(pendingImpact_ - muzzle_)) pendingStrength_ = 0;
     if (pendingStrength_ > 0) {
         Accept(pendingImpact_, pendingSigma_, sink);
     } else if (rehearsing_ && bestRise_ > 0) {
@@ -122,9 +125,11 @@ bool OnsetDetector::Conclude(OnsetSink& sink)
     } else if (doubtful_) {
         OtherGun(muzzle_, candidate_.peak, sink);
         phase_ = Phase::Idle;
+        Release();
     } else {
         sink.Onset({OnsetEventKind::Miss, muzzle_, 0, 0, OnsetMiss::NoImpact});
         phase_ = Phase::Idle;
+        Release();
     }
     return true;
 }
@@ -238,6 +243,7 @@ void OnsetDetector::Accept(double impact, double sigma, OnsetSink& sink)
         // that really changed (another pellet) is followed after a few shots.
         RememberFlight(impact);
         sink.Onset({OnsetEventKind::Miss, muzzle_, 0, 0, OnsetMiss::NoImpact});
+        Release();
         return;
     }
     if (impact - muzzle_ < 2) {
@@ -251,6 +257,7 @@ void OnsetDetector::Accept(double impact, double sigma, OnsetSink& sink)
             // Shots of one gun kept in doubt, none at the usual time: the
             // usual time or the report learnt may be the wrong ones.
             CountRival(candidate_, static_cast<std::int64_t>(muzzle_));
+            Release();
             return;
         }
         sink.Onset({OnsetEventKind::Muzzle, muzzle_, 0, 0, OnsetMiss::None});

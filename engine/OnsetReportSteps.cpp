@@ -39,6 +39,9 @@ bool OnsetDetector::StepMuzzle(OnsetSink& sink)
     // Whatever follows, the muzzle scan never comes back to this sample.
     idleFrom_ = gate_ + 1;
     mismatch_ = Mismatch(heard, learnt_);
+    // Soon after a window that ended with no impact the room still rings
+    // with the report followed: only a report in no doubt starts a shot.
+    const bool released = gate_ < releasedUntil_;
     // Soon after another gun, a weaker sound is most likely its echo: only
     // a close match is the shooter's own report. A report a little unlike
     // the learnt one is taken in doubt: it is a muzzle only if its impact
@@ -47,15 +50,26 @@ bool OnsetDetector::StepMuzzle(OnsetSink& sink)
                             heard.peak < lastOtherGunPeak_;
     const double limit = SameGunLimit() * (afterOther ? 0.6 : 1.0);
     doubtful_ = !learnt_.Empty() && mismatch_ > limit;
-    if (doubtful_ && (afterOther || flightsHeard_ == 0 || mismatch_ > kDoubt * limit)) {
+    if (doubtful_ && (afterOther || released || flightsHeard_ == 0 || mismatch_ > kDoubt * limit)) {
         OtherGun(onset, afterOther ? lastOtherGunPeak_ : heard.peak, sink);
         if (!afterOther) CountRival(heard, static_cast<std::int64_t>(onset));
         scan_ = std::max(gate_ + 1, static_cast<std::int64_t>(onset) + Ms(5, rate));
         return true;
     }
+    hasty_ = released;
     if (!doubtful_) rivals_ = {};
     Arm(x, from, at, onset, heard, sink);
     return true;
+}
+
+void OnsetDetector::Release()
+{
+    // The sound followed was no shot of the shooter's (a neighbour's report
+    // taken for it) or its impact went unheard: the shooter may fire soon
+    // after a neighbour, so the hold-off ends with the window.
+    const auto windowEnd = static_cast<std::int64_t>(std::floor(muzzle_)) + setup_.windowEnd;
+    releasedUntil_ = holdOffUntil_;
+    holdOffUntil_ = std::min(holdOffUntil_, windowEnd);
 }
 
 void OnsetDetector::OtherGun(double onset, double peak, OnsetSink& sink)

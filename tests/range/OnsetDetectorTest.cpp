@@ -183,7 +183,10 @@ TEST(OnsetDetector, KeepsToTheStringsFlightTime)
 // impact at the usual time must not take the impact's split, nor, once
 // the impact's signature is known, be taken for the impact at all. In the
 // garage and the hall at 22 kHz the signature finds plates that no rise
-// gives away.
+// gives away. Beside the loud neighbour and on the busy line, shots fired
+// soon after a neighbour's report that was followed in vain are heard; in
+// the garage at 22 kHz, whose windows often end with no impact, no sound in
+// doubt soon after such a window (the room still rings) starts a shot.
 TEST(OnsetDetector, StringsWhereOneRuleDecides)
 {
     struct Row {
@@ -191,6 +194,7 @@ TEST(OnsetDetector, StringsWhereOneRuleDecides)
         std::uint32_t seed;  // added to the catalogue's
         int within;          // of 25 shots, within 1 %
         double worst = 100;  // % of the flight time, of the shots measured
+        int mostFalse = 25;  // shots stored with no shot of the shooter's
     };
     const Row rows[] = {{"garage, plate", 0, 22},
                         {"garage, plate", 200, 23},
@@ -199,6 +203,9 @@ TEST(OnsetDetector, StringsWhereOneRuleDecides)
                         {"neighbours, plate, busy line", 0, 22},
                         {"neighbours, loud, faint impact", 0, 24, 1},
                         {"neighbours, loud, faint impact", 500, 25, 1},
+                        {"neighbours, loud, faint impact", 400, 22},
+                        {"neighbours, plate, busy line", 500, 22},
+                        {"garage, plate, 22 kHz", 500, 8, 200, 0},
                         {"garage, plate, 22 kHz", 0, 6},
                         {"outdoor, trap, wooden backstop", 200, 25}};
     for (const Row& row : rows) {
@@ -210,7 +217,9 @@ TEST(OnsetDetector, StringsWhereOneRuleDecides)
         ASSERT_EQ(scene.name, row.scene);
         scene.seed += row.seed;
         const Session session = MakeSession(scene);
-        const std::vector<double> errors = ErrorsUs(session.string, Measure(SetupAfter(scene, session.calibration), session));
+        int falseShots = 0;
+        const std::vector<double> errors = ErrorsUs(session.string, Measure(SetupAfter(scene, session.calibration), session), &falseShots);
+        EXPECT_LE(falseShots, row.mostFalse);
         int within = 0;
         for (std::size_t k = 0; k < errors.size(); ++k) {
             const double share = std::abs(errors[k]) / (1e4 * session.string.shots[k].flight);
