@@ -168,20 +168,28 @@ std::optional<double> ShockOnset(std::span<const float> x, double coarse, int ra
     auto at = [&](std::int64_t i) { return double{x[static_cast<std::size_t>(i)]} - level; };
     double most = 0;
     for (std::int64_t i = from; i < to; ++i) most = std::max(most, std::abs(at(i)));
-    // The first swing that counts, followed to its peak.
-    std::int64_t p = from;
-    while (p < to && std::abs(at(p)) < 0.3 * most) ++p;
-    if (p >= to) return std::nullopt;
-    const double sign = at(p) > 0 ? 1.0 : -1.0;
-    while (p + 1 < to && sign * at(p + 1) > sign * at(p)) ++p;
-    const double half = sign * at(p) / 2;
-    std::int64_t c = p;
-    while (c > from && sign * at(c - 1) >= half) --c;
+    // The first sudden swing that counts, followed to its peak: a small
+    // slow one before it is a swell it may ride on.
+    std::int64_t p = from, c = from;
+    double sign = 1, half = 0;
+    for (bool sudden = false; !sudden; ++p) {
+        while (p < to && std::abs(at(p)) < 0.3 * most) ++p;
+        if (p >= to) return std::nullopt;
+        sign = at(p) > 0 ? 1.0 : -1.0;
+        while (p + 1 < to && sign * at(p + 1) > sign * at(p)) ++p;
+        half = sign * at(p) / 2;
+        c = p;
+        while (c > from && sign * at(c - 1) >= half) --c;
+        // One that began before the look is no jump seen whole.
+        sudden = p - c <= Ms(0.04, rate) && c > from;
+        // A slow swing as big as half the jump is the sound's own start.
+        if (!sudden && sign * at(p) >= 0.5 * most) return std::nullopt;
+    }
+    --p;
     // A jump out of quiet: before it, nothing near its height (a swelling
     // thud's earlier wiggles are), and up from half its height at once.
     double before = std::sqrt(MeanSquare(x, quietFrom, quietTo));
     for (std::int64_t i = std::max<std::int64_t>(0, c - Ms(0.6, rate)); i < c - 1; ++i) before = std::max(before, std::abs(at(i)));
-    if (p - c > Ms(0.04, rate)) return std::nullopt;
     if (before <= 0.2 * sign * at(p)) {
         const double now = sign * at(c), previous = sign * at(c - 1);
         return static_cast<double>(c - 1) + (now > previous ? std::clamp((half - previous) / (now - previous), 0.0, 1.0) : 1.0);

@@ -44,15 +44,17 @@ std::vector<float> Sound(std::size_t n, double onset, double peak, double riseSa
 // anti-alias filter delivers it (its ringing before the jump included),
 // after `wiggle` (a sound half a millisecond earlier, of that share of the
 // jump), on `swell` (a slow rise to that share of the jump, from a quarter
-// millisecond before it) and in noise; 8-bit rounding.
-std::vector<float> Jump(double onset, double height, double wiggle, double swell, double noise, std::uint32_t seed)
+// millisecond before it), after `lull` (a slow swing of that share, over
+// the 0.4 ms up to just before it) and in noise; 8-bit rounding.
+std::vector<float> Jump(double onset, double height, double wiggle, double swell, double lull, double noise, std::uint32_t seed)
 {
     const AntiAlias filter(4);
     auto pressure = [&](std::int64_t fine) {
         const double t = static_cast<double>(fine) / 4 - onset;
-        const double w = t + 48;
+        const double w = t + 48, l = t + 42;
         return (t >= 0 ? height * std::exp(-t / 30) : 0.0) + (w >= 0 && w < 8 ? wiggle * height * std::sin(w * 0.8) : 0.0) +
-               swell * height * std::clamp((t + 24) / 48, 0.0, 1.0);
+               swell * height * std::clamp((t + 24) / 48, 0.0, 1.0) +
+               (l >= 0 && l < 40 ? lull * height * std::sin(std::numbers::pi * l / 40) : 0.0);
     };
     std::mt19937 rng(seed);
     std::normal_distribution<double> white(0, noise);
@@ -65,31 +67,35 @@ std::vector<float> Jump(double onset, double height, double wiggle, double swell
 
 // A report rises at once: the middle of its jump is where it arrived,
 // to a fraction of a sample, although the converter rings before it, and
-// although a slow swell (a room's rumble) carries it. A sound that swells,
-// or a jump that is no jump out of quiet, is left to the rise fit.
+// although a slow swell (a room's rumble) carries it, or a small slow
+// swing of another sound dies away just before it. A sound that swells, or
+// a jump that is no jump out of quiet, is left to the rise fit.
 TEST(OnsetPicker, TimesAJumpAtItsMiddle)
 {
     struct Row {
         const char* name;
-        double height, wiggle, swell, noise;
+        double height, wiggle, swell, lull, noise;
         bool jump;
         double toleranceSamples;
     };
     const Row rows[] = {
-        {"report in quiet", 60, 0, 0, 0.3, true, 0.15},
-        {"report in noise", 60, 0, 0, 3, true, 0.5},
-        {"report on a swell a quarter its height", 60, 0, 0.25, 0.3, true, 0.3},
+        {"report in quiet", 60, 0, 0, 0, 0.3, true, 0.15},
+        {"report in noise", 60, 0, 0, 0, 3, true, 0.5},
+        {"report on a swell a quarter its height", 60, 0, 0.25, 0, 0.3, true, 0.3},
         // Left to the rise fit: a noise peak could pass for half its height.
-        {"report barely above the noise", 12, 0, 0, 2, false, 0},
-        {"jump half a millisecond after a sound half its height", 60, 0.5, 0, 0.3, true, 0.3},
-        {"jump right after a sound as high as itself", 60, 1, 0, 0.3, false, 0},
-        {"jump on a swell as high as itself", 60, 0, 1, 0.3, false, 0},
+        {"report barely above the noise", 12, 0, 0, 0, 2, false, 0},
+        {"jump half a millisecond after a sound half its height", 60, 0.5, 0, 0, 0.3, true, 0.3},
+        {"jump right after a sound as high as itself", 60, 1, 0, 0, 0.3, false, 0},
+        {"jump on a swell as high as itself", 60, 0, 1, 0, 0.3, true, 0.3},
+        // A plate struck as another sound's slow swing dies away.
+        {"jump right after a slow swing 0.4 of its height", 60, 0, 0, 0.4, 0.3, true, 0.3},
+        {"jump right after a slow swing 0.7 of its height", 60, 0, 0, 0.7, 0.3, false, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         for (std::uint32_t seed = 1; seed <= 5; ++seed) {
             const double onset = 200 + 0.19 * seed;
-            const std::vector<float> x = Jump(onset, row.height, row.wiggle, row.swell, row.noise, seed);
+            const std::vector<float> x = Jump(onset, row.height, row.wiggle, row.swell, row.lull, row.noise, seed);
             // A split a little late, as noise leaves it.
             const std::optional<double> at = ShockOnset(x, onset + 10, 96000);
             ASSERT_EQ(at.has_value(), row.jump) << "seed " << seed;
@@ -99,6 +105,12 @@ TEST(OnsetPicker, TimesAJumpAtItsMiddle)
         }
     }
     EXPECT_EQ(ShockOnset(Sound(320, 200, 60, 40, 1, 1), 205, 96000), std::nullopt) << "a swell";
+    // A trap's thud as a 22 kHz card heard it (onset at 30.1): its first
+    // swing, slow, is the thud's own start, not a swell a later jump rides on.
+    const std::vector<float> thud = {1,  1,  0,  0,  0,  1,  1,  0,  0,  1,  1,  1,   1,   0,   1,   1,   0,  1,  2,  0,
+                                     0,  2,  1,  1,  1,  1,  -1, 0,  0,  0,  1,  -1,  -1,  -3,  -4,  -6,  2,  10, 3,  0,
+                                     0,  -1, -6, -1, 11, 11, 5,  -6, 2,  8,  8,  11,  -2,  -12, -13, -13, -8, -1, 1,  -1};
+    for (double split = 29; split <= 36; ++split) EXPECT_EQ(ShockOnset(thud, split, 22050), std::nullopt) << "a thud split at " << split;
     EXPECT_EQ(ShockOnset(std::vector<float>(40, 0.0F), 20, 96000), std::nullopt) << "too short to judge";
 }
 
