@@ -88,7 +88,8 @@ void OnsetDetector::Restart()
     end_ = scan_ = idleFrom_ = 0;
     previous_ = 128;
     phase_ = Phase::Idle;
-    holdOffUntil_ = releasedUntil_ = 0;
+    holdOffUntil_ = releasedUntil_ = triedUntil_ = 0;
+    takingOver_ = false;
     lastOtherGun_ = -1;
     bestRise_ = 0;
     pendingStrength_ = 0;

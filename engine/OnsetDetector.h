@@ -102,6 +102,12 @@ private:
     bool IsEcho(std::span<const float> x, std::int64_t from, double onset) const;
     // The window just ended without an impact of the shooter's.
     void Release();
+    // A rise in a window followed in doubt passes the muzzle volume: it is
+    // checked as a report first.
+    bool LoudAfter(std::int64_t onsetPos);
+    bool TakeOver(std::span<const float> x, std::int64_t from, double at, double onset, const ReportSignature& heard, OnsetSink& sink);
+    // Back to weighing the rise as a possible impact.
+    bool Resume();
     // A rise in the impact window that passed every test.
     struct Rise {
         double impact = 0, sigma = 0;
@@ -173,6 +179,9 @@ private:
     bool unheld_ = false;                   // a rate or window beyond what is held: every window a miss
     bool doubtful_ = false;                 // the muzzle being followed is a little unlike the learnt report
     bool hasty_ = false;                    // it came soon after a window that ended in vain
+    bool takingOver_ = false;               // a loud rise in a window followed in doubt is being checked as a report
+    std::int64_t riseGate_ = 0;             // that rise's gate, to weigh it after all
+    std::int64_t triedUntil_ = 0;           // loud samples before this were checked already
     double mismatch_ = 0;                   // how unlike
     EchoMap echoes_;
     ImpactSignature signature_;

@@ -7,6 +7,7 @@
 #include "OnsetDetector.h"
 #include "OnsetPicker.h"
 #include "OnsetTuning.h"
+#include "ThresholdDetector.h"
 
 namespace quorvel {
 
@@ -167,6 +168,7 @@ bool OnsetDetector::StepImpact()
     phase_ = Phase::Armed;
     scan_ = gate_ + Ms(0.1, rate);
     if (after < kConfirmedRise * prior + 0.25 && !LoudRise(onsetPos + 1)) return true;
+    if (doubtful_ && !rehearsing_ && LoudAfter(onsetPos)) return true;
     double rise = 1, peak = 0;
     if (IsEcho(x, from, at)) {
         scan_ = std::max(scan_, onsetPos + len_.shortWin + len_.ms);
@@ -181,6 +183,26 @@ bool OnsetDetector::StepImpact()
     RiseOf(x, o, len_.ms, rise, candidate.peak);
     Weigh(candidate, onsetPos);
     return true;
+}
+
+bool OnsetDetector::LoudAfter(std::int64_t onsetPos)
+{
+    // A window followed in doubt may hold the shooter's own report, a moment
+    // after a neighbour's: a rise past the muzzle volume is checked as a
+    // report first (once), and weighed as an impact only if it is none.
+    const auto vol = static_cast<std::int16_t>(std::clamp(setup_.muzzleVolume, 0, 128));
+    for (std::int64_t p = std::max(onsetPos, triedUntil_); p < gate_ + len_.shortWin; ++p) {
+        const std::size_t slot = static_cast<std::size_t>(p) & mask_;
+        if (FindLoud(ring_.data(), slot, slot + 1, vol) == slot) {
+            riseGate_ = gate_;
+            triedUntil_ = gate_ + len_.shortWin;
+            gate_ = p;
+            takingOver_ = true;
+            phase_ = Phase::MuzzleCheck;
+            return true;
+        }
+    }
+    return false;
 }
 
 void OnsetDetector::Weigh(const Rise& rise, std::int64_t onsetPos)

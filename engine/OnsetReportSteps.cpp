@@ -22,6 +22,7 @@ bool OnsetDetector::StepMuzzle(OnsetSink& sink)
     const double now = Energy(gate_ - len_.shortWin, gate_ + len_.shortWin) / static_cast<double>(2 * len_.shortWin);
     const double past = Energy(gate_ - len_.shortWin - len_.longWin, gate_ - len_.shortWin) / static_cast<double>(len_.longWin);
     if (now < kReportRise * past) {
+        if (takingOver_) return Resume();
         phase_ = Phase::Idle;
         idleFrom_ = gate_ + 1;
         scan_ = std::max(scan_, gate_ + len_.shortWin);
@@ -35,6 +36,7 @@ bool OnsetDetector::StepMuzzle(OnsetSink& sink)
     // The envelope fit only when the report is no clean jump.
     const std::optional<double> jump = ShockOnset(x, at, rate);
     const double onset = static_cast<double>(from) + (jump ? *jump : RiseOnset(x, at, rate));
+    if (takingOver_) return TakeOver(x, from, at, onset, heard, sink);
     phase_ = Phase::Idle;
     // Whatever follows, the muzzle scan never comes back to this sample.
     idleFrom_ = gate_ + 1;
@@ -62,14 +64,42 @@ bool OnsetDetector::StepMuzzle(OnsetSink& sink)
     return true;
 }
 
+bool OnsetDetector::TakeOver(std::span<const float> x, std::int64_t from, double at, double onset, const ReportSignature& heard,
+                             OnsetSink& sink)
+{
+    // A loud sound in a window followed in doubt: when it is clearly the
+    // shooter's report, the one followed was a neighbour's, and the shooter
+    // fired a moment after it.
+    if (learnt_.Empty() || Mismatch(heard, learnt_) > SameGunLimit()) return Resume();
+    takingOver_ = false;
+    OtherGun(muzzle_, candidate_.peak, sink);
+    mismatch_ = Mismatch(heard, learnt_);
+    doubtful_ = hasty_ = false;
+    rivals_ = {};
+    idleFrom_ = gate_ + 1;
+    Arm(x, from, at, onset, heard, sink);
+    return true;
+}
+
+bool OnsetDetector::Resume()
+{
+    // No report of the shooter's: the rise is weighed in the window as any
+    // other (the impact of the report followed may be that loud).
+    takingOver_ = false;
+    gate_ = riseGate_;
+    phase_ = Phase::ImpactCheck;
+    return true;
+}
+
 void OnsetDetector::Release()
 {
     // The sound followed was no shot of the shooter's (a neighbour's report
     // taken for it) or its impact went unheard: the shooter may fire soon
-    // after a neighbour, so the hold-off ends with the window.
+    // after a neighbour, so the hold-off ends with the window, or at once
+    // when the report, followed in doubt, was another gun's.
     const auto windowEnd = static_cast<std::int64_t>(std::floor(muzzle_)) + setup_.windowEnd;
     releasedUntil_ = holdOffUntil_;
-    holdOffUntil_ = std::min(holdOffUntil_, windowEnd);
+    holdOffUntil_ = std::min(holdOffUntil_, doubtful_ ? scan_ : windowEnd);
 }
 
 void OnsetDetector::OtherGun(double onset, double peak, OnsetSink& sink)
