@@ -102,8 +102,8 @@ private:
     bool IsEcho(std::span<const float> x, std::int64_t from, double onset) const;
     // The window just ended without an impact of the shooter's.
     void Release();
-    // A rise in a window followed in doubt passes the muzzle volume: it is
-    // checked as a report first.
+    // True when a rise in a window followed in doubt passes the muzzle
+    // volume: it is then checked as a report first.
     bool LoudAfter(std::int64_t onsetPos);
     bool TakeOver(std::span<const float> x, std::int64_t from, double at, double onset, const ReportSignature& heard, OnsetSink& sink);
     // Back to weighing the rise as a possible impact.

@@ -101,8 +101,6 @@ bool OnsetDetector::Conclude(OnsetSink& sink)
     // Anything less (a faint rise, even close to that time, where a wisp of
     // the room's tail can come just before the impact; a rise further off;
     // none at all) gives way to the signature when it is found in the band.
-    // A muzzle heard soon after a window that ended in vain may be a
-    // neighbour's all the same: no rise far from the usual time is its impact.
     const bool sure = !rehearsing_ && pendingStrength_ >= kConfidentRise && CloseToUsualFlight(pendingImpact_ - muzzle_);
     if (sure) {
         toLearn_ = pendingImpact_;
@@ -118,7 +116,12 @@ bool OnsetDetector::Conclude(OnsetSink& sink)
             return true;
         }
     }
-    if (hasty_ && !CloseToUsualFlight(pendingImpact_ - muzzle_)) pendingStrength_ = 0;
+    // A muzzle heard soon after a window that ended in vain may be a
+    // neighbour's all the same: no rise far from the usual time (before the
+    // string has settled, outside its band) is its impact.
+    const double flight = pendingImpact_ - muzzle_;
+    const bool far = flightsHeard_ >= kSettledFlights ? !CloseToUsualFlight(flight) : !NearUsualFlight(flight);
+    if (hasty_ && far) pendingStrength_ = 0;
     if (pendingStrength_ > 0) {
         Accept(pendingImpact_, pendingSigma_, sink);
     } else if (rehearsing_ && bestRise_ > 0) {

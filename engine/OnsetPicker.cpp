@@ -182,10 +182,14 @@ std::optional<double> ShockOnset(std::span<const float> x, double coarse, int ra
         while (c > from && sign * at(c - 1) >= half) --c;
         // One that began before the look is no jump seen whole.
         sudden = p - c <= Ms(0.04, rate) && c > from;
-        // A slow swing as big as half the jump is the sound's own start.
+        // A slow swing as big as half the largest in the look is the
+        // sound's own start (a thud's, whose later wiggles are sudden).
         if (!sudden && sign * at(p) >= 0.5 * most) return std::nullopt;
     }
     --p;
+    // Once a slow swing was passed over, what came before the jump is never
+    // quiet: the jump is measured from the swing's line (JumpOnSwell), whose
+    // straightness is what keeps a later ring cycle from passing for it.
     // A jump out of quiet: before it, nothing near its height (a swelling
     // thud's earlier wiggles are), and up from half its height at once.
     double before = std::sqrt(MeanSquare(x, quietFrom, quietTo));

@@ -69,13 +69,16 @@ bool OnsetDetector::TakeOver(std::span<const float> x, std::int64_t from, double
 {
     // A loud sound in a window followed in doubt: when it is clearly the
     // shooter's report, the one followed was a neighbour's, and the shooter
-    // fired a moment after it.
-    if (learnt_.Empty() || Mismatch(heard, learnt_) > SameGunLimit()) return Resume();
+    // fired a moment after it. A weaker sound than the report followed is
+    // more likely its echo, as after another gun: only a close match counts.
+    const double limit = SameGunLimit() * (heard.peak < candidate_.peak ? 0.6 : 1.0);
+    if (learnt_.Empty() || Mismatch(heard, learnt_) > limit) return Resume();
     takingOver_ = false;
     OtherGun(muzzle_, candidate_.peak, sink);
     mismatch_ = Mismatch(heard, learnt_);
     doubtful_ = hasty_ = false;
     rivals_ = {};
+    phase_ = Phase::Idle;
     idleFrom_ = gate_ + 1;
     Arm(x, from, at, onset, heard, sink);
     return true;

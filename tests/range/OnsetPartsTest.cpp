@@ -68,8 +68,9 @@ std::vector<float> Jump(double onset, double height, double wiggle, double swell
 // A report rises at once: the middle of its jump is where it arrived,
 // to a fraction of a sample, although the converter rings before it, and
 // although a slow swell (a room's rumble) carries it, or a small slow
-// swing of another sound dies away just before it. A sound that swells, or
-// a jump that is no jump out of quiet, is left to the rise fit.
+// swing of another sound dies away just before it. A sound that swells from
+// its own start (a slow first swing half the largest or more), or a jump
+// that is no jump out of quiet, is left to the rise fit.
 TEST(OnsetPicker, TimesAJumpAtItsMiddle)
 {
     struct Row {
@@ -86,6 +87,7 @@ TEST(OnsetPicker, TimesAJumpAtItsMiddle)
         {"report barely above the noise", 12, 0, 0, 0, 2, false, 0},
         {"jump half a millisecond after a sound half its height", 60, 0.5, 0, 0, 0.3, true, 0.3},
         {"jump right after a sound as high as itself", 60, 1, 0, 0, 0.3, false, 0},
+        // At the jump the swell is a third of the largest swing: it rides on it.
         {"jump on a swell as high as itself", 60, 0, 1, 0, 0.3, true, 0.3},
         // A plate struck as another sound's slow swing dies away.
         {"jump right after a slow swing 0.4 of its height", 60, 0, 0, 0.4, 0.3, true, 0.3},
