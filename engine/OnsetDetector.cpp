@@ -190,8 +190,7 @@ bool OnsetDetector::StepIdle()
     while (from < end_) {
         const std::size_t slot = static_cast<std::size_t>(from) & mask_;
         const auto stretch = static_cast<std::int64_t>(std::min<std::size_t>(ring_.size() - slot, static_cast<std::size_t>(end_ - from)));
-        const auto vol = static_cast<std::int16_t>(std::clamp(setup_.muzzleVolume, 0, 128));
-        const std::size_t hit = FindLoud(ring_.data(), slot, slot + static_cast<std::size_t>(stretch), vol);
+        const std::size_t hit = FindLoud(ring_.data(), slot, slot + static_cast<std::size_t>(stretch), MuzzleGate());
         if (hit < slot + static_cast<std::size_t>(stretch)) {
             gate_ = from + static_cast<std::int64_t>(hit - slot);
             phase_ = Phase::MuzzleCheck;

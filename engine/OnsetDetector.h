@@ -9,6 +9,7 @@
 // analysis window); nothing is allocated after construction.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <span>
@@ -143,6 +144,8 @@ private:
     std::span<const float> Take(std::int64_t from, std::int64_t count) { return Copy(from, count, scratch_); }
     std::span<const float> Copy(std::int64_t from, std::int64_t count, std::vector<float>& into) const;
     std::uint8_t Sample(std::int64_t pos) const { return ring_[static_cast<std::size_t>(pos) & mask_]; }
+    // The muzzle volume as the loud-sample scan takes it.
+    std::int16_t MuzzleGate() const { return static_cast<std::int16_t>(std::clamp(setup_.muzzleVolume, 0, 128)); }
     // Sum of squared sample-to-sample differences over [from, to).
     double Energy(std::int64_t from, std::int64_t to) const { return Between(cumulative_, from, to); }
     // What a running sum gathered over [from, to).

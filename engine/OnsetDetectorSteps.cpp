@@ -119,9 +119,10 @@ bool OnsetDetector::Conclude(OnsetSink& sink)
     // A muzzle heard soon after a window that ended in vain may be a
     // neighbour's all the same: no rise far from the usual time (before the
     // string has settled, outside its band) is its impact.
-    const double flight = pendingImpact_ - muzzle_;
-    const bool far = flightsHeard_ >= kSettledFlights ? !CloseToUsualFlight(flight) : !NearUsualFlight(flight);
-    if (hasty_ && far) pendingStrength_ = 0;
+    if (hasty_) {
+        const double flight = pendingImpact_ - muzzle_;
+        if (flightsHeard_ >= kSettledFlights ? !CloseToUsualFlight(flight) : !NearUsualFlight(flight)) pendingStrength_ = 0;
+    }
     if (pendingStrength_ > 0) {
         Accept(pendingImpact_, pendingSigma_, sink);
     } else if (rehearsing_ && bestRise_ > 0) {
@@ -193,10 +194,9 @@ bool OnsetDetector::LoudAfter(std::int64_t onsetPos)
     // A window followed in doubt may hold the shooter's own report, a moment
     // after a neighbour's: a rise past the muzzle volume is checked as a
     // report first (once), and weighed as an impact only if it is none.
-    const auto vol = static_cast<std::int16_t>(std::clamp(setup_.muzzleVolume, 0, 128));
     for (std::int64_t p = std::max(onsetPos, triedUntil_); p < gate_ + len_.shortWin; ++p) {
         const std::size_t slot = static_cast<std::size_t>(p) & mask_;
-        if (FindLoud(ring_.data(), slot, slot + 1, vol) == slot) {
+        if (FindLoud(ring_.data(), slot, slot + 1, MuzzleGate()) == slot) {
             riseGate_ = gate_;
             triedUntil_ = gate_ + len_.shortWin;
             gate_ = p;

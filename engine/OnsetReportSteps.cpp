@@ -50,7 +50,7 @@ bool OnsetDetector::StepMuzzle(OnsetSink& sink)
     // comes at the string's usual flight time.
     const bool afterOther = lastOtherGun_ >= 0 && onset - static_cast<double>(lastOtherGun_) < static_cast<double>(Ms(kOtherEchoMs, rate)) &&
                             heard.peak < lastOtherGunPeak_;
-    const double limit = SameGunLimit() * (afterOther ? 0.6 : 1.0);
+    const double limit = SameGunLimit() * (afterOther ? kEchoOfReportLimit : 1.0);
     doubtful_ = !learnt_.Empty() && mismatch_ > limit;
     if (doubtful_ && (afterOther || released || flightsHeard_ == 0 || mismatch_ > kDoubt * limit)) {
         OtherGun(onset, afterOther ? lastOtherGunPeak_ : heard.peak, sink);
@@ -71,11 +71,12 @@ bool OnsetDetector::TakeOver(std::span<const float> x, std::int64_t from, double
     // shooter's report, the one followed was a neighbour's, and the shooter
     // fired a moment after it. A weaker sound than the report followed is
     // more likely its echo, as after another gun: only a close match counts.
-    const double limit = SameGunLimit() * (heard.peak < candidate_.peak ? 0.6 : 1.0);
-    if (learnt_.Empty() || Mismatch(heard, learnt_) > limit) return Resume();
+    const double limit = SameGunLimit() * (heard.peak < candidate_.peak ? kEchoOfReportLimit : 1.0);
+    const double mismatch = learnt_.Empty() ? limit + 1 : Mismatch(heard, learnt_);
+    if (mismatch > limit) return Resume();
     takingOver_ = false;
     OtherGun(muzzle_, candidate_.peak, sink);
-    mismatch_ = Mismatch(heard, learnt_);
+    mismatch_ = mismatch;
     doubtful_ = hasty_ = false;
     rivals_ = {};
     phase_ = Phase::Idle;

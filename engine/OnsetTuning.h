@@ -61,6 +61,9 @@ constexpr double kMostSameGunLimit = 1.0;
 // A report up to this many times the limit unlike the learnt one is taken
 // in doubt; beyond, it is another gun's at once.
 constexpr double kDoubt = 2.0;
+// A sound weaker than a report just heard is more likely its echo: it is
+// the shooter's only within this share of the limit.
+constexpr double kEchoOfReportLimit = 0.6;
 // Reports of one gun, none of them taken, that make the learnt report give way.
 constexpr int kRivalShots = 3;
 // How long another gun's echoes go on in a hall.
