@@ -45,6 +45,7 @@ OnsetSetup Held(OnsetSetup s)
 
 OnsetDetector::OnsetDetector(const OnsetSetup& setup)
     : setup_(Held(setup)),
+      white_(RingSize(setup_.sampleRate, setup_.windowEnd)),
       echoes_(static_cast<std::size_t>(std::clamp<std::int64_t>(setup_.windowEnd, 0, 10 * setup_.sampleRate) + Ms(2, setup_.sampleRate))),
       signature_(setup_.sampleRate)
 {

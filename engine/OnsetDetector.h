@@ -18,6 +18,7 @@
 #include "EchoMap.h"
 #include "ImpactSignature.h"
 #include "ReportSignature.h"
+#include "Whitener.h"
 
 namespace quorvel {
 
@@ -97,6 +98,15 @@ private:
     bool StepArmed(OnsetSink& sink);
     bool StepImpact();
     bool LoudRise(std::int64_t at) const;
+    // A candidate: the 0.5 ms from `at` rises out of what came before.
+    bool Rises(std::int64_t at);
+    // Mean square over [from, to) of the sample-to-sample differences, or
+    // (flat) of the samples with the report being followed flattened out.
+    double Level(bool flat, std::int64_t from, std::int64_t to);
+    // A room still ringing with the report this loud over the background:
+    // its tail and echoes are the report's colour, so rises there are
+    // measured with that colour flattened out.
+    bool Ringing(double before) const;
     void OtherGun(double onset, double peak, OnsetSink& sink);
     void CountRival(const ReportSignature& heard, std::int64_t at);
     void Arm(std::span<const float> x, std::int64_t from, double at, double onset, const ReportSignature& heard, OnsetSink& sink);
@@ -155,6 +165,7 @@ private:
 
     OnsetSetup setup_;
     Lengths len_{};
+    Whitener white_;                        // the report being followed, flattened
     std::vector<std::uint8_t> ring_;
     std::vector<std::int64_t> cumulative_;  // running sum of squared sample-to-sample differences, per ring slot
     std::vector<std::int64_t> loudness_;    // running sum of squared samples, twice their distance from the centre

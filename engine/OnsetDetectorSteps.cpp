@@ -35,17 +35,39 @@ bool OnsetDetector::LoudRise(std::int64_t at) const
     return Loudness(at, at + shortWin) > kLoudRise * before + kLeastLoudness;
 }
 
+bool OnsetDetector::Ringing(double before) const { return before > kRingingRoom * background_ + 0.5; }
+
+double OnsetDetector::Level(bool flat, std::int64_t from, std::int64_t to)
+{
+    if (to <= from) return 0;
+    return flat ? white_.MeanSquare(ring_, from, to) : Energy(from, to) / static_cast<double>(to - from);
+}
+
+bool OnsetDetector::Rises(std::int64_t at)
+{
+    // The 0.5 ms from `at` against the 4 ms before it, or against the last
+    // millisecond where the impact is expected and that was quieter, and
+    // against the background before the muzzle. In a room still ringing
+    // with the report the two stretches are measured with the report
+    // flattened out, and the background is far below them anyway.
+    const bool band = InUsualBand(at - 1);
+    const auto past = [&](bool flat) {
+        const double longer = Level(flat, at - len_.longWin, at);
+        return band ? std::min(longer, Level(flat, at - len_.ms, at)) : longer;
+    };
+    const bool flat = Ringing(past(false));
+    const double before = past(flat);
+    const double now = Level(flat, at, at + len_.shortWin);
+    return now > kCandidateRise * before + 0.5 && (flat || now > 2 * background_ + 0.5);
+}
+
 bool OnsetDetector::StepArmed(OnsetSink& sink)
 {
     const auto base = static_cast<std::int64_t>(std::floor(muzzle_));
     const std::int64_t last = base + setup_.windowEnd;
-    const std::int64_t shortWin = len_.shortWin, longWin = len_.longWin;
     // A sample is looked at once the 0.5 ms ending on it has arrived.
     for (; scan_ <= last && scan_ < end_ && !(pendingStrength_ > 0 && scan_ > pendingUntil_); ++scan_) {
-        const double now = Energy(scan_ - shortWin + 1, scan_ + 1) / static_cast<double>(shortWin);
-        double past = Energy(scan_ - shortWin - longWin + 1, scan_ - shortWin + 1) / static_cast<double>(longWin);
-        if (InUsualBand(scan_ - shortWin)) past = std::min(past, Energy(scan_ - shortWin - len_.ms + 1, scan_ - shortWin + 1) / static_cast<double>(len_.ms));
-        if ((now > kCandidateRise * past + 0.5 && now > 2 * background_ + 0.5) || LoudRise(scan_ - shortWin + 1)) {
+        if (Rises(scan_ - len_.shortWin + 1) || LoudRise(scan_ - len_.shortWin + 1)) {
             gate_ = scan_;
             phase_ = Phase::ImpactCheck;
             return true;
@@ -54,44 +76,6 @@ bool OnsetDetector::StepArmed(OnsetSink& sink)
     if (pendingStrength_ > 0 && scan_ > pendingUntil_) return Conclude(sink);
     if (scan_ <= last) return false;
     return Conclude(sink);
-}
-
-void OnsetDetector::MatchBand(std::int64_t& first, std::int64_t& last) const
-{
-    const double usual = UsualFlight();
-    const auto base = static_cast<std::int64_t>(std::floor(muzzle_));
-    first = std::max(static_cast<std::int64_t>(std::floor(muzzle_ + usual * (1 - kUsualFlight))), base + setup_.windowStart);
-    last = std::min(static_cast<std::int64_t>(std::ceil(muzzle_ + usual * (1 + kUsualFlight))), base + setup_.windowEnd);
-}
-
-std::optional<double> OnsetDetector::Matched(std::int64_t first, std::int64_t last, double& sigma)
-{
-    // Searched a signature's length beyond the band on either side: a plate
-    // rings in few modes, so a stretch of the band that holds only the start
-    // or the end of an impact outside it can look like the whole. Only a
-    // best match inside the band, and inside the impact window, is the impact.
-    const std::int64_t length = signature_.Length();
-    if (last < first) return std::nullopt;
-    const auto m = signature_.Find(Copy(first - length, last - first + 3 * length, band_));
-    if (!m || m->likeness < kMatchLikeness) return std::nullopt;
-    const double impact = static_cast<double>(first - length) + m->onset;
-    if (impact < static_cast<double>(first) || impact > static_cast<double>(last)) return std::nullopt;
-    sigma = std::hypot(muzzleSigma_, m->sigma);
-    return impact;
-}
-
-bool OnsetDetector::ClearlyEarlier(std::int64_t first)
-{
-    // A clear rise before the band that rings like the string's impacts is
-    // a pellet faster than the string's (another pellet): it is refused, and
-    // counts towards the new pace, rather than the band searched, which
-    // would hold its ring, and a match cannot tell a ring's middle from its
-    // start once the impact is a signature's length before the band. A
-    // neighbour's report there rings otherwise, and the band is searched.
-    if (pendingStrength_ < kConfidentRise || pendingImpact_ >= static_cast<double>(first)) return false;
-    const std::int64_t reach = len_.halfMs;
-    const auto m = signature_.Find(Copy(static_cast<std::int64_t>(std::floor(pendingImpact_)) - reach, 2 * reach + signature_.Length(), band_));
-    return m && m->likeness >= kMatchLikeness;
 }
 
 bool OnsetDetector::Conclude(OnsetSink& sink)
@@ -167,8 +151,9 @@ bool OnsetDetector::StepImpact()
     const double at = Split(x, from, before);
     const auto o = static_cast<std::int64_t>(std::floor(at));
     const std::int64_t onsetPos = from + o;
-    const double after = Energy(onsetPos + 1, onsetPos + 1 + len_.ms) / static_cast<double>(len_.ms);
-    const double prior = Energy(onsetPos - Ms(3, rate), onsetPos - Ms(0.2, rate)) / static_cast<double>(Ms(2.8, rate));
+    const bool flat = Ringing(Level(false, onsetPos - Ms(3, rate), onsetPos - Ms(0.2, rate)));
+    const double after = Level(flat, onsetPos + 1, onsetPos + 1 + len_.ms);
+    const double prior = Level(flat, onsetPos - Ms(3, rate), onsetPos - Ms(0.2, rate));
     phase_ = Phase::Armed;
     scan_ = gate_ + Ms(0.1, rate);
     if (after < kConfirmedRise * prior + 0.25 && !LoudRise(onsetPos + 1)) return true;
@@ -307,15 +292,6 @@ void OnsetDetector::Accept(double impact, double sigma, OnsetSink& sink)
         echoes_.Add(static_cast<std::size_t>(k), Centred(Sample(base + k)));
     }
     sink.Onset({OnsetEventKind::Shot, muzzle_, impact, sigma, OnsetMiss::None});
-}
-
-void OnsetDetector::LearnSignature()
-{
-    if (toLearn_ < 0) return;
-    const auto from = static_cast<std::int64_t>(std::floor(toLearn_));
-    if (end_ < from + signature_.Length() + 1) return;
-    signature_.Learn(Copy(from, signature_.Length() + 1, band_), toLearn_ - static_cast<double>(from), toLearnSigma_);
-    toLearn_ = -1;
 }
 
 double OnsetDetector::UsualFlight() const

@@ -161,6 +161,9 @@ void OnsetDetector::Arm(std::span<const float> x, std::int64_t from, double at, 
     candidate_ = heard;
     reportLength_ = std::min(report_.size(), static_cast<std::size_t>(Ms(kReportMs, rate)));
     for (std::size_t k = 0; k < reportLength_; ++k) report_[k] = x[static_cast<std::size_t>(o) + k];
+    // The looks back from the window's first rise reach before the muzzle.
+    const auto fit = std::min<std::size_t>(static_cast<std::size_t>(Ms(kFlattenFitMs, rate)), x.size() - static_cast<std::size_t>(o));
+    white_.Fit(x.subspan(static_cast<std::size_t>(o), fit), from + o - Ms(10, rate));
     const auto base = static_cast<std::int64_t>(std::floor(onset));
     holdOffUntil_ = base + len_.holdOff;
     bestRise_ = 0;

@@ -190,6 +190,9 @@ TEST(OnsetDetector, KeepsToTheStringsFlightTime)
 // Beside the loud neighbour at seed 200 the shooter fires 0.1 s after a
 // neighbour's report followed in doubt, inside its window; with a trap at
 // 22 kHz, 0.2 s after one that was another gun's before its window ended.
+// In the very reverberant hall and in the garage with a pellet trap the
+// report's tail hides the impact from plain differences: only with the
+// report's colour flattened out does it rise.
 TEST(OnsetDetector, StringsWhereOneRuleDecides)
 {
     struct Row {
@@ -210,7 +213,9 @@ TEST(OnsetDetector, StringsWhereOneRuleDecides)
                         {"neighbours, loud, faint impact", 200, 25},
                         {"neighbours, trap, 22 kHz", 300, 24},
                         {"neighbours, plate, busy line", 500, 22},
-                        {"garage, plate, 22 kHz", 500, 8, 200, 0},
+                        {"garage, plate, 22 kHz", 500, 4, 200, 0},
+                        {"hall, very reverberant", 400, 10},
+                        {"garage, pellet trap", 300, 11},
                         {"garage, plate, 22 kHz", 0, 6},
                         {"outdoor, trap, wooden backstop", 200, 25}};
     for (const Row& row : rows) {

@@ -15,6 +15,7 @@
 #include "RangeRig.h"
 #include "SoundCard.h"
 #include "Sounds.h"
+#include "Whitener.h"
 
 using namespace range_test;
 
@@ -63,7 +64,77 @@ std::vector<float> Jump(double onset, double height, double wiggle, double swell
     return x;
 }
 
+// Noise through a resonance at `hz` (a report's colour, when its ringing is
+// what it holds most), or with `hz` 0 a tone at `tone`; `level` rms.
+std::vector<float> Coloured(std::size_t n, double hz, double tone, double level, std::uint32_t seed)
+{
+    constexpr double rate = 48000;
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> white(0, 1);
+    const double r = 0.97, c = 2 * r * std::cos(2 * std::numbers::pi * hz / rate);
+    std::vector<double> y(n);
+    double y1 = 0, y2 = 0, power = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        y[i] = hz > 0 ? white(rng) + c * y1 - r * r * y2 : std::sin(2 * std::numbers::pi * tone * static_cast<double>(i) / rate);
+        y2 = y1;
+        y1 = y[i];
+        power += y[i] * y[i];
+    }
+    std::vector<float> x(n);
+    for (std::size_t i = 0; i < n; ++i) x[i] = static_cast<float>(level * y[i] / std::sqrt(power / static_cast<double>(n)));
+    return x;
+}
+
 }  // namespace
+
+// Fitted to a report, the flattening leaves its tail dull (another stretch
+// of the same colour) and anything of another pitch loud; a report too
+// short or silent to fit passes unchanged. The running sum over the ring
+// gives what flattening the stretch itself gives, across the ring's wrap
+// and after a fit again further on.
+TEST(Whitener, FlattensTheReportsColourAndNothingElse)
+{
+    const std::vector<float> report = Coloured(240, 1500, 0, 40, 1);
+    struct Row {
+        const char* name;
+        std::vector<float> fit;
+        std::vector<float> sound;
+        double least, most;  // flattened mean square over the sound's own
+    } rows[] = {
+        {"the report's tail", report, Coloured(2048, 1500, 0, 20, 2), 0, 0.02},
+        {"a plate ringing higher", report, Coloured(2048, 0, 6000, 20, 3), 0.2, 1e9},
+        {"a plate ringing higher still", report, Coloured(2048, 0, 12000, 20, 4), 0.2, 1e9},
+        {"fitted to a few samples", std::vector<float>(report.begin(), report.begin() + 20), Coloured(2048, 1500, 0, 20, 2), 1, 1},
+        {"fitted to silence", std::vector<float>(240, 0.0F), Coloured(2048, 0, 6000, 20, 3), 1, 1},
+    };
+    constexpr std::size_t ringSize = 4096;
+    constexpr std::int64_t start = 3000;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<std::uint8_t> ring(ringSize, 128);
+        std::vector<float> heard(row.sound.size());
+        double own = 0;
+        for (std::size_t i = 0; i < row.sound.size(); ++i) {
+            heard[i] = std::round(row.sound[i]);
+            ring[static_cast<std::size_t>(start + static_cast<std::int64_t>(i)) & (ringSize - 1)] = static_cast<std::uint8_t>(128 + heard[i]);
+            own += double{heard[i]} * heard[i];
+        }
+        Whitener white(ringSize);
+        white.Fit(row.fit, start);
+        const double flat = white.MeanSquare(ring, start, start + static_cast<std::int64_t>(heard.size()));
+        const double ratio = flat / (own / static_cast<double>(heard.size()));
+        EXPECT_GE(ratio, row.least * 0.999);
+        EXPECT_LE(ratio, row.most * 1.001);
+        // Fitted again later on, as at every muzzle: the sum starts afresh.
+        white.Fit(row.fit, start + 1000);
+        std::vector<float> flattened(heard.size());
+        white.Flatten(heard, flattened);
+        double direct = 0;
+        for (std::size_t i = 1000; i < heard.size(); ++i) direct += double{flattened[i]} * flattened[i];
+        EXPECT_NEAR(white.MeanSquare(ring, start + 1000, start + static_cast<std::int64_t>(heard.size())),
+                    direct / static_cast<double>(heard.size() - 1000), 1e-6 * direct);
+    }
+}
 
 // A report rises at once: the middle of its jump is where it arrived,
 // to a fraction of a sample, although the converter rings before it, and

@@ -1,0 +1,48 @@
+// Flattens the colour of one sound: an inverse filter fitted to the muzzle
+// report being followed. A room's tail and the report's echoes are that
+// report, coloured as it is, so once flattened they are dull; an impact
+// rings where the report is weak and stands out of them. A plain value with
+// a running sum over a ring, so that its energy over any stretch since the
+// fit costs two lookups.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace quorvel {
+
+class Whitener {
+public:
+    // Over the simulator's six seeds, the shots at 3 to 10 dB within 1 %
+    // came to 70-88 % with 12, against 68-77 % with 6, 67-84 % with 10 and
+    // 55-78 % with 16 (too close a fit to one report's noise).
+    static constexpr int kOrder = 12;
+
+    // The ring of samples the filter runs over (its size a power of two,
+    // shared with the detector's, centred on 128).
+    explicit Whitener(std::size_t ringSize) : running_(ringSize, 0.0), mask_(ringSize - 1) {}
+
+    // Fits the filter to `sound` (centred samples) and starts the running
+    // sum at stream position `from`; a sound too short or silent leaves it
+    // passing everything through unchanged.
+    void Fit(std::span<const float> sound, std::int64_t from);
+    // Mean square of the flattened samples over [from, to), all of them
+    // arrived; positions before the fit's start count from it.
+    double MeanSquare(const std::vector<std::uint8_t>& ring, std::int64_t from, std::int64_t to);
+    // `in` flattened into `out` (the same length); the first samples see silence before `in`.
+    void Flatten(std::span<const float> in, std::span<float> out) const;
+    std::span<const double> Coefficients() const { return a_; }
+
+private:
+    void RunTo(const std::vector<std::uint8_t>& ring, std::int64_t to);
+
+    std::array<double, kOrder + 1> a_{1.0};
+    std::vector<double> running_;
+    std::size_t mask_;
+    std::int64_t start_ = 0;  // the running sum's first position
+    std::int64_t upTo_ = 0;   // it holds positions before this
+};
+
+}  // namespace quorvel
