@@ -19,7 +19,6 @@ void OnsetDetector::MatchBand(std::int64_t& first, std::int64_t& last) const
     last = std::min(static_cast<std::int64_t>(std::ceil(muzzle_ + usual * (1 + kUsualFlight))), base + setup_.windowEnd);
 }
 
-
 std::optional<double> OnsetDetector::Matched(std::int64_t first, std::int64_t last, double& sigma)
 {
     // Searched a signature's length beyond the band on either side: a plate
@@ -36,7 +35,6 @@ std::optional<double> OnsetDetector::Matched(std::int64_t first, std::int64_t la
     return impact;
 }
 
-
 bool OnsetDetector::ClearlyEarlier(std::int64_t first)
 {
     // A clear rise before the band that rings like the string's impacts is
@@ -51,7 +49,6 @@ bool OnsetDetector::ClearlyEarlier(std::int64_t first)
     return m && m->likeness >= kMatchLikeness;
 }
 
-
 void OnsetDetector::LearnSignature()
 {
     if (toLearn_ < 0) return;
@@ -60,6 +57,5 @@ void OnsetDetector::LearnSignature()
     signature_.Learn(Copy(from, signature_.Length() + 1, band_), toLearn_ - static_cast<double>(from), toLearnSigma_);
     toLearn_ = -1;
 }
-
 
 }  // namespace quorvel

@@ -27,7 +27,7 @@ constexpr double kLeastLoudness = 4.0;
 // (an inverse filter fitted to its first milliseconds). Over the
 // simulator's sessions that found impacts in echoing rooms that plain
 // differences hide in the tail (a very reverberant hall from none within
-// 1 % to 8-40 %, a garage's pellet trap from 0-20 % to 20-44 %), and 2
+// 1 % to 8-40 %, a garage's pellet trap from 0-20 % to 0-44 %), and 2
 // measured as 4 did. Flattening everywhere lost impacts outdoors and
 // beside loud neighbours, whose sounds are not the report's colour.
 constexpr double kRingingRoom = 4.0;

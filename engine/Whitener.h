@@ -1,9 +1,11 @@
 // Flattens the colour of one sound: an inverse filter fitted to the muzzle
 // report being followed. A room's tail and the report's echoes are that
 // report, coloured as it is, so once flattened they are dull; an impact
-// rings where the report is weak and stands out of them. A plain value with
-// a running sum over a ring, so that its energy over any stretch since the
-// fit costs two lookups.
+// rings where the report is weak and stands out of them. A report too
+// short or silent to fit leaves the sample-to-sample differences the plain
+// rise tests use. Keeps a running sum over a ring beside the detector's,
+// so that the energy of any stretch since the fit costs two lookups once
+// it has been asked for.
 #pragma once
 
 #include <array>
@@ -20,20 +22,19 @@ public:
     // 55-78 % with 16 (too close a fit to one report's noise).
     static constexpr int kOrder = 12;
 
-    // The ring of samples the filter runs over (its size a power of two,
-    // shared with the detector's, centred on 128).
+    // The ring of samples the filter runs over: a power of two in size, the
+    // detector's own.
     explicit Whitener(std::size_t ringSize) : running_(ringSize, 0.0), mask_(ringSize - 1) {}
 
-    // Fits the filter to `sound` (centred samples) and starts the running
-    // sum at stream position `from`; a sound too short or silent leaves it
-    // passing everything through unchanged.
+    // Fits the filter to `sound` (samples about the centre) and starts the
+    // running sum at stream position `from`.
     void Fit(std::span<const float> sound, std::int64_t from);
-    // Mean square of the flattened samples over [from, to), all of them
-    // arrived; positions before the fit's start count from it.
+    // Mean square of the flattened samples over [from, to), every sample up
+    // to `to` arrived in `ring`; positions before the fit's start count
+    // from it.
     double MeanSquare(const std::vector<std::uint8_t>& ring, std::int64_t from, std::int64_t to);
-    // `in` flattened into `out` (the same length); the first samples see silence before `in`.
+    // `in` flattened into `out` (the same length); `in` starts out of silence.
     void Flatten(std::span<const float> in, std::span<float> out) const;
-    std::span<const double> Coefficients() const { return a_; }
 
 private:
     void RunTo(const std::vector<std::uint8_t>& ring, std::int64_t to);

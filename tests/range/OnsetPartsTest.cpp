@@ -89,26 +89,26 @@ std::vector<float> Coloured(std::size_t n, double hz, double tone, double level,
 
 // Fitted to a report, the flattening leaves its tail dull (another stretch
 // of the same colour) and anything of another pitch loud; a report too
-// short or silent to fit passes unchanged. The running sum over the ring
-// gives what flattening the stretch itself gives, across the ring's wrap
-// and after a fit again further on.
+// short or silent to fit leaves the plain differences. The running sum over the ring gives what flattening
+// the stretch itself gives, for any stretch, across the ring's wrap and
+// after a fit again further on.
 TEST(Whitener, FlattensTheReportsColourAndNothingElse)
 {
-    const std::vector<float> report = Coloured(240, 1500, 0, 40, 1);
+    const std::vector<float> report = Coloured(240, 6000, 0, 40, 1);
     struct Row {
         const char* name;
         std::vector<float> fit;
         std::vector<float> sound;
-        double least, most;  // flattened mean square over the sound's own
+        double least, most;  // flattened mean square over the differences'
     } rows[] = {
-        {"the report's tail", report, Coloured(2048, 1500, 0, 20, 2), 0, 0.02},
-        {"a plate ringing higher", report, Coloured(2048, 0, 6000, 20, 3), 0.2, 1e9},
-        {"a plate ringing higher still", report, Coloured(2048, 0, 12000, 20, 4), 0.2, 1e9},
-        {"fitted to a few samples", std::vector<float>(report.begin(), report.begin() + 20), Coloured(2048, 1500, 0, 20, 2), 1, 1},
+        {"the report's tail", report, Coloured(2048, 6000, 0, 20, 2), 0, 0.2},
+        {"a plate ringing lower", report, Coloured(2048, 0, 2000, 20, 3), 1, 1e9},
+        {"a plate ringing higher", report, Coloured(2048, 0, 15000, 20, 4), 1, 1e9},
+        {"fitted to a few samples", std::vector<float>(report.begin(), report.begin() + 20), Coloured(2048, 6000, 0, 20, 2), 1, 1},
         {"fitted to silence", std::vector<float>(240, 0.0F), Coloured(2048, 0, 6000, 20, 3), 1, 1},
     };
     constexpr std::size_t ringSize = 4096;
-    constexpr std::int64_t start = 3000;
+    constexpr std::int64_t start = 3000;  // the ring wraps 1096 samples in
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         std::vector<std::uint8_t> ring(ringSize, 128);
@@ -117,22 +117,25 @@ TEST(Whitener, FlattensTheReportsColourAndNothingElse)
         for (std::size_t i = 0; i < row.sound.size(); ++i) {
             heard[i] = std::round(row.sound[i]);
             ring[static_cast<std::size_t>(start + static_cast<std::int64_t>(i)) & (ringSize - 1)] = static_cast<std::uint8_t>(128 + heard[i]);
-            own += double{heard[i]} * heard[i];
+            const double d = heard[i] - (i > 0 ? heard[i - 1] : 0.0F);
+            own += d * d;
         }
+        const auto end = start + static_cast<std::int64_t>(heard.size());
         Whitener white(ringSize);
         white.Fit(row.fit, start);
-        const double flat = white.MeanSquare(ring, start, start + static_cast<std::int64_t>(heard.size()));
-        const double ratio = flat / (own / static_cast<double>(heard.size()));
+        const double ratio = white.MeanSquare(ring, start, end) / (own / static_cast<double>(heard.size()));
         EXPECT_GE(ratio, row.least * 0.999);
         EXPECT_LE(ratio, row.most * 1.001);
         // Fitted again later on, as at every muzzle: the sum starts afresh.
         white.Fit(row.fit, start + 1000);
-        std::vector<float> flattened(heard.size());
-        white.Flatten(heard, flattened);
-        double direct = 0;
-        for (std::size_t i = 1000; i < heard.size(); ++i) direct += double{flattened[i]} * flattened[i];
-        EXPECT_NEAR(white.MeanSquare(ring, start + 1000, start + static_cast<std::int64_t>(heard.size())),
-                    direct / static_cast<double>(heard.size() - 1000), 1e-6 * direct);
+        std::vector<float> centred(heard.size()), flattened(heard.size());
+        for (std::size_t i = 0; i < heard.size(); ++i) centred[i] = Centred(static_cast<std::uint8_t>(128 + heard[i]));
+        white.Flatten(centred, flattened);
+        for (const auto& [from, to] : {std::pair<int, int>{1000, 2048}, {1090, 1110}, {1500, 1501}, {1000, 1001}}) {
+            double direct = 0;
+            for (int i = from; i < to; ++i) direct += double{flattened[static_cast<std::size_t>(i)]} * flattened[static_cast<std::size_t>(i)];
+            EXPECT_NEAR(white.MeanSquare(ring, start + from, start + to), direct / (to - from), 1e-6 * (direct + 1)) << from << " to " << to;
+        }
     }
 }
 
