@@ -45,7 +45,8 @@ OnsetSetup Held(OnsetSetup s)
 
 OnsetDetector::OnsetDetector(const OnsetSetup& setup)
     : setup_(Held(setup)),
-      white_(RingSize(setup_.sampleRate, setup_.windowEnd)),
+      ring_(RingSize(setup_.sampleRate, setup_.windowEnd), 128),
+      white_(ring_.size()),
       echoes_(static_cast<std::size_t>(std::clamp<std::int64_t>(setup_.windowEnd, 0, 10 * setup_.sampleRate) + Ms(2, setup_.sampleRate))),
       signature_(setup_.sampleRate)
 {
@@ -58,7 +59,6 @@ OnsetDetector::OnsetDetector(const OnsetSetup& setup)
     len_.holdOff = std::max<std::int64_t>(Ms(900, rate), setup_.windowEnd);
     len_.shortWin = Ms(0.5, rate);
     len_.longWin = Ms(4, rate);
-    ring_.assign(RingSize(rate, setup_.windowEnd), 128);
     cumulative_.assign(ring_.size(), 0);
     loudness_.assign(ring_.size(), 0);
     mask_ = ring_.size() - 1;

@@ -165,8 +165,8 @@ private:
 
     OnsetSetup setup_;
     Lengths len_{};
-    Whitener white_;                        // the report being followed, flattened
     std::vector<std::uint8_t> ring_;
+    Whitener white_;                        // the report being followed, flattened, over the ring
     std::vector<std::int64_t> cumulative_;  // running sum of squared sample-to-sample differences, per ring slot
     std::vector<std::int64_t> loudness_;    // running sum of squared samples, twice their distance from the centre
     std::vector<float> scratch_;

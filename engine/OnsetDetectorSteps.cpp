@@ -55,8 +55,9 @@ bool OnsetDetector::Rises(std::int64_t at)
         const double longer = Level(flat, at - len_.longWin, at);
         return band ? std::min(longer, Level(flat, at - len_.ms, at)) : longer;
     };
-    const bool flat = Ringing(past(false));
-    const double before = past(flat);
+    const double plain = past(false);
+    const bool flat = Ringing(plain);
+    const double before = flat ? past(true) : plain;
     const double now = Level(flat, at, at + len_.shortWin);
     return now > kCandidateRise * before + 0.5 && (flat || now > 2 * background_ + 0.5);
 }
@@ -151,9 +152,11 @@ bool OnsetDetector::StepImpact()
     const double at = Split(x, from, before);
     const auto o = static_cast<std::int64_t>(std::floor(at));
     const std::int64_t onsetPos = from + o;
-    const bool flat = Ringing(Level(false, onsetPos - Ms(3, rate), onsetPos - Ms(0.2, rate)));
+    const std::int64_t priorFrom = onsetPos - Ms(3, rate), priorTo = onsetPos - Ms(0.2, rate);
+    const double plainPrior = Level(false, priorFrom, priorTo);
+    const bool flat = Ringing(plainPrior);
     const double after = Level(flat, onsetPos + 1, onsetPos + 1 + len_.ms);
-    const double prior = Level(flat, onsetPos - Ms(3, rate), onsetPos - Ms(0.2, rate));
+    const double prior = flat ? Level(true, priorFrom, priorTo) : plainPrior;
     phase_ = Phase::Armed;
     scan_ = gate_ + Ms(0.1, rate);
     if (after < kConfirmedRise * prior + 0.25 && !LoudRise(onsetPos + 1)) return true;

@@ -48,15 +48,6 @@ void Whitener::Fit(std::span<const float> sound, std::int64_t from)
     }
 }
 
-void Whitener::Flatten(std::span<const float> in, std::span<float> out) const
-{
-    for (std::size_t i = 0; i < in.size() && i < out.size(); ++i) {
-        double y = 0;
-        for (std::size_t k = 0; k <= static_cast<std::size_t>(kOrder) && k <= i; ++k) y += a_[k] * in[i - k];
-        out[i] = static_cast<float>(y);
-    }
-}
-
 void Whitener::RunTo(const std::vector<std::uint8_t>& ring, std::int64_t to)
 {
     double total = upTo_ > start_ ? running_[static_cast<std::size_t>(upTo_ - 1) & mask_] : 0.0;

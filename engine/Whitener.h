@@ -33,8 +33,8 @@ public:
     // to `to` arrived in `ring`; positions before the fit's start count
     // from it.
     double MeanSquare(const std::vector<std::uint8_t>& ring, std::int64_t from, std::int64_t to);
-    // `in` flattened into `out` (the same length); `in` starts out of silence.
-    void Flatten(std::span<const float> in, std::span<float> out) const;
+    // The filter's coefficients, the first 1.
+    std::span<const double> Coefficients() const { return a_; }
 
 private:
     void RunTo(const std::vector<std::uint8_t>& ring, std::int64_t to);

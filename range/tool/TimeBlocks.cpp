@@ -24,8 +24,6 @@ double Seconds(std::chrono::steady_clock::time_point from)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
 }
 
-}  // namespace
-
 // One scene's string fed block by block to both methods, five times over.
 void TimeScene(const Scene& scene)
 {
@@ -65,6 +63,8 @@ void TimeScene(const Scene& scene)
     std::printf("  onset method, whole recording: %.0f times real time\n",
                 static_cast<double>(rec.samples.size()) / scene.rate / (onsetSeconds / kRounds));
 }
+
+}  // namespace
 
 void PrintBlockTimes()
 {
