@@ -48,7 +48,8 @@ OnsetDetector::OnsetDetector(const OnsetSetup& setup)
       ring_(RingSize(setup_.sampleRate, setup_.windowEnd), 128),
       white_(ring_.size()),
       echoes_(static_cast<std::size_t>(std::clamp<std::int64_t>(setup_.windowEnd, 0, 10 * setup_.sampleRate) + Ms(2, setup_.sampleRate))),
-      signature_(setup_.sampleRate)
+      signature_(setup_.sampleRate),
+      lead_(setup_.sampleRate)
 {
     const int rate = setup_.sampleRate;
     unheld_ = setup.sampleRate > kHighestRate || setup.windowEnd > kLongestWindow;
@@ -76,7 +77,10 @@ void OnsetDetector::Reset()
     candidate_ = {};
     echoes_.Clear();
     signature_.Clear();
+    lead_.Clear();
+    leadBy_ = 0;
     flightsHeard_ = 0;
+    missedHeard_ = 0;
     muzzlesHeard_ = 0;
     rivals_ = {};
 }

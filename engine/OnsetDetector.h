@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "EchoMap.h"
+#include "ImpactLead.h"
 #include "ImpactSignature.h"
 #include "ReportSignature.h"
 #include "Whitener.h"
@@ -144,12 +145,17 @@ private:
     bool ClearlyEarlier(std::int64_t first);
     // Learns the impact waiting to be learnt once its signature has arrived.
     void LearnSignature();
+    // Lines up what came before a signature's onset at `anchor`, and once
+    // the impact shows it starts earlier, moves the string's flights there.
+    void HearLead(double anchor);
     double SameGunLimit() const;
     double UsualFlight() const;
     bool NearUsualFlight(double flight) const;
     bool CloseToUsualFlight(double flight) const;  // only once the string has settled
     bool InUsualBand(std::int64_t pos) const;
     void RememberFlight(double impact);
+    // Whether a miss's flight repeats an earlier miss's (and remembers it).
+    bool RepeatsMissed(double flight);
     // Copies stream samples [from, from + count) from the ring, centred, into scratch_.
     std::span<const float> Take(std::int64_t from, std::int64_t count) { return Copy(from, count, scratch_); }
     std::span<const float> Copy(std::int64_t from, std::int64_t count, std::vector<float>& into) const;
@@ -199,8 +205,10 @@ private:
     double mismatch_ = 0;                   // how unlike
     EchoMap echoes_;
     ImpactSignature signature_;
+    ImpactLead lead_;
+    double leadBy_ = 0;                     // samples the impact starts before its signature's onset
     std::vector<float> band_;               // the band around the usual flight time, for the signature
-    double toLearn_ = -1, toLearnSigma_ = 0; // an impact whose signature is learnt once its end has arrived
+    double toLearn_ = -1, toLearnSigma_ = 0; // a signature onset learnt once its end has arrived
     bool rehearsing_ = false;
     double bestRise_ = 0;                   // while rehearsing: the strongest rise so far
     double bestImpact_ = 0, bestSigma_ = 0;
@@ -208,6 +216,8 @@ private:
     std::int64_t pendingUntil_ = 0;          // unless a much stronger one comes before this
     std::array<double, 5> flights_{};       // the last shots' muzzle-to-impact samples
     int flightsHeard_ = 0;
+    std::array<double, 4> missed_{};        // the flights of the last misses far from the usual time
+    int missedHeard_ = 0;
     std::array<double, 8> mismatches_{};    // how unlike the learnt report the last muzzles were
     int muzzlesHeard_ = 0;
     struct Rival {

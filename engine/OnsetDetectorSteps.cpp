@@ -88,7 +88,7 @@ bool OnsetDetector::Conclude(OnsetSink& sink)
     // none at all) gives way to the signature when it is found in the band.
     const bool sure = !rehearsing_ && pendingStrength_ >= kConfidentRise && CloseToUsualFlight(pendingImpact_ - muzzle_);
     if (sure) {
-        toLearn_ = pendingImpact_;
+        toLearn_ = pendingImpact_ + leadBy_;
         toLearnSigma_ = std::sqrt(std::max(pendingSigma_ * pendingSigma_ - muzzleSigma_ * muzzleSigma_, 0.0));
     } else if (!rehearsing_ && signature_.Heard() > 0 && flightsHeard_ >= kSettledFlights) {
         std::int64_t first = 0, last = 0;
@@ -97,7 +97,10 @@ bool OnsetDetector::Conclude(OnsetSink& sink)
         double sigma = 0;
         const std::optional<double> matched = ClearlyEarlier(first) ? std::nullopt : Matched(first, last, sigma);
         if (matched) {
-            Accept(*matched, sigma, sink);
+            // Lining this one up may show the impact starts earlier.
+            const double onset = *matched + leadBy_;
+            HearLead(onset);
+            Accept(onset - leadBy_, sigma, sink);
             return true;
         }
     }
@@ -253,8 +256,10 @@ void OnsetDetector::Accept(double impact, double sigma, OnsetSink& sink)
         // it: what was heard instead is far likelier another gun, an echo or
         // the room than a pellet 4 % off its string, so this is a miss, not
         // a guess. Its flight is remembered all the same, so that a string
-        // that really changed (another pellet) is followed after a few shots.
-        RememberFlight(impact);
+        // that really changed (another pellet) is followed after a few shots;
+        // not one that repeats an earlier miss's to a sample, which is an
+        // echo of the report coming back at its own delay every shot.
+        if (!RepeatsMissed(impact - muzzle_)) RememberFlight(impact);
         sink.Onset({OnsetEventKind::Miss, muzzle_, 0, 0, OnsetMiss::NoImpact});
         Release();
         return;
@@ -295,6 +300,20 @@ void OnsetDetector::Accept(double impact, double sigma, OnsetSink& sink)
         echoes_.Add(static_cast<std::size_t>(k), Centred(Sample(base + k)));
     }
     sink.Onset({OnsetEventKind::Shot, muzzle_, impact, sigma, OnsetMiss::None});
+}
+
+bool OnsetDetector::RepeatsMissed(double flight)
+{
+    // Pellets spread their flights by their velocity spread, a fraction of
+    // a percent at the least; an echo comes back to the sample.
+    const double tol = std::max(1.0, kSameDelayMs * setup_.sampleRate / 1000);
+    bool repeats = false;
+    for (int i = 0; i < std::min<int>(missedHeard_, static_cast<int>(missed_.size())); ++i) {
+        if (std::abs(missed_[static_cast<std::size_t>(i)] - flight) <= tol) repeats = true;
+    }
+    missed_[static_cast<std::size_t>(missedHeard_ % static_cast<int>(missed_.size()))] = flight;
+    ++missedHeard_;
+    return repeats;
 }
 
 double OnsetDetector::UsualFlight() const

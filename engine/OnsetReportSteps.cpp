@@ -145,6 +145,7 @@ void OnsetDetector::CountRival(const ReportSignature& heard, std::int64_t at)
     rivals_ = {};
     muzzlesHeard_ = 0;
     flightsHeard_ = 0;
+    missedHeard_ = 0;
     echoes_.Clear();
 }
 

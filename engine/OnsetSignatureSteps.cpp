@@ -17,6 +17,10 @@ void OnsetDetector::MatchBand(std::int64_t& first, std::int64_t& last) const
     const auto base = static_cast<std::int64_t>(std::floor(muzzle_));
     first = std::max(static_cast<std::int64_t>(std::floor(muzzle_ + usual * (1 - kUsualFlight))), base + setup_.windowStart);
     last = std::min(static_cast<std::int64_t>(std::ceil(muzzle_ + usual * (1 + kUsualFlight))), base + setup_.windowEnd);
+    // The signature's onset comes that much after the impact's.
+    const auto shift = static_cast<std::int64_t>(std::ceil(leadBy_));
+    first += shift;
+    last += shift;
 }
 
 std::optional<double> OnsetDetector::Matched(std::int64_t first, std::int64_t last, double& sigma)
@@ -29,10 +33,10 @@ std::optional<double> OnsetDetector::Matched(std::int64_t first, std::int64_t la
     if (last < first) return std::nullopt;
     const auto m = signature_.Find(Copy(first - length, last - first + 3 * length, band_));
     if (!m || m->likeness < kMatchLikeness) return std::nullopt;
-    const double impact = static_cast<double>(first - length) + m->onset;
-    if (impact < static_cast<double>(first) || impact > static_cast<double>(last)) return std::nullopt;
-    sigma = std::hypot(muzzleSigma_, m->sigma);
-    return impact;
+    const double onset = static_cast<double>(first - length) + m->onset;
+    if (onset < static_cast<double>(first) || onset > static_cast<double>(last)) return std::nullopt;
+    sigma = std::hypot(muzzleSigma_, m->sigma, leadBy_ > 0 ? kLeadSigma : 0.0);
+    return onset - leadBy_;
 }
 
 bool OnsetDetector::ClearlyEarlier(std::int64_t first)
@@ -43,9 +47,10 @@ bool OnsetDetector::ClearlyEarlier(std::int64_t first)
     // would hold its ring, and a match cannot tell a ring's middle from its
     // start once the impact is a signature's length before the band. A
     // neighbour's report there rings otherwise, and the band is searched.
-    if (pendingStrength_ < kConfidentRise || pendingImpact_ >= static_cast<double>(first)) return false;
+    const double onset = pendingImpact_ + leadBy_;
+    if (pendingStrength_ < kConfidentRise || onset >= static_cast<double>(first)) return false;
     const std::int64_t reach = len_.halfMs;
-    const auto m = signature_.Find(Copy(static_cast<std::int64_t>(std::floor(pendingImpact_)) - reach, 2 * reach + signature_.Length(), band_));
+    const auto m = signature_.Find(Copy(static_cast<std::int64_t>(std::floor(onset)) - reach, 2 * reach + signature_.Length(), band_));
     return m && m->likeness >= kMatchLikeness;
 }
 
@@ -55,7 +60,24 @@ void OnsetDetector::LearnSignature()
     const auto from = static_cast<std::int64_t>(std::floor(toLearn_));
     if (end_ < from + signature_.Length() + 1) return;
     signature_.Learn(Copy(from, signature_.Length() + 1, band_), toLearn_ - static_cast<double>(from), toLearnSigma_);
+    HearLead(toLearn_);
     toLearn_ = -1;
+}
+
+void OnsetDetector::HearLead(double anchor)
+{
+    if (leadBy_ > 0) return;
+    const auto at = static_cast<std::int64_t>(std::floor(anchor));
+    lead_.Add(Copy(at - lead_.Length(), lead_.Length() + 1, scratch_), anchor - static_cast<double>(at));
+    const std::optional<double> earlier = lead_.Earlier();
+    if (!earlier) return;
+    // The flights timed at the signature's onset move to the impact's; any
+    // already timed there (nearer the earlier time) stay.
+    const double usual = UsualFlight();
+    leadBy_ = *earlier;
+    for (double& flight : flights_) {
+        if (std::abs(flight - usual) < std::abs(flight - (usual - leadBy_))) flight -= leadBy_;
+    }
 }
 
 }  // namespace quorvel

@@ -69,6 +69,28 @@ constexpr double kMatchLikeness = 0.5;
 // A fainter one gives way to the signature (6 and 8 measured alike, each a
 // shot better on some seeds and worse on others).
 constexpr double kConfidentRise = 4.0;
+// How far before the signature's onset the impact's own start is looked
+// for, and over how many impacts lined up on it. It shows as a split in
+// their average, at least 1 ms after the stretch starts and 0.3 ms before
+// the onset, after which the average's energy (of its differences) is 4
+// times what it was before over the first 0.3 ms, and which keeps 0.4 of
+// the impacts' own energy up to the onset (a quarter would be the room's,
+// over four impacts). Over the simulator's sessions the garage at 22 kHz
+// shows its impact 50 samples ahead at 4 to 15 times, keeping 0.4 to 0.7.
+// Elsewhere rises of up to 4.8 times kept 0.35 at most, and the one that
+// kept 0.5 rose 3.2 times: lower bounds would move strings timed right.
+constexpr double kLeadMs = 4;
+constexpr int kLeadShots = 4;
+constexpr double kLeadRise = 4.0;
+constexpr double kLeadKept = 0.4;
+constexpr double kLeadQuietMs = 1;
+constexpr double kLeadSoonMs = 0.3;
+// How far off the impact's start is placed that way, in samples: its
+// flights came within 0.3 to 0.8 of a sample of the simulator's truth.
+constexpr double kLeadSigma = 0.5;
+// Misses far from the usual time whose flights agree this closely (or to a
+// sample) are one echo of the report, not a string that changed its pace.
+constexpr double kSameDelayMs = 0.02;
 // A report this unlike the learnt one is another gun's (see SameGunLimit).
 constexpr double kFirstSameGunLimit = 0.6;
 constexpr double kLeastSameGunLimit = 0.3;

@@ -220,6 +220,8 @@ TEST(OnsetDetector, StringsWhereOneRuleDecides)
                         {"garage, pellet trap", 300, 11},
                         {"neighbours, plate, busy line", 200, 23},
                         {"garage, plate, 22 kHz", 0, 6},
+                        {"garage, plate, 22 kHz", 100, 9},
+                        {"hall, very reverberant", 300, 7},
                         {"outdoor, trap, wooden backstop", 200, 25}};
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.scene) + " seed +" + std::to_string(row.seed));
