@@ -22,7 +22,8 @@ class ImpactLead {
 public:
     explicit ImpactLead(int rate);
     void Clear();
-    // How many samples before the signature's onset are kept.
+    // Samples kept before the signature's onset: 4 ms, the extra path of a
+    // wall up to about 70 cm behind or beside the target.
     std::int64_t Length() const { return static_cast<std::int64_t>(sum_.size()); }
     int Heard() const { return heard_; }
     // Adds the stretch before one signature onset: x holds Length() + 1

@@ -88,6 +88,11 @@ bool OnsetDetector::Conclude(OnsetSink& sink)
     // none at all) gives way to the signature when it is found in the band.
     const bool sure = !rehearsing_ && pendingStrength_ >= kConfidentRise && CloseToUsualFlight(pendingImpact_ - muzzle_);
     if (sure) {
+        // Once the impact is known to start ahead of its signature, a sure
+        // rise nearer the signature's onset than the usual time is that
+        // onset (the walls' return), and the impact lies that far before it.
+        const double usual = muzzle_ + UsualFlight();
+        if (leadBy_ > 0 && std::abs(pendingImpact_ - leadBy_ - usual) < std::abs(pendingImpact_ - usual)) pendingImpact_ -= leadBy_;
         toLearn_ = pendingImpact_ + leadBy_;
         toLearnSigma_ = std::sqrt(std::max(pendingSigma_ * pendingSigma_ - muzzleSigma_ * muzzleSigma_, 0.0));
     } else if (!rehearsing_ && signature_.Heard() > 0 && flightsHeard_ >= kSettledFlights) {
@@ -100,7 +105,7 @@ bool OnsetDetector::Conclude(OnsetSink& sink)
             // Lining this one up may show the impact starts earlier.
             const double onset = *matched + leadBy_;
             HearLead(onset);
-            Accept(onset - leadBy_, sigma, sink);
+            Accept(onset - leadBy_, leadBy_ > 0 ? std::hypot(sigma, kLeadSigma) : sigma, sink);
             return true;
         }
     }
@@ -306,10 +311,10 @@ bool OnsetDetector::RepeatsMissed(double flight)
 {
     // Pellets spread their flights by their velocity spread, a fraction of
     // a percent at the least; an echo comes back to the sample.
-    const double tol = std::max(1.0, kSameDelayMs * setup_.sampleRate / 1000);
+    const double tol = std::max(kSameDelay, kSameDelayMs * setup_.sampleRate / 1000);
     bool repeats = false;
     for (int i = 0; i < std::min<int>(missedHeard_, static_cast<int>(missed_.size())); ++i) {
-        if (std::abs(missed_[static_cast<std::size_t>(i)] - flight) <= tol) repeats = true;
+        repeats = repeats || std::abs(missed_[static_cast<std::size_t>(i)] - flight) <= tol;
     }
     missed_[static_cast<std::size_t>(missedHeard_ % static_cast<int>(missed_.size()))] = flight;
     ++missedHeard_;

@@ -35,7 +35,7 @@ std::optional<double> OnsetDetector::Matched(std::int64_t first, std::int64_t la
     if (!m || m->likeness < kMatchLikeness) return std::nullopt;
     const double onset = static_cast<double>(first - length) + m->onset;
     if (onset < static_cast<double>(first) || onset > static_cast<double>(last)) return std::nullopt;
-    sigma = std::hypot(muzzleSigma_, m->sigma, leadBy_ > 0 ? kLeadSigma : 0.0);
+    sigma = std::hypot(muzzleSigma_, m->sigma);
     return onset - leadBy_;
 }
 
@@ -47,10 +47,11 @@ bool OnsetDetector::ClearlyEarlier(std::int64_t first)
     // would hold its ring, and a match cannot tell a ring's middle from its
     // start once the impact is a signature's length before the band. A
     // neighbour's report there rings otherwise, and the band is searched.
-    const double onset = pendingImpact_ + leadBy_;
-    if (pendingStrength_ < kConfidentRise || onset >= static_cast<double>(first)) return false;
+    // Where the impact starts ahead of its signature, the rise may be either.
+    if (pendingStrength_ < kConfidentRise || pendingImpact_ >= static_cast<double>(first)) return false;
     const std::int64_t reach = len_.halfMs;
-    const auto m = signature_.Find(Copy(static_cast<std::int64_t>(std::floor(onset)) - reach, 2 * reach + signature_.Length(), band_));
+    const std::int64_t span = 2 * reach + static_cast<std::int64_t>(std::ceil(leadBy_)) + signature_.Length();
+    const auto m = signature_.Find(Copy(static_cast<std::int64_t>(std::floor(pendingImpact_)) - reach, span, band_));
     return m && m->likeness >= kMatchLikeness;
 }
 
