@@ -136,9 +136,10 @@ private:
     // waits for the end of the band to arrive.
     bool Conclude(OnsetSink& sink);
     // The band around the usual flight time, inside the impact window, in
-    // stream positions.
+    // stream positions, moved to where the signature's onsets fall (leadBy_
+    // after the impacts').
     void MatchBand(std::int64_t& first, std::int64_t& last) const;
-    // The impact's signature in that band, when it is there.
+    // The signature's onset in that band, when it is there.
     std::optional<double> Matched(std::int64_t first, std::int64_t last, double& sigma);
     // The rise taken so far is a clear one before the band starting at
     // `first`, and rings like the string's impacts.

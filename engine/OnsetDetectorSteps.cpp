@@ -100,12 +100,11 @@ bool OnsetDetector::Conclude(OnsetSink& sink)
         MatchBand(first, last);
         if (end_ < last + 2 * signature_.Length()) return false;
         double sigma = 0;
-        const std::optional<double> matched = ClearlyEarlier(first) ? std::nullopt : Matched(first, last, sigma);
-        if (matched) {
+        const std::optional<double> onset = ClearlyEarlier(first) ? std::nullopt : Matched(first, last, sigma);
+        if (onset) {
             // Lining this one up may show the impact starts earlier.
-            const double onset = *matched + leadBy_;
-            HearLead(onset);
-            Accept(onset - leadBy_, leadBy_ > 0 ? std::hypot(sigma, kLeadSigma) : sigma, sink);
+            HearLead(*onset);
+            Accept(*onset - leadBy_, leadBy_ > 0 ? std::hypot(sigma, kLeadSigma) : sigma, sink);
             return true;
         }
     }

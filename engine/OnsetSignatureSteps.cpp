@@ -36,7 +36,7 @@ std::optional<double> OnsetDetector::Matched(std::int64_t first, std::int64_t la
     const double onset = static_cast<double>(first - length) + m->onset;
     if (onset < static_cast<double>(first) || onset > static_cast<double>(last)) return std::nullopt;
     sigma = std::hypot(muzzleSigma_, m->sigma);
-    return onset - leadBy_;
+    return onset;
 }
 
 bool OnsetDetector::ClearlyEarlier(std::int64_t first)
