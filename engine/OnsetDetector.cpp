@@ -64,6 +64,7 @@ OnsetDetector::OnsetDetector(const OnsetSetup& setup)
     loudness_.assign(ring_.size(), 0);
     mask_ = ring_.size() - 1;
     scratch_.assign(static_cast<std::size_t>(Ms(30, rate)), 0.0F);
+    flat_.assign(static_cast<std::size_t>(std::max(Ms(onset::kRoomFitMs, rate), Ms(30, rate)) + Whitener::kOrder), 0.0F);
     report_.assign(static_cast<std::size_t>(Ms(6, rate)), 0.0F);
     band_.assign(static_cast<std::size_t>(std::ceil(2 * onset::kUsualFlight * static_cast<double>(setup_.windowEnd))) + 16 + 3 * static_cast<std::size_t>(signature_.Length()), 0.0F);
     rateTooLow_ = setup_.windowEnd < kFewestWindowSamples || setup_.windowEnd <= setup_.windowStart;
@@ -91,6 +92,7 @@ void OnsetDetector::Restart()
     std::fill(cumulative_.begin(), cumulative_.end(), 0);
     std::fill(loudness_.begin(), loudness_.end(), 0);
     end_ = scan_ = idleFrom_ = 0;
+    refitAt_ = -1;
     previous_ = 128;
     phase_ = Phase::Idle;
     holdOffUntil_ = releasedUntil_ = triedUntil_ = 0;

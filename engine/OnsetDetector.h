@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -99,6 +100,14 @@ private:
     bool StepArmed(OnsetSink& sink);
     bool StepImpact();
     bool LoudRise(std::int64_t at) const;
+    // The rise from a split at `onsetPos`, the millisecond after against the
+    // 3 ms before, when it is one.
+    std::optional<double> Confirmed(std::int64_t onsetPos);
+    // Fits the flattening filter to the room's tail just before the band
+    // where the string's impacts come.
+    void FitToRoom();
+    // The split of the look `x` (as Split) taken on the samples flattened.
+    double FlatSplit(std::int64_t from, std::int64_t count, std::int64_t before);
     // A candidate: the 0.5 ms from `at` rises out of what came before.
     bool Rises(std::int64_t at);
     // Mean square over [from, to) of the sample-to-sample differences, or
@@ -177,6 +186,8 @@ private:
     std::vector<std::int64_t> cumulative_;  // running sum of squared sample-to-sample differences, per ring slot
     std::vector<std::int64_t> loudness_;    // running sum of squared samples, twice their distance from the centre
     std::vector<float> scratch_;
+    std::vector<float> flat_;               // the room's tail to fit, or a look to flatten
+    std::int64_t refitAt_ = -1;             // where the filter is fitted to the room, in this window
     std::vector<float> report_;             // the muzzle report being followed, centred
     std::size_t reportLength_ = 0;          // how much of report_ it fills
     std::size_t mask_ = 0;

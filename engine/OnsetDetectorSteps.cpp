@@ -25,49 +25,15 @@ double SwellOrRise(std::span<const float> x, double at, int rate)
 
 }  // namespace
 
-bool OnsetDetector::LoudRise(std::int64_t at) const
-{
-    // A plate's low ring starts with one jump and few highs: what gives it
-    // away is its loudness against the quiet before it.
-    const std::int64_t shortWin = len_.shortWin;
-    double before = Loudness(at - len_.longWin, at);
-    if (InUsualBand(at)) before = std::min(before, Loudness(at - len_.ms, at));
-    return Loudness(at, at + shortWin) > kLoudRise * before + kLeastLoudness;
-}
-
-bool OnsetDetector::Ringing(double before) const { return before > kRingingRoom * background_ + 0.5; }
-
-double OnsetDetector::Level(bool flat, std::int64_t from, std::int64_t to)
-{
-    if (to <= from) return 0;
-    return flat ? white_.MeanSquare(ring_, from, to) : Energy(from, to) / static_cast<double>(to - from);
-}
-
-bool OnsetDetector::Rises(std::int64_t at)
-{
-    // The 0.5 ms from `at` against the 4 ms before it, or against the last
-    // millisecond where the impact is expected and that was quieter, and
-    // against the background before the muzzle. In a room still ringing
-    // with the report the two stretches are measured with the report
-    // flattened out, and the background is far below them anyway.
-    const bool band = InUsualBand(at - 1);
-    const auto past = [&](bool flat) {
-        const double longer = Level(flat, at - len_.longWin, at);
-        return band ? std::min(longer, Level(flat, at - len_.ms, at)) : longer;
-    };
-    const double plain = past(false);
-    const bool flat = Ringing(plain);
-    const double before = flat ? past(true) : plain;
-    const double now = Level(flat, at, at + len_.shortWin);
-    return now > kCandidateRise * before + 0.5 && (flat || now > 2 * background_ + 0.5);
-}
-
 bool OnsetDetector::StepArmed(OnsetSink& sink)
 {
     const auto base = static_cast<std::int64_t>(std::floor(muzzle_));
     const std::int64_t last = base + setup_.windowEnd;
     // A sample is looked at once the 0.5 ms ending on it has arrived.
     for (; scan_ <= last && scan_ < end_ && !(pendingStrength_ > 0 && scan_ > pendingUntil_); ++scan_) {
+        if (refitAt_ >= 0 && scan_ >= refitAt_) {
+            FitToRoom();
+        }
         if (Rises(scan_ - len_.shortWin + 1) || LoudRise(scan_ - len_.shortWin + 1)) {
             gate_ = scan_;
             phase_ = Phase::ImpactCheck;
@@ -156,17 +122,23 @@ bool OnsetDetector::StepImpact()
     const std::int64_t before = Ms(6, rate);
     const std::int64_t from = gate_ - before;
     const std::span<const float> x = Take(from, before + len_.impactLook);
-    const double at = Split(x, from, before);
+    double at = Split(x, from, before);
+    std::optional<double> strength = Confirmed(from + static_cast<std::int64_t>(std::floor(at)));
+    // Where the impact is expected, the split of the samples as they are can
+    // fall on a swell of the room's tail ahead of a faint impact, and the
+    // rise from there is none; the flattened samples show where the impact's
+    // own colour comes in. Not after a report followed in doubt: its impact
+    // decides whose report it was, and a rise found only this way is too
+    // faint to make a neighbour's report the shooter's.
+    if (!strength && !doubtful_ && InUsualBand(gate_ - len_.shortWin)) {
+        at = FlatSplit(from, static_cast<std::int64_t>(x.size()), before);
+        strength = Confirmed(from + static_cast<std::int64_t>(std::floor(at)));
+    }
     const auto o = static_cast<std::int64_t>(std::floor(at));
     const std::int64_t onsetPos = from + o;
-    const std::int64_t priorFrom = onsetPos - Ms(3, rate), priorTo = onsetPos - Ms(0.2, rate);
-    const double plainPrior = Level(false, priorFrom, priorTo);
-    const bool flat = Ringing(plainPrior);
-    const double after = Level(flat, onsetPos + 1, onsetPos + 1 + len_.ms);
-    const double prior = flat ? Level(true, priorFrom, priorTo) : plainPrior;
     phase_ = Phase::Armed;
     scan_ = gate_ + Ms(0.1, rate);
-    if (after < kConfirmedRise * prior + 0.25 && !LoudRise(onsetPos + 1)) return true;
+    if (!strength) return true;
     if (doubtful_ && !rehearsing_ && LoudAfter(onsetPos)) return true;
     double rise = 1, peak = 0;
     if (IsEcho(x, from, at)) {
@@ -178,7 +150,7 @@ bool OnsetDetector::StepImpact()
     const std::optional<double> jump = ShockOnset(x, at, rate);
     candidate.impact = static_cast<double>(from) + (jump ? *jump : SwellOrRise(x, at, rate));
     candidate.sigma = std::hypot(muzzleSigma_, OnsetSigma(rise, std::sqrt(MeanSquare(x, o - Ms(3, rate), o - Ms(0.2, rate))), peak));
-    candidate.strength = after / (prior + 0.25);
+    candidate.strength = *strength;
     RiseOf(x, o, len_.ms, rise, candidate.peak);
     Weigh(candidate, onsetPos);
     return true;

@@ -36,6 +36,18 @@ constexpr double kRingingRoom = 4.0;
 // action's ringing and the first reflections (10 ms fitted as well, 3 ms
 // lost shots on seeds 400 and 500).
 constexpr double kFlattenFitMs = 5;
+// Once the string has a usual flight time, the filter is fitted again where
+// the band around it starts, to the room's own tail: the 25 ms ending 6 ms
+// before the band's first rise test, so that every look back from a rise
+// there is flattened alike (not over a rise already taken). There a rise
+// whose split of the plain samples is no rise is split again on the
+// flattened ones. Over the simulator's six seeds that took the shots at 3
+// to 10 dB within 1 % from 71-88 % to 80-91 % (the fit alone 70-88 %, the
+// second split alone 76-91 %); fits of 10, 20, 30 and 40 ms gave 78-92 %,
+// seed 0 alike with all. Fitting at the window's start instead, every 5 or
+// 10 ms, or in the calibration too moved strings onto echoes.
+constexpr double kRoomFitMs = 25;
+constexpr double kRoomFitGapMs = 6;
 // Where no earlier shot shows what the room returns, a rise this like the
 // report over its first two milliseconds is taken for an echo.
 constexpr double kEchoLikeness = 0.75;

@@ -48,6 +48,20 @@ void Whitener::Fit(std::span<const float> sound, std::int64_t from)
     }
 }
 
+std::span<const float> Whitener::Flatten(std::span<float> x) const
+{
+    if (x.size() <= static_cast<std::size_t>(kOrder)) return {};
+    const std::size_t count = x.size() - static_cast<std::size_t>(kOrder);
+    // Each output needs the input at and before its own place, which later
+    // outputs do not: written from the front, nothing needed is overwritten.
+    for (std::size_t i = 0; i < count; ++i) {
+        double y = 0;
+        for (std::size_t k = 0; k <= static_cast<std::size_t>(kOrder); ++k) y += a_[k] * x[i + static_cast<std::size_t>(kOrder) - k];
+        x[i] = static_cast<float>(y);
+    }
+    return x.first(count);
+}
+
 void Whitener::RunTo(const std::vector<std::uint8_t>& ring, std::int64_t to)
 {
     double total = upTo_ > start_ ? running_[static_cast<std::size_t>(upTo_ - 1) & mask_] : 0.0;

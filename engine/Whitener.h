@@ -33,6 +33,9 @@ public:
     // to `to` arrived in `ring`; positions before the fit's start count
     // from it.
     double MeanSquare(const std::vector<std::uint8_t>& ring, std::int64_t from, std::int64_t to);
+    // Runs the filter over `x` in place: its first kOrder samples only lead
+    // in, and the flattened samples of the rest come out at its front.
+    std::span<const float> Flatten(std::span<float> x) const;
     // The filter's coefficients, the first 1.
     std::span<const double> Coefficients() const { return a_; }
 

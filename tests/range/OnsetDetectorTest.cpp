@@ -196,7 +196,13 @@ TEST(OnsetDetector, KeepsToTheStringsFlightTime)
 // 22 kHz, 0.2 s after one that was another gun's before its window ended.
 // In the very reverberant hall and in the garage with a pellet trap the
 // report's tail hides the impact from plain differences: only with the
-// report's colour flattened out does it rise. On the busy line at seed 200
+// report's colour flattened out does it rise; once the string has a usual
+// time, the room's own colour just before it is flattened out instead, and
+// a rise there whose split of the samples as they are is none is split
+// again flattened (the very reverberant hall, the garage at 22 kHz, a trap
+// in the garage), though not in a window followed in doubt, which such a
+// faint rise would make the shooter's (a neighbour's report in the hall
+// with a trap at seed 0). On the busy line at seed 200
 // a neighbour fired first in the calibration: the shooter's gun takes the
 // learnt report's place after two of its shots.
 TEST(OnsetDetector, StringsWhereOneRuleDecides)
@@ -219,13 +225,14 @@ TEST(OnsetDetector, StringsWhereOneRuleDecides)
                         {"neighbours, loud, faint impact", 200, 25},
                         {"neighbours, trap, 22 kHz", 300, 24},
                         {"neighbours, plate, busy line", 500, 22},
-                        {"garage, plate, 22 kHz", 500, 4, 200, 0},
-                        {"hall, very reverberant", 400, 10},
-                        {"garage, pellet trap", 300, 11},
+                        {"garage, plate, 22 kHz", 500, 15, 200, 0},
+                        {"hall, very reverberant", 400, 17},
+                        {"garage, pellet trap", 0, 8},
+                        {"hall, trap, neighbours", 0, 18, 100, 0},
                         {"neighbours, plate, busy line", 200, 23},
                         {"garage, plate, 22 kHz", 0, 6},
                         {"garage, plate, 22 kHz", 100, 9},
-                        {"hall, very reverberant", 300, 7},
+                        {"hall, very reverberant", 300, 16},
                         {"outdoor, trap, wooden backstop", 200, 25}};
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.scene) + " seed +" + std::to_string(row.seed));

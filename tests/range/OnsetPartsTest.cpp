@@ -91,7 +91,7 @@ std::vector<float> Coloured(std::size_t n, double hz, double tone, double level,
 // of the same colour) and anything of another pitch loud; a report too
 // short or silent to fit leaves the plain differences. The running sum over the ring gives what flattening
 // the stretch itself gives, for any stretch, across the ring's wrap and
-// after a fit again further on.
+// after a fit again further on, and so does flattening a look in place.
 TEST(Whitener, FlattensTheReportsColourAndNothingElse)
 {
     const std::vector<float> report = Coloured(240, 6000, 0, 40, 1);
@@ -138,6 +138,13 @@ TEST(Whitener, FlattensTheReportsColourAndNothingElse)
             for (int i = from; i < to; ++i) direct += flattened[static_cast<std::size_t>(i)] * flattened[static_cast<std::size_t>(i)];
             EXPECT_NEAR(white.MeanSquare(ring, start + from, start + to), direct / (to - from), 1e-6 * (direct + 1)) << from << " to " << to;
         }
+        // A look flattened in place, its lead-in dropped, holds the same.
+        std::vector<float> look;
+        for (std::size_t i = 1000 - Whitener::kOrder; i < 1100; ++i) look.push_back(Centred(static_cast<std::uint8_t>(128 + heard[i])));
+        const std::span<const float> out = white.Flatten(look);
+        ASSERT_EQ(out.size(), 100U);
+        for (std::size_t i = 0; i < out.size(); ++i) EXPECT_NEAR(out[i], flattened[1000 + i], 1e-3 * (std::abs(flattened[1000 + i]) + 1)) << i;
+        EXPECT_TRUE(white.Flatten(std::span<float>(look.data(), Whitener::kOrder)).empty());
     }
 }
 
