@@ -111,7 +111,8 @@ private:
     // A candidate: the 0.5 ms from `at` rises out of what came before.
     bool Rises(std::int64_t at);
     // Mean square over [from, to) of the sample-to-sample differences, or
-    // (flat) of the samples with the report being followed flattened out.
+    // (flat) of the samples with the report's colour (or the room's, once
+    // fitted to it) flattened out.
     double Level(bool flat, std::int64_t from, std::int64_t to);
     // A room still ringing with the report this loud over the background:
     // its tail and echoes are the report's colour, so rises there are
@@ -182,7 +183,7 @@ private:
     OnsetSetup setup_;
     Lengths len_{};
     std::vector<std::uint8_t> ring_;
-    Whitener white_;                        // the report being followed, flattened, over the ring
+    Whitener white_;                        // the report being followed (or the room's tail) flattened, over the ring
     std::vector<std::int64_t> cumulative_;  // running sum of squared sample-to-sample differences, per ring slot
     std::vector<std::int64_t> loudness_;    // running sum of squared samples, twice their distance from the centre
     std::vector<float> scratch_;

@@ -129,8 +129,9 @@ bool OnsetDetector::StepImpact()
     // rise from there is none; the flattened samples show where the impact's
     // own colour comes in. Not after a report followed in doubt: its impact
     // decides whose report it was, and a rise found only this way is too
-    // faint to make a neighbour's report the shooter's.
-    if (!strength && !doubtful_ && InUsualBand(gate_ - len_.shortWin)) {
+    // faint to make a neighbour's report the shooter's. Nor in a
+    // calibration, which looks for its impact anywhere in the window.
+    if (!strength && !doubtful_ && !rehearsing_ && InUsualBand(gate_ - len_.shortWin)) {
         at = FlatSplit(from, static_cast<std::int64_t>(x.size()), before);
         strength = Confirmed(from + static_cast<std::int64_t>(std::floor(at)));
     }

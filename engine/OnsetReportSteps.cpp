@@ -177,9 +177,10 @@ void OnsetDetector::Arm(std::span<const float> x, std::int64_t from, double at, 
     if (!doubtful_) sink.Onset({OnsetEventKind::Muzzle, onset, 0, 0, OnsetMiss::None});
     scan_ = base + std::max<std::int64_t>(setup_.windowStart, 1);
     // Where the band around the usual flight time starts inside the window,
-    // the room's tail before it is what the impact must rise out of.
+    // the room's tail before it is what the impact must rise out of. A
+    // calibration is heard as though no flight time were known.
     refitAt_ = -1;
-    if (flightsHeard_ > 0) {
+    if (flightsHeard_ > 0 && !rehearsing_) {
         const std::int64_t band = base + static_cast<std::int64_t>(UsualFlight() * (1 - kUsualFlight)) - len_.ms;
         if (band >= scan_) refitAt_ = band;
     }

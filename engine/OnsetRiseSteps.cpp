@@ -36,8 +36,9 @@ bool OnsetDetector::Rises(std::int64_t at)
     // The 0.5 ms from `at` against the 4 ms before it, or against the last
     // millisecond where the impact is expected and that was quieter, and
     // against the background before the muzzle. In a room still ringing
-    // with the report the two stretches are measured with the report
-    // flattened out, and the background is far below them anyway.
+    // with the report the two stretches are measured with its colour (or,
+    // where the impact is expected, the room's) flattened out, and the
+    // background is far below them anyway.
     const bool band = InUsualBand(at - 1);
     const auto past = [&](bool flat) {
         const double longer = Level(flat, at - len_.longWin, at);
@@ -64,16 +65,21 @@ std::optional<double> OnsetDetector::Confirmed(std::int64_t onsetPos)
 
 void OnsetDetector::FitToRoom()
 {
-    // Well after the report the room has coloured its tail its own way (the
-    // highs die first); fitted to that tail the filter leaves a dull hiss
-    // where the impact is expected, and an impact's own colour stands out.
-    // The running sum starts far enough back for every look before a rise.
+    // Tens of milliseconds on, the room has coloured the report's tail its
+    // own way (the highs die first); fitted to the sound just before the
+    // band the filter leaves a dull hiss there, and an impact's own colour
+    // stands out. For a short flight that sound is still the report's late
+    // ringing and reflections, which the impact must rise out of all the
+    // same; the silence before the muzzle is no part of it, and a rise
+    // already taken would lend the fit its colour. The running sum starts
+    // far enough back for every look before a rise.
     const int rate = setup_.sampleRate;
     const std::int64_t start = scan_ - Ms(kRoomFitGapMs, rate);
-    const std::int64_t count = Ms(kRoomFitMs, rate);
+    const std::int64_t first = std::max(start - Ms(kRoomFitMs, rate), static_cast<std::int64_t>(std::floor(muzzle_)));
     refitAt_ = -1;
-    if (pendingStrength_ > 0 && pendingImpact_ >= static_cast<double>(start - count)) return;
-    white_.Fit(Copy(start - count, count, flat_), start);
+    if (start - first < Ms(kFlattenFitMs, rate)) return;
+    if (pendingStrength_ > 0 && pendingImpact_ >= static_cast<double>(first)) return;
+    white_.Fit(Copy(first, start - first, flat_), start);
 }
 
 double OnsetDetector::FlatSplit(std::int64_t from, std::int64_t count, std::int64_t before)

@@ -24,7 +24,8 @@ constexpr double kLeastLoudness = 4.0;
 // Where the 4 ms before a rise (the 3 ms before its split) are this many
 // times the background before the muzzle, the room still rings with the
 // report and rises are measured with the report's colour flattened out
-// (an inverse filter fitted to its first milliseconds). Over the
+// (an inverse filter fitted to its first milliseconds; where the impact is
+// expected, fitted again to the room's tail). Over the
 // simulator's sessions that found impacts in echoing rooms that plain
 // differences hide in the tail (a very reverberant hall from none within
 // 1 % to 8-40 %, a garage's pellet trap from 0-20 % to 0-44 %); 2
@@ -36,10 +37,11 @@ constexpr double kRingingRoom = 4.0;
 // action's ringing and the first reflections (10 ms fitted as well, 3 ms
 // lost shots on seeds 400 and 500).
 constexpr double kFlattenFitMs = 5;
-// Once the string has a usual flight time, the filter is fitted again where
-// the band around it starts, to the room's own tail: the 25 ms ending 6 ms
-// before the band's first rise test, so that every look back from a rise
-// there is flattened alike (not over a rise already taken). There a rise
+// Once the string has a usual flight time, the filter is fitted again 1 ms
+// before the band around it starts (so that a rise at the band's very edge
+// is measured on the new fit), to the room's own tail: the 25 ms ending
+// 6 ms before that, so that every look back from a rise there is flattened
+// alike (not before the muzzle, not over a rise already taken). There a rise
 // whose split of the plain samples is no rise is split again on the
 // flattened ones. Over the simulator's six seeds that took the shots at 3
 // to 10 dB within 1 % from 71-88 % to 80-91 % (the fit alone 70-88 %, the

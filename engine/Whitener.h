@@ -1,9 +1,9 @@
 // Flattens the colour of one sound: an inverse filter fitted to the muzzle
-// report being followed. A room's tail and the report's echoes are that
-// report, coloured as it is, so once flattened they are dull; an impact
-// rings where the report is weak and stands out of them. A report too
-// short or silent to fit leaves the sample-to-sample differences the plain
-// rise tests use. Keeps a running sum over a ring beside the detector's,
+// report being followed, or later in its window to the room's tail. A
+// room's tail and the report's echoes are that report, coloured as it is
+// and then by the room, so once flattened they are dull; an impact rings
+// where they are weak and stands out of them. A sound too short or silent
+// to fit leaves the sample-to-sample differences the plain rise tests use. Keeps a running sum over a ring beside the detector's,
 // so that the energy of any stretch since the fit costs two lookups once
 // it has been asked for.
 #pragma once
