@@ -31,9 +31,7 @@ bool OnsetDetector::StepArmed(OnsetSink& sink)
     const std::int64_t last = base + setup_.windowEnd;
     // A sample is looked at once the 0.5 ms ending on it has arrived.
     for (; scan_ <= last && scan_ < end_ && !(pendingStrength_ > 0 && scan_ > pendingUntil_); ++scan_) {
-        if (refitAt_ >= 0 && scan_ >= refitAt_) {
-            FitToRoom();
-        }
+        if (refitAt_ >= 0 && scan_ >= refitAt_) FitToRoom();
         if (Rises(scan_ - len_.shortWin + 1) || LoudRise(scan_ - len_.shortWin + 1)) {
             gate_ = scan_;
             phase_ = Phase::ImpactCheck;

@@ -55,9 +55,7 @@ std::span<const float> Whitener::Flatten(std::span<float> x) const
     // Each output needs the input at and before its own place, which later
     // outputs do not: written from the front, nothing needed is overwritten.
     for (std::size_t i = 0; i < count; ++i) {
-        double y = 0;
-        for (std::size_t k = 0; k <= static_cast<std::size_t>(kOrder); ++k) y += a_[k] * x[i + static_cast<std::size_t>(kOrder) - k];
-        x[i] = static_cast<float>(y);
+        x[i] = static_cast<float>(Output([&](int k) { return double{x[i + static_cast<std::size_t>(kOrder - k)]}; }));
     }
     return x.first(count);
 }
@@ -66,10 +64,7 @@ void Whitener::RunTo(const std::vector<std::uint8_t>& ring, std::int64_t to)
 {
     double total = upTo_ > start_ ? running_[static_cast<std::size_t>(upTo_ - 1) & mask_] : 0.0;
     for (; upTo_ < to; ++upTo_) {
-        double y = 0;
-        for (int k = 0; k <= kOrder; ++k) {
-            y += a_[static_cast<std::size_t>(k)] * (ring[static_cast<std::size_t>(upTo_ - k) & mask_] - kCentre);
-        }
+        const double y = Output([&](int k) { return ring[static_cast<std::size_t>(upTo_ - k) & mask_] - kCentre; });
         total += y * y;
         running_[static_cast<std::size_t>(upTo_) & mask_] = total;
     }

@@ -3,9 +3,9 @@
 // room's tail and the report's echoes are that report, coloured as it is
 // and then by the room, so once flattened they are dull; an impact rings
 // where they are weak and stands out of them. A sound too short or silent
-// to fit leaves the sample-to-sample differences the plain rise tests use. Keeps a running sum over a ring beside the detector's,
-// so that the energy of any stretch since the fit costs two lookups once
-// it has been asked for.
+// to fit leaves the sample-to-sample differences the plain rise tests use.
+// Keeps a running sum over a ring beside the detector's, so that the energy
+// of any stretch since the fit costs two lookups once it has been asked for.
 #pragma once
 
 #include <array>
@@ -41,6 +41,15 @@ public:
 
 private:
     void RunTo(const std::vector<std::uint8_t>& ring, std::int64_t to);
+    // The filter's output at one place, `before(k)` giving the sample k
+    // places back, about the centre.
+    template <class Before>
+    double Output(Before before) const
+    {
+        double y = 0;
+        for (int k = 0; k <= kOrder; ++k) y += a_[static_cast<std::size_t>(k)] * before(k);
+        return y;
+    }
 
     std::array<double, kOrder + 1> a_{1.0};
     std::vector<double> running_;
